@@ -1,0 +1,129 @@
+// The host runtime's number and date-time formatting. Every routine takes the
+// locale last, Brazilian by default; the process locale is never used.
+//
+// Rounding of decimals is half away from zero on the decimal expansion of the
+// double, as the runtime does: FormatFloat takes the value to 18 significant
+// digits first (so the double 1.005, which is 1.00499999999999989..., gives
+// "1,00"), FloatToStr/FloatToStrF take it to `precision` significant digits
+// first (so FloatToStrF(1.005, kFixed, 15, 2) gives "1,01").
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "runtime/datetime.h"
+#include "runtime/format_settings.h"
+
+namespace zel {
+
+// Pattern formatting of a number. The pattern has up to three sections
+// separated by ';' (positive;negative;zero; an empty or missing section uses
+// the first). In a section: '0' digit placeholder, '#' optional digit, '.'
+// decimal separator (written as fs.decimal_separator), ',' anywhere before the
+// decimal point turns on thousands grouping (fs.thousand_separator),
+// "E+00"/"E-00"/"e+0" scientific form, '...' and "..." literal texts, any
+// other character as itself. The negative sign is written before the first
+// digit unless a negative section is given; a value that rounds to zero in
+// the first section keeps its sign ("#0.00" of -0.001 is "-0,00"). An empty
+// pattern gives FloatToStr. NaN gives "NAN", infinities "INF"/"-INF".
+std::string FormatFloat(std::string_view format, double value,
+                        const FormatSettings& fs = BrazilianFormatSettings());
+
+// General form with 15 significant digits: fixed notation from 1E-5 up to
+// below 1E15, otherwise "1E15", "-2,5E-7", "1,23456789012346E15".
+std::string FloatToStr(double value, const FormatSettings& fs = BrazilianFormatSettings());
+
+enum class FloatFormat { kGeneral, kExponent, kFixed, kNumber, kCurrency };
+
+// The value is first rounded to `precision` significant digits (at most 18),
+// then:
+// - kGeneral: shortest fixed form, exponent form when the exponent reaches
+//   `precision` or the value is below 1E-5 ("1E15"); `digits` unused.
+// - kExponent: "d,dddE+xx" with precision-1 decimals and at least `digits`
+//   (0..4) exponent digits.
+// - kFixed: `digits` (0..18) decimals, no grouping: "-1234,50".
+// - kNumber: as kFixed with thousands grouping: "-1.234,50".
+// - kCurrency: as kNumber placed by fs.currency_format and
+//   fs.negative_currency_format: "R$ 1,01", "-R$ 1.234,50".
+// A negative value whose shown digits are all zero is written without sign
+// ("0,00" for -0.004).
+std::string FloatToStrF(double value, FloatFormat format, int precision, int digits,
+                        const FormatSettings& fs = BrazilianFormatSettings());
+
+// FloatToStrF(value, kCurrency, 15, fs.currency_decimals): "R$ 1.234,50".
+std::string CurrToStr(double value, const FormatSettings& fs = BrazilianFormatSettings());
+
+std::string IntToStr(int64_t value);
+// Upper-case hexadecimal, at least `digits` digits, zero-padded; a negative
+// value is written as its 64-bit two's complement.
+std::string IntToHex(int64_t value, int digits);
+
+// One argument of Format.
+class FormatArg {
+ public:
+  FormatArg(int v) : value_(int64_t{v}) {}                   // NOLINT: implicit by design
+  FormatArg(long v) : value_(int64_t{v}) {}                  // NOLINT
+  FormatArg(long long v) : value_(int64_t{v}) {}             // NOLINT
+  FormatArg(unsigned v) : value_(int64_t{v}) {}              // NOLINT
+  FormatArg(double v) : value_(v) {}                         // NOLINT
+  FormatArg(const char* v) : value_(std::string(v)) {}       // NOLINT
+  FormatArg(std::string v) : value_(std::move(v)) {}         // NOLINT
+  FormatArg(std::string_view v) : value_(std::string(v)) {}  // NOLINT
+
+  const std::variant<int64_t, double, std::string>& value() const { return value_; }
+
+ private:
+  std::variant<int64_t, double, std::string> value_;
+};
+
+// The runtime's Format. Directives: "%" [index ":"] ["-"] [width] ["." prec]
+// type, where width and prec may be "*" (taken from the next integer
+// argument) and type is one of
+//   d, u  integer (prec = minimum digits, zero-padded)
+//   x     integer in upper-case hexadecimal (prec = minimum digits)
+//   s     text (prec = maximum characters)
+//   f     fixed, prec decimals (default 2), no grouping: "1234,57"
+//   n     as f with thousands grouping: "1.234,57"
+//   m     currency (prec default fs.currency_decimals): "R$ 1.234,57"
+//   e     scientific (prec significant digits, default 15): "1,23450000000000E+003"
+//   g     general (prec significant digits, default 15)
+//   %     "%" itself
+// Type letters are case-insensitive. "-" left-justifies within width. A
+// directive whose argument is missing or of the wrong kind (an integer type
+// with a float, a float type or %s with an integer, ...) raises ConvertError
+// ("Format '%d' invalid or incompatible with argument"); an unknown or
+// incomplete directive raises ConvertError ("Format '...' invalid or
+// incompatible with argument").
+std::string Format(std::string_view format, std::initializer_list<FormatArg> args,
+                   const FormatSettings& fs = BrazilianFormatSettings());
+std::string Format(std::string_view format, const std::vector<FormatArg>& args,
+                   const FormatSettings& fs = BrazilianFormatSettings());
+
+// Date-time patterns, case-insensitive:
+//   d dd ddd dddd     day, two digits, short and long day name
+//   ddddd dddddd      fs.short_date_format, fs.long_date_format
+//   m mm mmm mmmm     month, two digits, short and long month name; m/mm right
+//                     after an h/hh token (literals in between allowed) are
+//                     minutes instead
+//   yy yyyy           year (also y/yyy: two digits; more: four)
+//   h hh  n nn  s ss  hour, minute, second (hh nn ss zero-padded)
+//   z zzz             milliseconds
+//   t tt              fs.short_time_format, fs.long_time_format
+//   c                 short date, then long time unless the time is midnight
+//   am/pm a/p ampm    12-hour clock with that marker (ampm: fs.time_am_string /
+//                     fs.time_pm_string); h/hh then run 1..12
+//   /  :              fs.date_separator, fs.time_separator
+//   '...' "..."       literal text
+// Any other character is copied. An empty pattern means "c".
+std::string FormatDateTime(std::string_view format, TDateTime value,
+                           const FormatSettings& fs = BrazilianFormatSettings());
+std::string DateToStr(TDateTime value, const FormatSettings& fs = BrazilianFormatSettings());
+std::string TimeToStr(TDateTime value, const FormatSettings& fs = BrazilianFormatSettings());
+// Short date and long time; the time is left out at exactly midnight.
+std::string DateTimeToStr(TDateTime value, const FormatSettings& fs = BrazilianFormatSettings());
+
+}  // namespace zel
