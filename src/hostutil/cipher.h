@@ -1,0 +1,30 @@
+// Cripto / Uncripto: the host's reversible cipher for values kept in its
+// files (printer serial numbers, the stored grand total, PAF data).
+//
+// The cipher keeps the length of the text and works over a 64-character
+// alphabet: the digits, "A"-"Z", "a"-"z", "-" and ".". Each alphabet character
+// at position i (0-based) is shifted within the alphabet by
+//     shift(i) = (Mix(key, i) + index of the previous plain character) mod 64
+// where Mix is a 32-bit integer mixing of the key and the position and the
+// "previous plain character" of position 0 is taken as index 0. Characters
+// outside the alphabet (blanks, quotes, accented letters, control bytes) pass
+// unchanged. So the enciphered text:
+//  - has the length of the plain text and fits the same text field;
+//  - is printable and never gains a quote, a blank or a wildcard, so it can be
+//    written inside a quoted filter literal;
+//  - is the same for the same text and key (records are selected by comparing
+//    enciphered texts).
+// Uncripto(Cripto(t, k), k) == t for every text t and key k. This is an
+// obfuscation that keeps casual edits out of the files, not a protection
+// against someone who knows the algorithm.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zel {
+
+std::string Cripto(std::string_view text, int key);
+std::string Uncripto(std::string_view text, int key);
+
+}  // namespace zel
