@@ -2,12 +2,14 @@
 // files (printer serial numbers, the stored grand total, PAF data).
 //
 // The cipher keeps the length of the text and works over a 64-character
-// alphabet: the digits, "A"-"Z", "a"-"z", "-" and ".". Each alphabet character
-// at position i (0-based) is shifted within the alphabet by
-//     shift(i) = (Mix(key, i) + index of the previous plain character) mod 64
-// where Mix is a 32-bit integer mixing of the key and the position and the
-// "previous plain character" of position 0 is taken as index 0. Characters
-// outside the alphabet (blanks, quotes, accented letters, control bytes) pass
+// alphabet "0"-"9", "A"-"Z", "a"-"z", "-", "." (indices 0 to 63 in that
+// order). The alphabet character at byte position i (0-based) moves forward
+// within the alphabet by
+//     shift(i) = (Mix(key, i) + p) mod 64
+// where p is the index of the nearest alphabet character before it in the
+// plain text (0 when there is none) and Mix is a 32-bit integer hash of the
+// key and the position (see cipher.cc). Characters outside the alphabet
+// (blanks, quotes, accented letters, control bytes) pass
 // unchanged. So the enciphered text:
 //  - has the length of the plain text and fits the same text field;
 //  - is printable and never gains a quote, a blank or a wildcard, so it can be
