@@ -1,0 +1,30 @@
+// Returning the module to its load-time state, for tests.
+#include "zel01900/testing.h"
+
+#include "zel01900/core.h"
+
+void ZelResetModuleState() {
+  ImpFisDLLHandle = nullptr;
+  ImpFisDLLHandle2 = nullptr;
+  boImpFiscalOK = false;
+  boNUtilTaa = true;
+  boClieUtil = false;
+  inRetorno = 0;
+  stMensagemTaa.clear();
+  IdTotRelatorio.clear();
+  IdTotParcCV.clear();
+  IdTotParcVCons.clear();
+  IdTotCompCred.clear();
+  IdTotCancCred.clear();
+  stAliquotaIss.clear();
+  dsDirCad.clear();
+  boComando = false;
+  cdsAuxExtSimp = nullptr;
+  stDataCat.clear();
+#define ZEL_RESET_ENTRY_POINT(name, type) name = nullptr;
+  ZEL_VENDOR_ENTRY_POINTS(ZEL_RESET_ENTRY_POINT)
+  ZEL_OTHER_ENTRY_POINTS(ZEL_RESET_ENTRY_POINT)
+#undef ZEL_RESET_ENTRY_POINT
+  // TODO(coreA): destroy the data module once its class is available.
+  dtmImpIBM = nullptr;
+}
