@@ -36,9 +36,11 @@ int64_t StrToInt64Def(std::string_view text, int64_t def);
 
 // Dates are read by the order of day, month and year in
 // fs.short_date_format, as numbers separated by fs.date_separator, blanks
-// around allowed: "5/1/24", "05/01/2024". Two numbers give that day of the
-// current year (from Now()); a year of one or two digits is placed by
-// fs.two_digit_year_century_window. An impossible date fails.
+// around allowed: "5/1/24", "05/01/2024" (one trailing separator is
+// tolerated). Two numbers give that day of the current year (from Now()); a
+// single number is no date; a year of one or two digits is placed by
+// fs.two_digit_year_century_window, a longer one is taken as written ("0024"
+// is the year 24). An impossible date fails.
 // "'x' is not a valid date".
 TDateTime StrToDate(std::string_view text, const FormatSettings& fs = BrazilianFormatSettings());
 bool TryStrToDate(std::string_view text, TDateTime& out,
@@ -46,9 +48,11 @@ bool TryStrToDate(std::string_view text, TDateTime& out,
 TDateTime StrToDateDef(std::string_view text, TDateTime def,
                        const FormatSettings& fs = BrazilianFormatSettings());
 
-// Times: hour[:minute[:second[.msec]]] with fs.time_separator, optionally
-// followed by AM/PM (or fs.time_am_string/fs.time_pm_string). An hour of
-// 24 or more, a minute or second of 60 or more fail.
+// Times: hour[:minute[:second[,msec]]] with fs.time_separator and
+// fs.decimal_separator (the milliseconds are read as a whole number, as the
+// runtime does: ",5" is 5 ms), optionally followed by AM/PM (or
+// fs.time_am_string / fs.time_pm_string; then the hour must be 1..12). An hour
+// of 24 or more, a minute or second of 60 or more fail.
 // "'x' is not a valid time".
 TDateTime StrToTime(std::string_view text, const FormatSettings& fs = BrazilianFormatSettings());
 bool TryStrToTime(std::string_view text, TDateTime& out,

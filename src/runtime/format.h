@@ -92,12 +92,13 @@ class FormatArg {
 //   e     scientific (prec significant digits, default 15): "1,23450000000000E+003"
 //   g     general (prec significant digits, default 15)
 //   %     "%" itself
-// Type letters are case-insensitive. "-" left-justifies within width. A
-// directive whose argument is missing or of the wrong kind (an integer type
-// with a float, a float type or %s with an integer, ...) raises ConvertError
-// ("Format '%d' invalid or incompatible with argument"); an unknown or
-// incomplete directive raises ConvertError ("Format '...' invalid or
-// incompatible with argument").
+// Type letters are case-insensitive. "-" left-justifies within width. The
+// integer types print a negative value for u and x as its two's complement
+// (32 bits wide when it fits in 32 bits). Failures raise ConvertError naming
+// the whole format text: a directive whose argument is of the wrong kind (an
+// integer type with a float or text, a float type or %s with an integer) or
+// an unknown or incomplete directive: "Format '%d' invalid or incompatible
+// with argument"; too few arguments: "No argument for format '%d %d'".
 std::string Format(std::string_view format, std::initializer_list<FormatArg> args,
                    const FormatSettings& fs = BrazilianFormatSettings());
 std::string Format(std::string_view format, const std::vector<FormatArg>& args,
