@@ -137,10 +137,11 @@ class Platform {
   // The name (without folder) of the first regular file matching `pattern`,
   // a folder followed by a name with the wildcards '*' (any run of
   // characters) and '?' (one character), e.g. "C:\\Lum\\Dados\\*.MFD". The
-  // name is compared without regard to ASCII letter case. "First" is the
-  // smallest matching name in byte order, so the answer does not depend on
-  // the file system's listing order. "" when nothing matches (2) or the
-  // folder does not exist (3).
+  // name is compared without regard to ASCII letter case ("*.MFD" finds
+  // "x.mfd"); "*.*" matches every name. "First" is the smallest matching
+  // name, letters compared without regard to case (ties in byte order), so
+  // the answer does not depend on the file system's listing order. "" when
+  // nothing matches (2) or the folder does not exist (3).
   virtual std::string FirstMatch(const std::string& pattern) = 0;
   // Reads a whole file's bytes into *out (replacing its content). On failure
   // *out is left empty.

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 
 #include "platform/posix_platform.h"
@@ -82,6 +83,19 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
   }
   while (p < pattern.size() && pattern[p] == '*') ++p;
   return p == pattern.size();
+}
+
+// The order the host's file system lists names in: letters without regard
+// to case, then bytes, so the result is the same on every file system.
+bool NameOrderLess(const std::string& a, const std::string& b) {
+  size_t common = std::min(a.size(), b.size());
+  for (size_t i = 0; i < common; ++i) {
+    char ca = AsciiLower(a[i]);
+    char cb = AsciiLower(b[i]);
+    if (ca != cb) return static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb);
+  }
+  if (a.size() != b.size()) return a.size() < b.size();
+  return a < b;
 }
 
 std::string ParentOf(const std::string& system_path) {
@@ -254,7 +268,7 @@ std::string PosixPlatform::FirstMatch(const std::string& pattern) {
     if (!WildcardMatch(name_pattern, name)) continue;
     std::string full = folder.back() == '/' ? folder + system_name : folder + "/" + system_name;
     if (!StatIs(full, S_IFREG)) continue;
-    if (!found || name < best) {
+    if (!found || NameOrderLess(name, best)) {
       best = name;
       found = true;
     }

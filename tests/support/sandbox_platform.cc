@@ -78,8 +78,9 @@ platform::LibraryHandle SandboxPlatform::OpenLibrary(const std::string& name) {
     for (const std::string& folder : {executable_directory_, BuildLibraryFolder()}) {
       if (folder.empty()) continue;
       std::string candidate = platform::JoinPath(folder, file);
-      if (!target()->FileExists(candidate)) continue;
-      if (platform::LibraryHandle handle = target()->OpenLibrary(candidate)) return handle;
+      // A library that is there but does not load is the answer: its error
+      // says more than a search elsewhere would.
+      if (target()->FileExists(candidate)) return target()->OpenLibrary(candidate);
     }
   }
   return target()->OpenLibrary(name);
