@@ -70,14 +70,15 @@ class Formatter {
 
   std::string Directive(size_t& i) {
     // "%index:": an explicit argument position; later directives continue from it.
-    const size_t start = i;
-    int number = ReadNumber(i);
-    if (number >= 0 && i < format_.size() && format_[i] == ':') {
-      next_ = static_cast<size_t>(number);
-      ++i;
-      number = -1;
-    } else {
-      i = start;
+    size_t j = i;
+    size_t index = 0;
+    while (j < format_.size() && format_[j] >= '0' && format_[j] <= '9') {
+      index = std::min<size_t>(index * 10 + (format_[j] - '0'), 100000);
+      ++j;
+    }
+    if (j > i && j < format_.size() && format_[j] == ':') {
+      next_ = index;
+      i = j + 1;
     }
     bool left = false;
     if (i < format_.size() && format_[i] == '-') {
