@@ -100,7 +100,8 @@ using FieldValue = std::variant<std::monostate, int64_t, double, std::string>;
 // "True"/"False" or any prefix of them, in any case, otherwise DatasetError
 // "'x' is not a valid boolean value for field 'X'"). Dates drop the time of
 // day, times drop the date. An integer outside the field's range raises
-// DatasetError "Value N out of range for field 'X'". SetAsVariant of a null or
+// DatasetError "N is not a valid value for field 'X'. The allowed range is A
+// to B". SetAsVariant of a null or
 // empty variant makes the field null.
 class Field {
  public:
@@ -148,6 +149,7 @@ class Field {
 
   MemTable* table_;
   int index_;
+  std::string name_cache_;  // lets the table match fields by name when redefined
 };
 
 }  // namespace zel

@@ -120,7 +120,8 @@ class MemTable {
   void SetRecNo(int rec_no);
   // Number of records in the view (filter applied); 0 when closed.
   int RecordCount() const;
-  bool IsEmpty() const { return RecordCount() == 0; }
+  // No record to show (a record being inserted counts as one).
+  bool IsEmpty() const { return RecordCount() == 0 && state_ != State::kInsert; }
 
   // ---- Fields -------------------------------------------------------------
   // Names compared without regard to case. FieldByName raises DatasetError
@@ -218,8 +219,9 @@ class MemTable {
   void SetAfterOpen(std::function<void(MemTable&)> handler) { after_open_ = std::move(handler); }
 
   // ---- Data packets -------------------------------------------------------
-  // The table's content as a binary data packet (an empty table with its
-  // definitions when open and empty; DatasetError when closed).
+  // The table's content as a binary data packet: the definitions and the
+  // posted records (a pending edit or insert is not included) with their
+  // change log. A closed table gives its definitions without records.
   std::string Data() const;
   // Replaces definitions, rows and change log with the packet's (binary or
   // XML, told apart by content), opens the table and runs the after-open
@@ -238,25 +240,26 @@ class MemTable {
   friend class Field;
   struct Row;
   struct Deleted;
-  struct PacketContent;
-  friend struct PacketAccess;
 
   void CheckActive() const;
   void CheckInactive() const;
   void CheckBrowseMode();
   void RebuildFields();
-  void BuildView(const Row* keep_current);
-  void ResetData();
   void OpenWith(std::vector<std::unique_ptr<Row>> rows);
+  void BuildView(const Row* keep_current);
+  void SetCursor(int position);
   int ResolveField(std::string_view name) const;
   std::vector<int> ResolveFieldList(std::string_view fields) const;
+  void ResolveOrdering();
+  std::shared_ptr<FilterExpression> CompileFilter(std::string_view text) const;
+  bool Ordered() const { return !order_fields_.empty(); }
   bool ViewLess(const Row* a, const Row* b) const;
   bool PassesFilter(const Row& row) const;
-  void ResolveOrdering();
-  void RemoveFromView(const Row* row);
-  void PlaceInView(Row* row, int insert_hint);
+  void PlaceInView(Row* row);
   const FieldValue* CurrentValues() const;
   FieldValue& WritableValue(int field_index);
+  void FillAutoInc();
+  void CheckRequired() const;
   void RunAfterOpen();
 
   std::string name_;
@@ -276,8 +279,8 @@ class MemTable {
   // Pending edit or insert.
   std::vector<FieldValue> buffer_;
   bool modified_ = false;
-  bool inserting_at_end_ = false;
-  int insert_pos_ = 0;  // view position where Insert placed the record
+  bool appending_ = false;
+  Row* insert_before_ = nullptr;  // record that Insert placed the new one before
 
   std::vector<IndexDef> indexes_;
   std::string index_name_;

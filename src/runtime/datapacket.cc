@@ -1,0 +1,108 @@
+#include "runtime/datapacket.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zel::datapacket {
+
+namespace {
+constexpr int kDefaultTextWidth = 20;
+}  // namespace
+
+bool LooksBinary(std::string_view bytes) {
+  static constexpr unsigned char kMagic[4] = {0x96, 0x19, 0xE0, 0xBD};
+  return bytes.size() >= 4 && std::memcmp(bytes.data(), kMagic, 4) == 0;
+}
+
+const char* DefaultSubtype(FieldType type) {
+  switch (type) {
+    case FieldType::kCurrency:
+      return "Money";
+    case FieldType::kMemo:
+      return "Text";
+    case FieldType::kBlob:
+      return "Binary";
+    case FieldType::kGraphic:
+      return "Graphics";
+    case FieldType::kWideMemo:
+      return "WideText";
+    case FieldType::kAutoInc:
+      return "Autoinc";
+    default:
+      return "";
+  }
+}
+
+std::string SubtypeOf(const FieldDef& def) {
+  return def.subtype.empty() ? std::string(DefaultSubtype(def.type)) : def.subtype;
+}
+
+int TextWidth(const FieldDef& def) { return def.size > 0 ? def.size : kDefaultTextWidth; }
+
+std::vector<std::vector<FieldValue>> ApplyChangeLog(Packet& packet) {
+  const size_t n = packet.rows.size();
+  std::vector<int64_t> original_of(n, -1);
+  const std::vector<uint32_t>& log = packet.meta.change_log;
+  for (size_t i = 0; i + 2 < log.size(); i += 3) {
+    const uint32_t row = log[i];
+    const uint32_t original = log[i + 1];
+    if (row == 0 || row > n || original == 0 || original > n || row == original) continue;
+    original_of[row - 1] = original - 1;
+  }
+
+  // An image that another row names as its original is superseded by it.
+  std::vector<bool> superseded(n, false);
+  for (size_t i = 0; i < n; ++i) {
+    if (original_of[i] >= 0) superseded[static_cast<size_t>(original_of[i])] = true;
+  }
+
+  // Resolve "unchanged" fields from the original image, originals first. The
+  // chains are walked iteratively (a hostile log may chain every row) and a
+  // cycle simply stops the walk.
+  enum : uint8_t { kNew, kWalking, kDone };
+  std::vector<uint8_t> state(n, kNew);
+  std::vector<size_t> anchor(n);
+  std::vector<size_t> chain;
+  for (size_t i = 0; i < n; ++i) {
+    if (state[i] != kNew) continue;
+    chain.clear();
+    size_t j = i;
+    while (state[j] == kNew) {
+      chain.push_back(j);
+      state[j] = kWalking;
+      if (original_of[j] < 0) break;
+      j = static_cast<size_t>(original_of[j]);
+    }
+    for (size_t k = chain.size(); k-- > 0;) {
+      const size_t r = chain[k];
+      Row& row = packet.rows[r];
+      const int64_t o = original_of[r];
+      const bool have_original = o >= 0 && state[static_cast<size_t>(o)] == kDone;
+      anchor[r] = have_original ? anchor[static_cast<size_t>(o)] : r;
+      for (size_t f = 0; f < row.unchanged.size() && f < row.values.size(); ++f) {
+        if (!row.unchanged[f]) continue;
+        const Row* from = have_original ? &packet.rows[static_cast<size_t>(o)] : nullptr;
+        row.values[f] = from != nullptr && f < from->values.size() ? from->values[f] : FieldValue{};
+      }
+      state[r] = kDone;
+    }
+  }
+
+  std::vector<size_t> kept;
+  kept.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    const uint8_t status = packet.rows[i].status;
+    if ((status & (kRowDeleted | kRowOriginal)) != 0 || superseded[i]) continue;
+    kept.push_back(i);
+  }
+  // A new image takes the place of the row it replaces.
+  std::stable_sort(kept.begin(), kept.end(),
+                   [&](size_t a, size_t b) { return anchor[a] < anchor[b]; });
+
+  std::vector<std::vector<FieldValue>> result;
+  result.reserve(kept.size());
+  for (size_t i : kept) result.push_back(std::move(packet.rows[i].values));
+  return result;
+}
+
+}  // namespace zel::datapacket

@@ -1,0 +1,89 @@
+// Data packets: the two forms (binary and XML) in which the host runtime's
+// client dataset stores and hands over its content. This header holds the
+// form-independent model shared by the readers and writers; MemTable turns
+// it into rows.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/field.h"
+
+namespace zel::datapacket {
+
+// Row status bits as packets carry them.
+inline constexpr uint8_t kRowOriginal = 0x01;
+inline constexpr uint8_t kRowDeleted = 0x02;
+inline constexpr uint8_t kRowInserted = 0x04;
+inline constexpr uint8_t kRowModified = 0x08;
+
+inline constexpr int kDefaultLcid = 1046;  // Portuguese (Brazil)
+
+// Everything in a packet besides its rows.
+struct Metadata {
+  std::vector<FieldDef> fields;
+  int lcid = kDefaultLcid;
+  std::vector<int> default_order;  // 1-based field numbers
+  std::vector<int> primary_key;    // 1-based field numbers
+  // Triplets (row number, row number of the original image or 0, flag),
+  // 1-based physical row numbers.
+  std::vector<uint32_t> change_log;
+};
+
+// One row to write: its status byte and its values (one per field).
+struct RowRef {
+  uint8_t status = 0;
+  const std::vector<FieldValue>* values = nullptr;
+};
+
+// One row as read. `unchanged` is empty or holds one flag per field: the
+// field was marked "unchanged" (a delta image) and takes its value from the
+// row's original image.
+struct Row {
+  uint8_t status = 0;
+  std::vector<FieldValue> values;
+  std::vector<bool> unchanged;
+};
+
+struct Packet {
+  Metadata meta;
+  std::vector<Row> rows;
+};
+
+// Binary form. WriteBinary lays out the header, field descriptors, dataset
+// properties and rows exactly as the host runtime does. ReadBinary raises
+// DatasetError for a bad magic, a truncated packet, a length or offset that
+// points outside the packet, or a field type it cannot represent; it never
+// reads outside `bytes`.
+std::string WriteBinary(const Metadata& meta, const std::vector<RowRef>& rows);
+Packet ReadBinary(std::string_view bytes);
+// True when `bytes` starts with the binary packet's magic number.
+bool LooksBinary(std::string_view bytes);
+
+// XML form. `utf8` selects the UTF-8 variant (encoding="UTF-8", characters as
+// they are); otherwise characters outside ASCII are written as character
+// references. ReadXml accepts both (and a Windows-1252 document without
+// declared encoding) and raises DatasetError for malformed XML, a missing
+// DATAPACKET/METADATA/FIELDS element, an unknown field type or a value that
+// does not parse.
+std::string WriteXml(const Metadata& meta, const std::vector<RowRef>& rows, bool utf8);
+Packet ReadXml(std::string_view text);
+
+// Applies the change log of a packet as read: drops deleted rows and
+// original images, gives each new image the place of its original and
+// resolves "unchanged" fields from the original. Returns the resulting rows'
+// values in order.
+std::vector<std::vector<FieldValue>> ApplyChangeLog(Packet& packet);
+
+// Helpers shared by both forms.
+// The packet sub-type that marks a field of this type, or "" ("Money",
+// "Text", "Binary", "Graphics", "WideText", "Autoinc").
+const char* DefaultSubtype(FieldType type);
+// Effective sub-type of a definition (its own or the type's default).
+std::string SubtypeOf(const FieldDef& def);
+// The declared width of a text field (20 when not given).
+int TextWidth(const FieldDef& def);
+
+}  // namespace zel::datapacket

@@ -1,0 +1,54 @@
+// Value codings shared by the binary and XML data-packet readers and
+// writers: access to stored values, UTF-16 texts, packed decimals,
+// date-time ranges, locale-independent number and date texts, base64.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "runtime/datetime.h"
+#include "runtime/field.h"
+
+namespace zel::datapacket {
+
+// Stored value of the expected kind ("" / 0 for anything else).
+const std::string& TextOf(const FieldValue& value);
+int64_t IntOf(const FieldValue& value);
+double FloatOf(const FieldValue& value);
+
+// Windows-1252 text to UTF-16LE bytes and back (an odd last byte is dropped).
+std::string Utf16LeOf(std::string_view text);
+std::string TextFromUtf16Le(std::string_view bytes);
+
+// Packed decimal as packets carry it: precision byte, sign-and-places byte
+// (0x80 negative, low 6 bits the decimals), then 32 bytes of digits, two per
+// byte, most significant first. EncodeBcd rounds to `decimals` and raises
+// DatasetError when the value needs more than 64 digits; DecodeBcd returns
+// false for a malformed value.
+inline constexpr uint32_t kMaxBcdDigits = 32;
+std::string EncodeBcd(double value, int decimals);
+bool DecodeBcd(std::string_view bytes, double& value);
+int BcdDecimals(const FieldDef& def);
+
+// Day numbers (01/01/0001 = 1) of the supported calendar.
+bool ValidStampDate(int64_t day);
+// Milliseconds since 01/01/0001 00:00 (as day 1) to a date-time; false when
+// not a finite value of the supported calendar.
+bool MSecsToDateTime(double msecs, TDateTime& out);
+
+// Locale-independent texts of the XML form.
+std::string XmlFloat(double value);  // "." and at most 15 significant digits
+bool ParseXmlFloat(std::string_view text, double& out);
+bool ParseXmlInt(std::string_view text, int64_t& out);
+std::string XmlDate(TDateTime value);      // YYYYMMDD
+std::string XmlTime(TDateTime value);      // HH:NN:SSzzz
+std::string XmlDateTime(TDateTime value);  // YYYYMMDDTHH:NN:SSzzz, YYYYMMDD at midnight
+bool ParseXmlDate(std::string_view text, TDateTime& out);
+bool ParseXmlTime(std::string_view text, TDateTime& out);
+bool ParseXmlDateTime(std::string_view text, TDateTime& out);
+
+std::string Base64Encode(std::string_view bytes);
+bool Base64Decode(std::string_view text, std::string& out);
+
+}  // namespace zel::datapacket
