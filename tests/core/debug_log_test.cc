@@ -1,0 +1,42 @@
+#include <string>
+
+#include "core_fixture.h"
+#include "runtime/datetime.h"
+#include "runtime/host_error.h"
+
+namespace zel::test {
+namespace {
+
+class ImpFisDebugTest : public CoreTest {};
+
+TEST_F(ImpFisDebugTest, FirstEntryCreatesTheMonthFileLaterOnesAppend) {
+  EXPECT_FALSE(sandbox_.FileExists(LogPath()));
+  ImpFisDebug("primeira");
+  sandbox_.SetNow(EncodeDateTime(2026, 12, 31, 23, 59, 58, 999));
+  ImpFisDebug("IBM_FI_NumeroCupom\r\nRetorno da Impressora : 000123");
+  EXPECT_EQ(LogText(),
+            "10/12/2026 10:00:00 - primeira\r\n"
+            "31/12/2026 23:59:58 - IBM_FI_NumeroCupom\r\nRetorno da Impressora : 000123\r\n");
+}
+
+TEST_F(ImpFisDebugTest, NewMonthStartsANewFile) {
+  ImpFisDebug("dezembro");
+  sandbox_.SetNow(EncodeDateTime(2027, 1, 2, 0, 0, 0, 0));
+  ImpFisDebug("janeiro \xE9");
+  std::string january;
+  ASSERT_TRUE(sandbox_.ReadWholeFile(
+      platform::JoinPath(sandbox_.ExecutableDirectory(), "impdebug0127.txt"), &january));
+  EXPECT_EQ(january, "02/01/2027 00:00:00 - janeiro \xE9\r\n");
+  EXPECT_EQ(LogText(), "10/12/2026 10:00:00 - dezembro\r\n");
+}
+
+TEST_F(ImpFisDebugTest, WriteFailureReachesTheCaller) {
+  ImpFisDebug("antes");
+  sandbox_.FailNextWrite(platform::kErrorDiskFull);
+  EXPECT_THROW(ImpFisDebug("perdida"), FileIOError);
+  ImpFisDebug("depois");
+  EXPECT_EQ(LogEntries(), (std::vector<std::string>{"antes", "depois"}));
+}
+
+}  // namespace
+}  // namespace zel::test
