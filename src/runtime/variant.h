@@ -52,6 +52,9 @@ class HostVariant {
   HostVariant(unsigned long long v) : kind_(Kind::kInteger), integer_(static_cast<int64_t>(v)) {}
   HostVariant(double v) : kind_(Kind::kFloat), float_(v) {}
   HostVariant(bool v) : kind_(Kind::kBoolean), boolean_(v) {}
+  // A single character is almost always meant as a text: say so explicitly
+  // (std::string(1, c)) rather than getting its code as an integer.
+  HostVariant(char) = delete;
   HostVariant(const char* v) : kind_(Kind::kText), text_(v) {}
   HostVariant(std::string v) : kind_(Kind::kText), text_(std::move(v)) {}
   HostVariant(std::string_view v) : kind_(Kind::kText), text_(v) {}

@@ -36,15 +36,19 @@ TEST(RecordingHostTest, RecordsDialogsAndAnswersQuestionsFromTheScript) {
   EXPECT_FALSE(Mensagem("De novo?", "", "N", "S", kDialogWarning, "", "002", 0));
   EXPECT_TRUE(Mensagem("Recompor?", "", "N", "S", kDialogWarning, "", "002", 0));
   EXPECT_FALSE(Mensagem("Mais?", "", "N", "S", kDialogWarning, "", "002", 0));  // script used up
-  ASSERT_EQ(host.dialogs().size(), 5u);
+  host.SetDefaultAnswer(true);
+  EXPECT_TRUE(Mensagem("Sempre?", "", "N", "S", kDialogWarning, "", "002", 0));
+  EXPECT_FALSE(Mensagem("Aviso", "", "N", "N", kDialogError, "", "002", 0));
+  ASSERT_EQ(host.dialogs().size(), 7u);
   const DialogCall& notice = host.dialogs()[1];
   EXPECT_EQ(notice.text, "Sem papel");
   EXPECT_FALSE(notice.IsQuestion());
   EXPECT_EQ(notice.kind, kDialogError);
   EXPECT_EQ(notice.colour_scheme, "002");
   EXPECT_EQ(notice.flag, "N");
-  EXPECT_EQ(host.DialogTexts(), (std::vector<std::string>{"Imprimir novamente?", "Sem papel",
-                                                          "De novo?", "Recompor?", "Mais?"}));
+  EXPECT_EQ(host.DialogTexts(),
+            (std::vector<std::string>{"Imprimir novamente?", "Sem papel", "De novo?", "Recompor?",
+                                      "Mais?", "Sempre?", "Aviso"}));
 }
 
 TEST(RecordingHostTest, RecordsDocumentServicesAndRestoresThePreviousHandlers) {

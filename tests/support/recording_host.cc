@@ -32,9 +32,12 @@ bool RecordingHost::Mensagem(const std::string& text, const std::string& caption
                              const std::string& extra, const std::string& colour_scheme,
                              int options) {
   bool answer = false;
-  if (question == "S" && !answers_.empty()) {
-    answer = answers_.front();
-    answers_.pop_front();
+  if (question == "S") {
+    answer = default_answer_;
+    if (!answers_.empty()) {
+      answer = answers_.front();
+      answers_.pop_front();
+    }
   }
   dialogs_.push_back(
       DialogCall{text, caption, flag, question, kind, extra, colour_scheme, options, answer});

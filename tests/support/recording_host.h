@@ -1,7 +1,8 @@
 // RecordingHost: host handlers for tests. While alive it is the installed
 // HostHandlers (the previous ones come back when it is destroyed). It records
 // every dialog and every document-recording call, and answers yes/no
-// questions from a script (a queue of answers; "no" once the queue is empty).
+// questions from a script (a queue of answers; once the queue is empty, the
+// default answer, "no" unless SetDefaultAnswer changed it).
 // Notices (question "N") never take an answer from the script and return
 // false.
 #pragma once
@@ -57,6 +58,7 @@ class RecordingHost : public HostHandlers {
 
   // Answers for the next questions, in order.
   void QueueAnswers(std::initializer_list<bool> answers);
+  void SetDefaultAnswer(bool answer) { default_answer_ = answer; }
   // From now on every document-recording call (GravaCER, setDocNaoFiscaisECF)
   // throws HostError with `message`; std::nullopt stops the failures.
   void FailRecords(std::optional<std::string> message) { fail_records_ = std::move(message); }
@@ -79,6 +81,7 @@ class RecordingHost : public HostHandlers {
  private:
   HostHandlers* previous_;
   std::deque<bool> answers_;
+  bool default_answer_ = false;
   std::optional<std::string> fail_records_;
   std::vector<DialogCall> dialogs_;
   std::vector<CerCall> cer_calls_;
