@@ -1,7 +1,6 @@
 #include "hostutil/timing.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "platform/platform.h"
 
@@ -9,6 +8,7 @@ namespace zel {
 
 void Delay(int count) {
   if (count <= 0) return;
+  if (count > 255) count = 255;
   platform::Current().Delay(count * kDelayUnitMilliseconds);
 }
 

@@ -11,7 +11,8 @@ namespace zel {
 inline constexpr int kDelayUnitMilliseconds = 100;
 
 // Waits count x 100 ms through the platform layer (instant under a test
-// platform). A count of zero or less returns at once.
+// platform). The count is the host's 8-bit one: zero or less returns at once,
+// more than 255 waits as 255.
 void Delay(int count);
 
 // a - b as "hh:nn", with "-" in front when a is earlier than b. Whole days do

@@ -25,7 +25,8 @@ TEST(DelayTest, WaitsHundredMillisecondsPerUnitThroughThePlatform) {
   Delay(4);
   Delay(0);
   Delay(-1);
-  EXPECT_EQ(recorder.waits, (std::vector<int>{200, 400}));
+  Delay(1000);
+  EXPECT_EQ(recorder.waits, (std::vector<int>{200, 400, 25500}));
 }
 
 TEST(SubtDataHoraLumTest, HoursAndMinutesOfTheDifference) {
