@@ -86,7 +86,9 @@ class FormatArg {
 //   d, u  integer (prec = minimum digits, zero-padded)
 //   x     integer in upper-case hexadecimal (prec = minimum digits)
 //   s     text (prec = maximum characters)
-//   f     fixed, prec decimals (default 2), no grouping: "1234,57"
+//   f     fixed, prec decimals (default 2, at most 18), no grouping:
+//         "1234,57"; rounded on the 18-digit expansion like FormatFloat
+//         (so the double 1.005 with "%.2f" is "1,00")
 //   n     as f with thousands grouping: "1.234,57"
 //   m     currency (prec default fs.currency_decimals): "R$ 1.234,57"
 //   e     scientific (prec significant digits, default 15): "1,23450000000000E+003"

@@ -157,14 +157,16 @@ class Formatter {
     return negative ? "-" + digits : digits;
   }
 
+  // The fixed forms round the full 18-digit expansion at the requested
+  // decimals, as FormatFloat does (Format("%.2f", 1.005) is "1,00").
   std::string Float(char type, double v, int precision) {
     switch (type) {
       case 'f':
-        return FloatToStrF(v, FloatFormat::kFixed, 15, precision < 0 ? 2 : precision, fs_);
+        return FloatToStrF(v, FloatFormat::kFixed, 18, precision < 0 ? 2 : precision, fs_);
       case 'n':
-        return FloatToStrF(v, FloatFormat::kNumber, 15, precision < 0 ? 2 : precision, fs_);
+        return FloatToStrF(v, FloatFormat::kNumber, 18, precision < 0 ? 2 : precision, fs_);
       case 'm':
-        return FloatToStrF(v, FloatFormat::kCurrency, 15,
+        return FloatToStrF(v, FloatFormat::kCurrency, 18,
                            precision < 0 ? fs_.currency_decimals : precision, fs_);
       case 'e':
         return FloatToStrF(v, FloatFormat::kExponent, precision < 0 ? 15 : precision, 3, fs_);

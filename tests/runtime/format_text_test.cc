@@ -11,7 +11,9 @@ namespace zel {
 namespace {
 
 TEST(FormatTextTest, Directives) {
-  EXPECT_EQ(Format("%.2f", {1.005}), "1,01");
+  // Fixed forms round the double's 18-digit expansion, like FormatFloat.
+  EXPECT_EQ(Format("%.2f", {1.005}), "1,00");
+  EXPECT_EQ(Format("%.2f|%.3n|%m", {-721.185, -86.0505, -721.185}), "-721,18|-86,050|-R$ 721,18");
   EXPECT_EQ(Format("%f", {1234.567}), "1234,57");
   EXPECT_EQ(Format("%n", {-1234.567}), "-1.234,57");
   EXPECT_EQ(Format("%.2n", {1234567.891}), "1.234.567,89");
