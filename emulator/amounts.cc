@@ -1,0 +1,106 @@
+#include "emulator/amounts.h"
+
+#include <cctype>
+
+namespace zel::emu {
+
+std::optional<int64_t> ParseDecimal(std::string_view text, int max_decimals) {
+  std::string t = Trim(text);
+  if (t.empty()) return std::nullopt;
+  int64_t whole = 0;
+  int64_t fraction = 0;
+  int decimals = 0;
+  int digits = 0;
+  bool seen_separator = false;
+  for (char c : t) {
+    if (c == ',' || c == '.') {
+      if (seen_separator) return std::nullopt;
+      seen_separator = true;
+      continue;
+    }
+    if (c < '0' || c > '9') return std::nullopt;
+    if (++digits > 15) return std::nullopt;
+    if (seen_separator) {
+      if (++decimals > max_decimals) return std::nullopt;
+      fraction = fraction * 10 + (c - '0');
+    } else {
+      whole = whole * 10 + (c - '0');
+    }
+  }
+  if (digits == 0) return std::nullopt;
+  int64_t scale = 1;
+  for (int i = 0; i < max_decimals; ++i) scale *= 10;
+  for (int i = decimals; i < max_decimals; ++i) fraction *= 10;
+  return whole * scale + fraction;
+}
+
+std::optional<int64_t> ParseCentsField(std::string_view text) {
+  std::string t = Trim(text);
+  if (t.find_first_of(",.") != std::string::npos) return ParseDecimal(t, 2);
+  if (t.empty() || t.size() > 15) return std::nullopt;
+  int64_t v = 0;
+  for (char c : t) {
+    if (c < '0' || c > '9') return std::nullopt;
+    v = v * 10 + (c - '0');
+  }
+  return v;
+}
+
+std::string Digits(int64_t value, int width) {
+  if (value < 0) value = 0;
+  std::string s = std::to_string(value);
+  if (static_cast<int>(s.size()) > width) return s.substr(s.size() - width);
+  return std::string(width - s.size(), '0') + s;
+}
+
+std::string Money(int64_t cents) {
+  bool negative = cents < 0;
+  if (negative) cents = -cents;
+  std::string whole = std::to_string(cents / 100);
+  std::string grouped;
+  int n = static_cast<int>(whole.size());
+  for (int i = 0; i < n; ++i) {
+    if (i > 0 && (n - i) % 3 == 0) grouped += '.';
+    grouped += whole[i];
+  }
+  std::string s = grouped + "," + Digits(cents % 100, 2);
+  return negative ? "-" + s : s;
+}
+
+std::string Quantity(int64_t milli) {
+  return std::to_string(milli / 1000) + "," + Digits(milli % 1000, 3);
+}
+
+bool IsBlank(std::string_view text) {
+  for (char c : text) {
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
+  }
+  return true;
+}
+
+std::string Trim(std::string_view text) {
+  size_t b = 0;
+  size_t e = text.size();
+  while (b < e && (text[b] == ' ' || text[b] == '\t' || text[b] == '\r' || text[b] == '\n')) ++b;
+  while (e > b &&
+         (text[e - 1] == ' ' || text[e - 1] == '\t' || text[e - 1] == '\r' || text[e - 1] == '\n'))
+    --e;
+  return std::string(text.substr(b, e - b));
+}
+
+std::string Upper(std::string_view text) {
+  std::string s(text);
+  for (char& c : s) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u >= 'a' && u <= 'z') {
+      c = static_cast<char>(u - 32);
+    } else if (u >= 0xE0 && u <= 0xFE && u != 0xF7) {
+      c = static_cast<char>(u - 32);  // Windows-1252 accented lower case
+    }
+  }
+  return s;
+}
+
+bool SameName(std::string_view a, std::string_view b) { return Upper(Trim(a)) == Upper(Trim(b)); }
+
+}  // namespace zel::emu

@@ -1,0 +1,336 @@
+#include "emulator/persistence.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+#include <vector>
+
+#include "emulator/config.h"
+
+namespace zel::emu {
+namespace {
+
+std::string Escape(std::string_view s) {
+  std::string out;
+  for (char c : s) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || c == '%' || c == '|') {
+      char buf[4];
+      std::snprintf(buf, sizeof buf, "%%%02X", u);
+      out += buf;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string Unescape(std::string_view s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '%') {
+      out += s[i];
+      continue;
+    }
+    if (i + 2 >= s.size()) throw std::runtime_error("bad escape");
+    out += static_cast<char>(std::stoi(std::string(s.substr(i + 1, 2)), nullptr, 16));
+    i += 2;
+  }
+  return out;
+}
+
+class Fields {
+ public:
+  explicit Fields(std::vector<std::string> f) : f_(std::move(f)) {}
+  const std::string& Next() {
+    if (i_ >= f_.size()) throw std::runtime_error("missing field");
+    return f_[i_++];
+  }
+  std::string Str() { return Unescape(Next()); }
+  long long Int() {
+    const std::string& s = Next();
+    char* end = nullptr;
+    long long v = std::strtoll(s.c_str(), &end, 10);
+    if (s.empty() || *end != '\0') throw std::runtime_error("bad number");
+    return v;
+  }
+  double Dbl() {
+    const std::string& s = Next();
+    char* end = nullptr;
+    double v = std::strtod(s.c_str(), &end);
+    if (s.empty() || *end != '\0') throw std::runtime_error("bad number");
+    return v;
+  }
+  bool Done() const { return i_ == f_.size(); }
+
+ private:
+  std::vector<std::string> f_;
+  size_t i_ = 0;
+};
+
+class Line {
+ public:
+  explicit Line(std::string key) : text_(std::move(key) + "=") {}
+  Line& operator<<(long long v) { return Add(std::to_string(v)); }
+  Line& operator<<(int v) { return Add(std::to_string(v)); }
+  Line& operator<<(bool v) { return Add(v ? "1" : "0"); }
+  Line& operator<<(double v) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.17g", v);
+    return Add(buf);
+  }
+  Line& operator<<(std::string_view s) { return Add(Escape(s)); }
+  Line& operator<<(const std::string& s) { return Add(Escape(s)); }
+  Line& operator<<(const char* s) { return Add(Escape(s)); }
+  std::string text() const { return text_ + "\n"; }
+
+ private:
+  Line& Add(const std::string& s) {
+    if (!first_) text_ += '|';
+    first_ = false;
+    text_ += s;
+    return *this;
+  }
+  std::string text_;
+  bool first_ = true;
+};
+
+void PutCounters(Line& l, const Counters& c) {
+  l << c.coo << c.ccf << c.gnf << c.grg << c.cdc << c.crz << c.cro << c.cfc << c.ncn
+    << c.substitutions;
+}
+Counters GetCounters(Fields& f) {
+  Counters c;
+  c.coo = f.Int(), c.ccf = f.Int(), c.gnf = f.Int(), c.grg = f.Int(), c.cdc = f.Int();
+  c.crz = f.Int(), c.cro = f.Int(), c.cfc = f.Int(), c.ncn = f.Int(), c.substitutions = f.Int();
+  return c;
+}
+
+void PutDay(Line& l, const DayTotals& d) {
+  for (int64_t v : d.tax) l << static_cast<long long>(v);
+  l << static_cast<long long>(d.gross) << static_cast<long long>(d.discount_icms)
+    << static_cast<long long>(d.discount_iss) << static_cast<long long>(d.surcharge_icms)
+    << static_cast<long long>(d.surcharge_iss) << static_cast<long long>(d.cancel_icms)
+    << static_cast<long long>(d.cancel_iss);
+  for (int64_t v : d.forms) l << static_cast<long long>(v);
+  for (int64_t v : d.nonfiscal) l << static_cast<long long>(v);
+  for (int v : d.nonfiscal_count) l << v;
+  l << static_cast<long long>(d.supply) << static_cast<long long>(d.withdrawal) << d.supply_count
+    << d.withdrawal_count << d.first_coo;
+}
+DayTotals GetDay(Fields& f) {
+  DayTotals d;
+  for (int64_t& v : d.tax) v = f.Int();
+  d.gross = f.Int(), d.discount_icms = f.Int(), d.discount_iss = f.Int();
+  d.surcharge_icms = f.Int(), d.surcharge_iss = f.Int(), d.cancel_icms = f.Int();
+  d.cancel_iss = f.Int();
+  for (int64_t& v : d.forms) v = f.Int();
+  for (int64_t& v : d.nonfiscal) v = f.Int();
+  for (int& v : d.nonfiscal_count) v = static_cast<int>(f.Int());
+  d.supply = f.Int(), d.withdrawal = f.Int(), d.supply_count = static_cast<int>(f.Int());
+  d.withdrawal_count = static_cast<int>(f.Int()), d.first_coo = static_cast<int>(f.Int());
+  return d;
+}
+
+void PutReceipt(std::string& out, const std::string& key, const Receipt& r) {
+  Line head(key);
+  head << static_cast<int>(r.phase) << r.coo << r.ccf << r.opened_at << r.cpf << r.name << r.address
+       << std::string(1, r.adjust_kind ? r.adjust_kind : '-') << static_cast<long long>(r.adjust)
+       << r.cancelled;
+  for (int64_t v : r.net) head << static_cast<long long>(v);
+  out += head.text();
+  for (const Item& i : r.items) {
+    Line l(key + ".item");
+    l << i.number << i.code << i.description << i.tax << i.unit << static_cast<long long>(i.price)
+      << static_cast<long long>(i.quantity) << static_cast<long long>(i.gross)
+      << static_cast<long long>(i.discount) << static_cast<long long>(i.surcharge) << i.cancelled;
+    out += l.text();
+  }
+  for (const Payment& p : r.payments) {
+    Line l(key + ".payment");
+    l << p.form << static_cast<long long>(p.amount) << static_cast<long long>(p.linked_used);
+    out += l.text();
+  }
+}
+Receipt GetReceiptHead(Fields& f) {
+  Receipt r;
+  int phase = static_cast<int>(f.Int());
+  if (phase < 0 || phase > 3) throw std::runtime_error("bad phase");
+  r.phase = static_cast<ReceiptPhase>(phase);
+  r.coo = f.Int(), r.ccf = f.Int();
+  r.opened_at = f.Dbl();
+  r.cpf = f.Str(), r.name = f.Str(), r.address = f.Str();
+  std::string k = f.Str();
+  r.adjust_kind = k == "-" ? 0 : k.at(0);
+  r.adjust = f.Int();
+  r.cancelled = f.Int() != 0;
+  for (int64_t& v : r.net) v = f.Int();
+  return r;
+}
+Item GetItem(Fields& f) {
+  Item i;
+  i.number = f.Int();
+  i.code = f.Str(), i.description = f.Str(), i.tax = f.Str(), i.unit = f.Str();
+  i.price = f.Int(), i.quantity = f.Int(), i.gross = f.Int(), i.discount = f.Int();
+  i.surcharge = f.Int(), i.cancelled = f.Int() != 0;
+  return i;
+}
+Payment GetPayment(Fields& f, size_t forms) {
+  Payment p;
+  p.form = f.Int();
+  if (p.form < 0 || p.form >= static_cast<int>(forms)) throw std::runtime_error("bad form");
+  p.amount = f.Int(), p.linked_used = f.Int();
+  return p;
+}
+
+std::vector<std::string> Split(std::string_view s) {
+  std::vector<std::string> out;
+  size_t pos = 0;
+  while (true) {
+    size_t bar = s.find('|', pos);
+    out.emplace_back(s.substr(pos, bar == std::string_view::npos ? bar : bar - pos));
+    if (bar == std::string_view::npos) break;
+    pos = bar + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string SerializeMemory(const PrinterMemory& m) {
+  std::string out = std::string(kMemoryMagic) + " " + std::to_string(kMemoryVersion) + "\n";
+  Line counters("counters");
+  PutCounters(counters, m.counters);
+  out += counters.text();
+  out += (Line("grand_total") << static_cast<long long>(m.grand_total)).text();
+  Line day("day");
+  PutDay(day, m.day);
+  out += day.text();
+  out += (Line("fiscal_day") << m.movement_date << m.last_z_date).text();
+  out += (Line("open") << static_cast<int>(m.open) << m.last_document_coo << m.last_was_receipt
+                       << m.linked_payment)
+             .text();
+  out += (Line("rates") << RatesText(m.rates)).text();
+  for (const PaymentForm& f : m.forms) out += (Line("form") << f.name << f.linked_allowed).text();
+  for (int i = 0; i < kMaxTotalizers; ++i) {
+    if (!m.totalizers[i].empty()) out += (Line("totalizer") << i + 1 << m.totalizers[i]).text();
+  }
+  PutReceipt(out, "receipt", m.receipt);
+  PutReceipt(out, "last", m.last_receipt);
+  out += (Line("flags") << m.daylight_saving << static_cast<long long>(m.clock_adjust_seconds)
+                        << m.drawer_open << m.one_line_items << m.pending_description)
+             .text();
+  for (const ZRecord& z : m.fiscal_memory) {
+    Line l("z");
+    PutCounters(l, z.counters);
+    l << static_cast<long long>(z.grand_total);
+    PutDay(l, z.totals);
+    l << RatesText(z.rates) << z.movement_date << z.made_at;
+    out += l.text();
+  }
+  out += (Line("faults") << m.faults.power_off << static_cast<int>(m.faults.paper)
+                         << static_cast<long long>(m.faults.clock_skew_seconds))
+             .text();
+  for (const PendingFault& p : m.faults.pending) {
+    out += (Line("pending") << static_cast<int>(p.kind) << p.entry << p.code << p.countdown).text();
+  }
+  out += (Line("status") << m.status.ack << m.status.st1_errors << m.status.st2).text();
+  out += "end\n";
+  return out;
+}
+
+bool DeserializeMemory(std::string_view text, PrinterMemory* memory) {
+  std::string header = std::string(kMemoryMagic) + " " + std::to_string(kMemoryVersion) + "\n";
+  if (text.substr(0, header.size()) != header) return false;
+  PrinterMemory m;
+  m.forms.clear();
+  bool ended = false;
+  try {
+    size_t pos = header.size();
+    while (pos < text.size()) {
+      size_t nl = text.find('\n', pos);
+      if (nl == std::string_view::npos) return false;  // a cut last line
+      std::string_view line = text.substr(pos, nl - pos);
+      pos = nl + 1;
+      if (line == "end") {
+        ended = true;
+        break;
+      }
+      size_t eq = line.find('=');
+      if (eq == std::string_view::npos) return false;
+      std::string key(line.substr(0, eq));
+      Fields f(Split(line.substr(eq + 1)));
+      if (key == "counters") {
+        m.counters = GetCounters(f);
+      } else if (key == "grand_total") {
+        m.grand_total = f.Int();
+      } else if (key == "day") {
+        m.day = GetDay(f);
+      } else if (key == "fiscal_day") {
+        m.movement_date = f.Int(), m.last_z_date = f.Int();
+      } else if (key == "open") {
+        int open = f.Int();
+        if (open < 0 || open > 3) return false;
+        m.open = static_cast<OpenDocument>(open);
+        m.last_document_coo = f.Int(), m.last_was_receipt = f.Int() != 0;
+        m.linked_payment = f.Int();
+      } else if (key == "rates") {
+        if (!ParseRates(f.Str(), m.rates)) return false;
+      } else if (key == "form") {
+        PaymentForm pf;
+        pf.name = f.Str();
+        pf.linked_allowed = f.Int() != 0;
+        m.forms.push_back(pf);
+      } else if (key == "totalizer") {
+        long long i = f.Int();
+        if (i < 1 || i > kMaxTotalizers) return false;
+        m.totalizers[i - 1] = f.Str();
+      } else if (key == "receipt" || key == "last") {
+        (key == "receipt" ? m.receipt : m.last_receipt) = GetReceiptHead(f);
+      } else if (key == "receipt.item" || key == "last.item") {
+        (key == "receipt.item" ? m.receipt : m.last_receipt).items.push_back(GetItem(f));
+      } else if (key == "receipt.payment" || key == "last.payment") {
+        (key == "receipt.payment" ? m.receipt : m.last_receipt)
+            .payments.push_back(GetPayment(f, m.forms.size()));
+      } else if (key == "flags") {
+        m.daylight_saving = f.Int() != 0, m.clock_adjust_seconds = f.Int();
+        m.drawer_open = f.Int() != 0, m.one_line_items = f.Int() != 0;
+        m.pending_description = f.Str();
+      } else if (key == "z") {
+        ZRecord z;
+        z.counters = GetCounters(f);
+        z.grand_total = f.Int();
+        z.totals = GetDay(f);
+        if (!ParseRates(f.Str(), z.rates)) return false;
+        z.movement_date = f.Int();
+        z.made_at = f.Dbl();
+        m.fiscal_memory.push_back(z);
+      } else if (key == "faults") {
+        m.faults.power_off = f.Int() != 0;
+        int paper = f.Int();
+        if (paper < 0 || paper > 2) return false;
+        m.faults.paper = static_cast<PaperLevel>(paper);
+        m.faults.clock_skew_seconds = f.Int();
+      } else if (key == "pending") {
+        PendingFault p;
+        int kind = f.Int();
+        if (kind < 0 || kind > 2) return false;
+        p.kind = static_cast<PendingFault::Kind>(kind);
+        p.entry = f.Str(), p.code = f.Int(), p.countdown = f.Int();
+        m.faults.pending.push_back(p);
+      } else if (key == "status") {
+        m.status.ack = f.Int(), m.status.st1_errors = f.Int(), m.status.st2 = f.Int();
+      } else {
+        return false;
+      }
+      if (!f.Done()) return false;
+    }
+  } catch (const std::exception&) {
+    return false;
+  }
+  if (!ended || m.forms.empty()) return false;
+  *memory = std::move(m);
+  return true;
+}
+
+}  // namespace zel::emu
