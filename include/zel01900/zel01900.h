@@ -4,3 +4,6 @@
 #include "zel01900/core.h"
 #include "zel01900/entry_points.h"
 #include "zel01900/module_vars.h"
+#include "zel01900/counters.h"
+#include "zel01900/data_module.h"
+#include "zel01900/port_status.h"

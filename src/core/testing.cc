@@ -2,6 +2,7 @@
 #include "zel01900/testing.h"
 
 #include "zel01900/core.h"
+#include "zel01900/data_module.h"
 
 void ZelResetModuleState() {
   ImpFisDLLHandle = nullptr;
@@ -25,6 +26,6 @@ void ZelResetModuleState() {
   ZEL_VENDOR_ENTRY_POINTS(ZEL_RESET_ENTRY_POINT)
   ZEL_OTHER_ENTRY_POINTS(ZEL_RESET_ENTRY_POINT)
 #undef ZEL_RESET_ENTRY_POINT
-  // TODO(coreA): destroy the data module once its class is available.
+  delete dtmImpIBM;
   dtmImpIBM = nullptr;
 }

@@ -1,0 +1,161 @@
+// The grand-total check of the cashier's printer file "Vendrix.cds": the
+// printer's grand total (GT) stored enciphered by the host is compared with
+// the printer's current GT and recomposed or refused.
+#include <exception>
+#include <string>
+
+#include "core/message_tables.h"
+#include "hostutil/cipher.h"
+#include "hostutil/host_services.h"
+#include "hostutil/layout.h"
+#include "hostutil/numeric.h"
+#include "hostutil/params.h"
+#include "platform/platform.h"
+#include "runtime/convert.h"
+#include "runtime/host_error.h"
+#include "runtime/memtable.h"
+#include "zel01900/counters.h"
+#include "zel01900/data_module.h"
+#include "zel01900/port_status.h"
+
+namespace {
+
+using zel::fiscal::kVendrixCipherKey;
+
+// A stored GT equal to this marks a file whose GT the host reset: the
+// printer's value is then taken without asking.
+constexpr const char* kResetMark = "10,10";
+
+void ShowNotice(const std::string& text, const std::string& esquema) {
+  zel::Mensagem(text, "", "N", "N", zel::kDialogError, "", esquema, 0);
+}
+
+// The message of `key` with its "%s" replaced by the file's path.
+std::string FileMessage(const char* key, const std::string& path) {
+  std::string text = zel::core::MsgPadrao(key);
+  const size_t at = text.find("%s");
+  if (at != std::string::npos) text.replace(at, 2, path);
+  return text;
+}
+
+// A text as a filter literal: quoted, with its own quotes doubled, so that a
+// branch or register code can never end the literal early.
+std::string QuotedLiteral(const std::string& value) {
+  std::string quoted = "'";
+  for (char c : value) {
+    quoted += c;
+    if (c == '\'') quoted += '\'';
+  }
+  return quoted + "'";
+}
+
+// An amount text at two decimals; false when it is not a number.
+bool AmountAtTwoDecimals(const std::string& text, double& out) {
+  double value = 0;
+  if (!zel::TryStrToFloat(text, value)) return false;
+  out = zel::RoundDec(value, 2);
+  return true;
+}
+
+// The host's file loaded into `table` (its packet brings the fields).
+void LoadVendrix(zel::MemTable& table, const std::string& path) {
+  zel::platform::Platform& os = zel::platform::Current();
+  std::string packet;
+  if (!os.ReadWholeFile(path, &packet)) {
+    throw zel::FileIOError("Cannot open file \"" + path + "\". " + os.LastErrorText());
+  }
+  table.SetData(packet);
+}
+
+// The whole table written over the file: a temporary file beside it is
+// renamed over the old one, so the file holds either the old content or the
+// new, never a torn one.
+void SaveVendrix(const zel::MemTable& table, const std::string& path) {
+  zel::platform::Platform& os = zel::platform::Current();
+  if (!os.WriteFileAtomically(path, table.SaveToString(zel::MemTable::PacketFormat::kBinary))) {
+    throw zel::FileIOError("Cannot create file \"" + path + "\". " + os.LastErrorText());
+  }
+}
+
+// Stores `gt` enciphered in the current record and writes the whole table
+// back to the file (replaced atomically, so a crash leaves the old file or
+// the new one, never a torn one), then closes the table.
+void StoreGrandTotal(zel::MemTable& table, const std::string& gt, const std::string& path) {
+  table.Edit();
+  table.FieldByName("CAMPO02").SetAsString(zel::Cripto(gt, kVendrixCipherKey));
+  table.Post();
+  SaveVendrix(table, path);
+  table.Close();
+}
+
+}  // namespace
+
+bool Atu_TotGeral(const zel::HostParams& params) {
+  TdtmImpIBM& data_module = EnsureDataModule();
+  const std::string filial = zel::RecebeParams(params, "CDFILIAL").AsString();
+  const std::string caixa = zel::RecebeParams(params, "CDCAIXA").AsString();
+  const std::string serie = zel::RecebeParams(params, "NRSERIEIMP").AsString();
+  const std::string esquema = zel::RecebeParams(params, "ESQUEMACOR").AsString();
+  const std::string valida = zel::RecebeParams(params, "IDVALIDA").AsString();
+  const bool pode_recompor = zel::RecebeParams(params, "BOPODERECOMPORGT").AsBoolean();
+
+  bool result = true;
+  try {
+    zel::platform::Platform& os = zel::platform::Current();
+    const std::string path =
+        zel::platform::JoinPath(os.ExecutableDirectory(), zel::fiscal::kVendrixFileName);
+    zel::MemTable& table = data_module.cdsCheckECF;
+    LoadVendrix(table, path);
+    table.SetFiltered(false);
+    table.SetFilter("CDFILIAL = " + QuotedLiteral(filial) +
+                    " AND CDCAIXA = " + QuotedLiteral(caixa) +
+                    " AND NRSERIEECF = " + QuotedLiteral(zel::Cripto(serie, kVendrixCipherKey)));
+    table.SetFiltered(true);
+
+    // Only printers whose record has the control switched on are checked.
+    if (table.FieldByName("CAMPO01").AsString() != "S") return result;
+
+    const std::string stored =
+        zel::Uncripto(table.FieldByName("CAMPO02").AsString(), kVendrixCipherKey);
+    std::string current;
+    BuscaTotGer(esquema, current);
+
+    if (valida != "S") {
+      StoreGrandTotal(table, current, path);
+      return result;
+    }
+
+    bool mismatch = true;
+    if (!zel::EmptyString(stored)) {
+      double stored_value = 0;
+      double reset_value = 0;
+      if (AmountAtTwoDecimals(stored, stored_value) &&
+          AmountAtTwoDecimals(kResetMark, reset_value) && stored_value == reset_value) {
+        StoreGrandTotal(table, current, path);
+        return result;
+      }
+      double current_value = 0;
+      if (!AmountAtTwoDecimals(stored, stored_value) ||
+          !AmountAtTwoDecimals(current, current_value)) {
+        // A value that is not a number never matches.
+        stored_value = 0.0;
+        current_value = 1.0;
+      }
+      mismatch = stored_value != current_value;
+    }
+    if (!mismatch) return result;
+
+    if (pode_recompor) {
+      ShowNotice(FileMessage("ArqConfig_Recompor", path), esquema);
+      StoreGrandTotal(table, current, path);
+    } else {
+      ShowNotice(FileMessage("ArqConfig_Inv4", path), esquema);
+      result = false;
+    }
+  } catch (const std::exception& error) {
+    // A missing or unreadable file never blocks the till: the operator is
+    // told and the host goes on with the result reached so far.
+    ShowNotice(error.what(), esquema);
+  }
+  return result;
+}
