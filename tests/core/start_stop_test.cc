@@ -86,7 +86,7 @@ TEST_F(StartImpFiscalTest, BindsEveryEntryPointInOrderThenOpensThePort) {
   EXPECT_EQ(BoundCount(), 95);
   EXPECT_NE(ImpFisDLLHandle, nullptr);
   EXPECT_TRUE(boImpFiscalOK);
-  EXPECT_FALSE(boNUtilTaa);
+  EXPECT_TRUE(boNUtilTaa);  // BOUTILTAA false: an attended till
   ASSERT_FALSE(fake_.Calls().empty());
   EXPECT_EQ(fake_.Calls()[0].name, "IBM_FI_AbrePortaSerial");
   EXPECT_TRUE(host_.dialogs().empty());
@@ -175,7 +175,8 @@ TEST_F(StartImpFiscalTest, SelfServiceSwitch) {
 
 TEST_F(StartImpFiscalTest, BadParameterIsShownAndTheStartGoesOn) {
   HostParams params = StartParams();
-  params.Elements()[1] = HostVariant::MakeArray({"CDCAIXA", HostVariant::Null()});
+  // Only the start reads CDPORTAIMPFIS; the port opening reads PORTAIMPFIS.
+  params.Elements()[5] = HostVariant::MakeArray({"CDPORTAIMPFIS", HostVariant::Null()});
   boNUtilTaa = false;
   EXPECT_TRUE(StartImpFiscal(params));
   EXPECT_FALSE(boNUtilTaa);  // the failure came before BOUTILTAA was read
