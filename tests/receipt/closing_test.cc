@@ -1,0 +1,296 @@
+// FechaCupom against recording fakes: the closing start, the consolidation
+// of movements with and without card use, the payment pass, the sale total,
+// the change voucher, the retry protocol, the result and short arrays.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "core/core_fixture.h"
+#include "runtime/memtable.h"
+#include "runtime/string_list.h"
+#include "zel01900/receipt.h"
+
+namespace zel::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+struct Movement {
+  std::string kind;           // IDTIPOMOVIVE
+  std::string type;           // CDTIPORECE
+  double amount;              // VRMOVIVEND
+  int minute;                 // DTHRINCMOV: 10/12/2026 09:mm
+  std::string bank = "";      // CDBANCARTCR
+  std::string original = "";  // CDTIPORECEORIG
+};
+
+std::string MovementPacket(const std::vector<Movement>& movements) {
+  MemTable table;
+  for (const char* name :
+       {"CDFILIAL", "IDTIPOMOVIVE", "CDTIPORECE", "NMTIPORECE", "IDTIPORECE", "CDTIPOTROCO",
+        "NRORDTROCO", "CDCLIENTE", "CDCONSUMIDOR", "DSIMPFISCAL", "CDFPIMPFIS", "NRCARTBANCO",
+        "CDNSUHOSTTEF", "CDBANCARTCR", "CDTIPORECEORIG"}) {
+    table.AddField(name, FieldType::kString, 40);
+  }
+  for (const char* name : {"VRMOVIVEND", "VRMOVIVEOUT", "VRCOTINDOUT"}) {
+    table.AddField(name, FieldType::kFloat);
+  }
+  table.AddField("DTHRINCMOV", FieldType::kDateTime);
+  table.AddField("DTMOVIMCAIXA", FieldType::kDateTime);
+  table.CreateDataSet();
+  for (const Movement& m : movements) {
+    table.Append();
+    table.FieldByName("IDTIPOMOVIVE").SetAsString(m.kind);
+    table.FieldByName("CDTIPORECE").SetAsString(m.type);
+    table.FieldByName("NMTIPORECE").SetAsString("Mov " + m.type);
+    table.FieldByName("IDTIPORECE").SetAsString("1");
+    table.FieldByName("NRORDTROCO").SetAsString("001");
+    table.FieldByName("VRMOVIVEND").SetAsFloat(m.amount);
+    table.FieldByName("DTHRINCMOV").SetAsDateTime(EncodeDateTime(2026, 12, 10, 9, m.minute, 0, 0));
+    table.FieldByName("CDBANCARTCR").SetAsString(m.bank);
+    table.FieldByName("CDTIPORECEORIG").SetAsString(m.original);
+    table.Post();
+  }
+  return table.Data();
+}
+
+std::string PaymentTypesPacket() {
+  MemTable table;
+  table.AddField("CDTIPORECE", FieldType::kString, 3);
+  table.AddField("NMTIPORECE", FieldType::kString, 40);
+  table.AddField("IDTIPORECE", FieldType::kString, 1);
+  table.CreateDataSet();
+  table.AppendRecord({"001", "Dinheiro", "1"});
+  table.AppendRecord({"002", "Cartao Credito Visa", "3"});
+  table.AppendRecord({"003", "Convenio Empresa", "8"});
+  table.AppendRecord({"004", "Credito Consumidor", "9"});
+  return table.Data();
+}
+
+class ClosingTest : public CoreTest {
+ protected:
+  ClosingTest() : result_(Result()) {
+    params_.assign(55, HostVariant());
+    params_[2] = "007";
+    params_[5] = true;
+    params_[6] = 0.0;
+    params_[7] = 0.0;
+    params_[8] = 0.0;
+    params_[9] = "N";
+    params_[11] = false;
+    params_[14] = HostVariant::FromPacket(PaymentTypesPacket());
+    params_[19] = "12345678901";
+    params_[22] = "7";
+    params_[23] = "ANA";
+    params_[42] = "ECO";
+    params_[43] = "MG";
+    params_[44] = "12.345.678/0001-90";
+  }
+
+  static HostVariant Result() { return HostVariant::MakeArray(std::vector<HostVariant>(4)); }
+  void Movements(const std::vector<Movement>& movements) {
+    params_[13] = HostVariant::FromPacket(MovementPacket(movements));
+  }
+  void CardSale() {
+    params_[9] = "T";
+    params_[11] = true;
+  }
+  bool Close(StringList* slips = nullptr) { return FechaCupom(params_, slips, result_); }
+
+  Strings Payments() {
+    Strings payments;
+    for (const FakeCall& call : fake_.CallsTo("IBM_FI_EfetuaFormaPagamento")) {
+      payments.push_back(call.args[0] + "=" + call.args[1]);
+    }
+    return payments;
+  }
+  // The sale total as the Minas Gerais line prints it (without separator).
+  std::string PrintedTotal() {
+    const std::vector<FakeCall> calls = fake_.CallsTo("IBM_FI_TerminaFechamentoCupom");
+    if (calls.empty()) return "(no footer)";
+    const std::string& text = calls.back().args[0];
+    const std::string head = "MINAS LEGAL: 12345678 10122026 ";
+    const size_t at = text.find(head);
+    if (at == std::string::npos) return "(no state line)";
+    return text.substr(at + head.size(), text.find("\r\n", at) - at - head.size());
+  }
+  HostVariant Element(size_t i) { return result_.Elements()[i]; }
+
+  std::vector<HostVariant> params_;
+  HostVariant result_;
+};
+
+TEST_F(ClosingTest, OutsideACardSaleEveryMovementIsAPaymentInTimeOrder) {
+  Movements({{"E", "001", 30, 2}, {"E", "001", 20, 1}, {"T", "002", 15, 3}, {"S", "001", 5, 0}});
+  EXPECT_TRUE(Close());
+  EXPECT_EQ(fake_.CallsTo("IBM_FI_IniciaFechamentoCupom")[0].args, (Strings{"d", "$", "0"}));
+  EXPECT_EQ(Payments(), (Strings{"Dinheiro=20,00", "Dinheiro=30,00", "Cartao Credito V=15,00"}));
+  EXPECT_EQ(PrintedTotal(), "5000");  // the "T" movement does not count as received
+  EXPECT_EQ(fake_.CallCount("IBM_FI_RecebimentoNaoFiscal"), 0);
+  EXPECT_EQ(result_, HostVariant::MakeArray({0, "ECO", "", ""}));
+  const Strings log = LogEntries();
+  EXPECT_NE(std::find(log.begin(), log.end(), "IBM_FI_EfetuaFormaPagamento : Dinheiro - 20,00"),
+            log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), "IBM_FI_TerminaFechamentoCupom"), log.end());
+}
+
+TEST_F(ClosingTest, CardSaleMergesThePaymentsOfOneType) {
+  CardSale();
+  Movements({{"E", "001", 30, 1}, {"T", "002", 15, 2}, {"E", "001", 20, 3}, {"T", "002", 5, 4}});
+  EXPECT_TRUE(Close());
+  // A "T" copy is never merged into: each "T" movement is a payment line.
+  EXPECT_EQ(Payments(),
+            (Strings{"Dinheiro=50,00", "Cartao Credito V=15,00", "Cartao Credito V=5,00"}));
+  EXPECT_EQ(PrintedTotal(), "7000");
+}
+
+TEST_F(ClosingTest, ClosingStartDiscountOrSurcharge) {
+  struct Case {
+    double discount, surcharge;
+    Strings args;
+    std::string log;
+  };
+  const std::vector<Case> cases = {
+      {10.999, 0, {"d", "$", "10,99"}, "IBM_FI_IniciaFechamentoCupom : d - $ - 10,99"},
+      {2, 3, {"d", "$", "2,00"}, "IBM_FI_IniciaFechamentoCupom : d - $ - 2,00"},
+      {0, 1.5, {"A", "$", "1,50"}, "IBM_FI_IniciaFechamentoCupom : a - $ - 1,50"},
+      {-1.5, 0, {"d", "$", "-1,5"}, "IBM_FI_IniciaFechamentoCupom : d - $ - -1,5"},
+  };
+  Movements({{"E", "001", 10.999, 1}});
+  for (const Case& c : cases) {
+    fake_.ClearCalls();
+    params_[6] = c.discount;
+    params_[8] = c.surcharge;
+    EXPECT_TRUE(Close());
+    EXPECT_EQ(fake_.CallsTo("IBM_FI_IniciaFechamentoCupom")[0].args, c.args);
+    const Strings log = LogEntries();
+    EXPECT_NE(std::find(log.begin(), log.end(), c.log), log.end()) << c.log;
+    EXPECT_EQ(Payments(), Strings{"Dinheiro=11,00"});  // rounded, not truncated
+  }
+}
+
+TEST_F(ClosingTest, WithoutPaymentsNoFooterIsSent) {
+  Movements({{"S", "001", 5, 1}});
+  params_[4] = true;  // the change voucher goes out all the same
+  params_[7] = 2.5;
+  IdTotParcCV = "03";
+  EXPECT_TRUE(Close());
+  EXPECT_EQ(fake_.CallCount("IBM_FI_EfetuaFormaPagamento"), 0);
+  EXPECT_EQ(fake_.CallCount("IBM_FI_TerminaFechamentoCupom"), 0);
+  EXPECT_EQ(fake_.CallsTo("IBM_FI_RecebimentoNaoFiscal")[0].args,
+            (Strings{"03", "2,50", "Dinheiro"}));
+  EXPECT_EQ(Element(1), HostVariant("ECO"));
+
+  // With taxes to show, the empty sale total cannot give the percentage.
+  params_[7] = 0.0;
+  params_[51] = 1.0;
+  result_ = Result();
+  EXPECT_FALSE(Close());
+  EXPECT_EQ(Element(1), HostVariant("ECO"));
+}
+
+TEST_F(ClosingTest, ZeroTotalTakesTheLastPaymentText) {
+  Movements({{"E", "001", 10, 1}, {"E", "002", 2.5, 2}});
+  params_[7] = 12.5;  // all of it given back as change
+  params_[51] = 0.5;
+  EXPECT_TRUE(Close());
+  EXPECT_EQ(PrintedTotal(), "250");
+  const std::string footer = fake_.CallsTo("IBM_FI_TerminaFechamentoCupom")[0].args[0];
+  EXPECT_NE(footer.find("Val Aprox Tributos R$ 0,50 (20,00%) Fonte:IBPT\r\n"), std::string::npos);
+}
+
+TEST_F(ClosingTest, AttendedCardSaleRetriesOnYes) {
+  CardSale();
+  Movements({{"E", "001", 30, 1}});
+  fake_.AnswerOnce("IBM_FI_EfetuaFormaPagamento", 0);
+  host_.QueueAnswers({true});
+  EXPECT_TRUE(Close());
+  EXPECT_EQ(Payments(), (Strings{"Dinheiro=30,00", "Dinheiro=30,00"}));
+  EXPECT_EQ(Element(0), HostVariant(1));
+  // The failure's message stays in element 3 and clears boClieUtil.
+  EXPECT_EQ(Element(3), HostVariant(" Erro de comunica\xE7\xE3o."));
+  EXPECT_FALSE(boClieUtil);
+}
+
+TEST_F(ClosingTest, DeclinedRetryAndFailureOutsideACardSaleEndWithoutResult) {
+  Movements({{"E", "001", 30, 1}});
+  fake_.Answer("IBM_FI_IniciaFechamentoCupom", 0);
+  EXPECT_FALSE(Close());
+  EXPECT_EQ(result_, Result());
+  EXPECT_EQ(fake_.CallCount("IBM_FI_EfetuaFormaPagamento"), 0);
+  EXPECT_EQ(host_.dialogs().size(), 1u);  // the error notice, no question
+
+  CardSale();
+  host_.Clear();
+  host_.QueueAnswers({false});
+  EXPECT_FALSE(Close());
+  EXPECT_EQ(result_, Result());
+  ASSERT_EQ(host_.dialogs().size(), 2u);
+  EXPECT_TRUE(host_.dialogs()[1].IsQuestion());
+}
+
+TEST_F(ClosingTest, CardSlipFooterIsNotAnalysed) {
+  CardSale();
+  params_[40] = "S";
+  Movements({{"E", "001", 30, 1}});
+  StringList slips;
+  slips.Add("VIA CLIENTE\nAUT 123\n");
+  fake_.Answer("IBM_FI_TerminaFechamentoCupom", 0);
+  EXPECT_TRUE(Close(&slips));
+  EXPECT_EQ(fake_.CallCount("IBM_FI_TerminaFechamentoCupom"), 1);
+  EXPECT_TRUE(host_.dialogs().empty());
+  EXPECT_NE(
+      fake_.CallsTo("IBM_FI_TerminaFechamentoCupom")[0].args[0].find("VIA CLIENTE\r\nAUT 123\r\n"),
+      std::string::npos);
+}
+
+TEST_F(ClosingTest, PaymentTypeLookup) {
+  // A card movement is looked up by its original type; a type the sale's
+  // table lacks is sent under the movement's own name.
+  Movements({{"E", "002", 10, 1, "BANCO", "004"}, {"E", "999", 5, 2}});
+  EXPECT_TRUE(Close());
+  EXPECT_EQ(Payments(), (Strings{"Credito Consumid=10,00", "Mov 999=5,00"}));
+}
+
+TEST_F(ClosingTest, ShortArraysAreNeitherReadNorWrittenBeyondTheirEnd) {
+  Movements({{"E", "001", 30, 1}});
+  params_.resize(14);  // no payment types, no footer data
+  result_ = HostVariant::MakeArray(std::vector<HostVariant>(2));
+  EXPECT_TRUE(Close());
+  EXPECT_EQ(Payments(), Strings{"Mov 001=30,00"});
+  EXPECT_EQ(result_, HostVariant::MakeArray({0, ""}));
+
+  params_.clear();
+  result_ = HostVariant::MakeArray({});
+  EXPECT_TRUE(Close());
+  EXPECT_EQ(result_, HostVariant::MakeArray({}));
+}
+
+TEST_F(ClosingTest, ConsumptionLimitUsesTheLastMovementInTimeOrder) {
+  // Listed out of time order: the payment pass ends on the 09:05 movement.
+  Movements({{"E", "002", 5, 5}, {"E", "001", 30, 1}});
+  params_[17] = "9";
+  params_[19] = "";
+  params_[46] = "D";
+  params_[47] = "100";
+  MemTable consumption;
+  consumption.AddField("VALCONSUMDIA", FieldType::kString);
+  consumption.AddField("VALCONSUMMES", FieldType::kString);
+  consumption.CreateDataSet();
+  consumption.AppendRecord({"10", "40"});
+  params_[49] = HostVariant::FromPacket(consumption.Data());
+  EXPECT_TRUE(Close());
+  const std::string footer = fake_.CallsTo("IBM_FI_TerminaFechamentoCupom")[0].args[0];
+  EXPECT_NE(footer.find("LIMDIA85,00\n"), std::string::npos) << footer;
+}
+
+TEST_F(ClosingTest, PrinterNotReadyEndsWithoutResult) {
+  fake_.Answer("IBM_FI_VerificaEstadoImpressora", 0);
+  Movements({{"E", "001", 30, 1}});
+  EXPECT_FALSE(Close());
+  EXPECT_EQ(result_, Result());
+  EXPECT_EQ(fake_.CallCount("IBM_FI_IniciaFechamentoCupom"), 0);
+}
+
+}  // namespace
+}  // namespace zel::test
