@@ -1,0 +1,61 @@
+#include "host/operations.h"
+
+#include <gtest/gtest.h>
+
+#include "host/invoker.h"
+
+namespace ecf {
+namespace {
+
+// Stand-ins with the parameter shapes the driver's operations use.
+std::string Echo(const std::string& a, std::string& out, int n, bool flag, double value) {
+  out = a + "!";
+  return a + std::to_string(n) + (flag ? "T" : "F") + std::to_string(static_cast<int>(value));
+}
+
+bool FillBundle(zel::HostParams& params) {
+  params = zel::MakeParams({{"CUPNR", "000123"}, {"MENSAGEMTAA", ""}});
+  return true;
+}
+
+void FillResult(const std::vector<zel::HostVariant>& in, zel::HostVariant& result) {
+  result.Elements()[0] = static_cast<int>(in.size());
+}
+
+TEST(InvokerTest, BindsArgumentsByParameterTypeAndReadsOutputsBack) {
+  const CallOutcome outcome =
+      detail::MakeInvoker(&Echo)(Json::parse(R"(["ação", "", 7, true, 2.0])"));
+  EXPECT_EQ(outcome.result, Json("ação7T2"));
+  EXPECT_EQ(outcome.args, Json::parse(R"(["ação", "ação!", 7, true, 2.0])"));
+}
+
+TEST(InvokerTest, BundlesAndResultArraysKeepTheirEncoding) {
+  CallOutcome outcome = detail::MakeInvoker(&FillBundle)(Json::parse(R"([{"params": {"X": 1}}])"));
+  EXPECT_EQ(outcome.args[0], Json::parse(R"({"params": {"CUPNR": "000123", "MENSAGEMTAA": ""}})"));
+
+  outcome = detail::MakeInvoker(&FillResult)(
+      Json::parse(R"([{"array": [1, 2, 3]}, {"array": [null, null]}])"));
+  EXPECT_EQ(outcome.result, Json(nullptr));
+  EXPECT_EQ(outcome.args[1], Json::parse(R"({"array": [3, null]})"));
+}
+
+TEST(InvokerTest, WrongCountOrKindIsRefusedNamingTheArgument) {
+  const Invoker echo = detail::MakeInvoker(&Echo);
+  EXPECT_THROW(echo(Json::parse(R"(["a", "b", 1, true])")), CallError);
+  try {
+    echo(Json::parse(R"(["a", "b", "not a number", true, 1.0])"));
+    FAIL() << "accepted a text for an integer";
+  } catch (const CallError& e) {
+    EXPECT_NE(std::string(e.what()).find("argument 3"), std::string::npos) << e.what();
+  }
+}
+
+TEST(OperationsTest, EveryExportedOperationIsCallableByName) {
+  for (const char* name : {"StartImpFiscal", "AbrePorta", "Estado_Imp", "InfImpTerm"}) {
+    EXPECT_NO_THROW(FindOperation(name)) << name;
+  }
+  EXPECT_THROW(FindOperation("NoSuchOperation"), CallError);
+}
+
+}  // namespace
+}  // namespace ecf

@@ -1,0 +1,58 @@
+#include "host/operations.h"
+
+#include "host/invoker.h"
+#include "zel01900/zel01900.h"
+
+namespace ecf {
+namespace {
+
+// Every operation the driver exports, by its exported name.
+#define ECF_OPERATION(name) \
+  { #name, detail::MakeInvoker(&name) }
+
+std::map<std::string, Invoker> BuildOperations() {
+  return {
+      // Start and stop, return analysis, debug log and helpers.
+      ECF_OPERATION(StartImpFiscal),
+      ECF_OPERATION(StopImpFiscal),
+      ECF_OPERATION(AnalisaRetorno),
+      ECF_OPERATION(ImpressoraOK),
+      ECF_OPERATION(ImpFisDebug),
+      ECF_OPERATION(retornaPathIBM),
+      ECF_OPERATION(GetValue),
+      ECF_OPERATION(FormataCNPJ),
+      ECF_OPERATION(StrToPChar),
+      ECF_OPERATION(Codigo_Nacional_ECF),
+      ECF_OPERATION(VerificaSerialImp),
+      ECF_OPERATION(VerificaTotalizador_IBM),
+      ECF_OPERATION(cdsCheckECFAfterOpen),
+      // Port, status, date check and identity.
+      ECF_OPERATION(AbrePorta),
+      ECF_OPERATION(FechaPorta),
+      ECF_OPERATION(Estado_Imp),
+      ECF_OPERATION(VerificaData),
+      ECF_OPERATION(Data_Imp),
+      ECF_OPERATION(BuscaTotGer),
+      ECF_OPERATION(Modelo_Impressora),
+      ECF_OPERATION(Versao_Software_Basico),
+      ECF_OPERATION(InfImpTerm),
+  };
+}
+
+#undef ECF_OPERATION
+
+}  // namespace
+
+const std::map<std::string, Invoker>& Operations() {
+  static const std::map<std::string, Invoker> operations = BuildOperations();
+  return operations;
+}
+
+const Invoker& FindOperation(const std::string& name) {
+  const auto& operations = Operations();
+  auto it = operations.find(name);
+  if (it == operations.end()) throw CallError("unknown operation \"" + name + "\"");
+  return it->second;
+}
+
+}  // namespace ecf

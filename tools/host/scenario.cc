@@ -1,0 +1,109 @@
+#include "host/scenario.h"
+
+#include "host/operations.h"
+#include "host/session.h"
+#include "runtime/host_error.h"
+
+namespace ecf {
+namespace {
+
+SessionOptions OptionsOf(const Json& scenario) {
+  SessionOptions options;
+  if (scenario.contains("home")) {
+    if (!scenario["home"].is_string()) throw ScenarioError("\"home\" must be a text");
+    options.home = FromJsonText(scenario["home"].get<std::string>());
+  }
+  if (scenario.contains("clock")) {
+    if (!scenario["clock"].is_string()) throw ScenarioError("\"clock\" must be a text");
+    try {
+      options.clock = ParseIsoDateTime(scenario["clock"].get<std::string>());
+    } catch (const EncodingError& e) {
+      throw ScenarioError(std::string("clock: ") + e.what());
+    }
+  }
+  if (scenario.contains("printer")) {
+    if (!scenario["printer"].is_object()) throw ScenarioError("\"printer\" must be an object");
+    for (const auto& [key, value] : scenario["printer"].items()) {
+      if (value.is_string()) {
+        options.printer[key] = FromJsonText(value.get<std::string>());
+      } else if (value.is_number() || value.is_boolean()) {
+        options.printer[key] = value.is_boolean() ? (value.get<bool>() ? "1" : "0") : value.dump();
+      } else {
+        throw ScenarioError("printer key " + key + ": the value must be a text or a number");
+      }
+    }
+  }
+  return options;
+}
+
+std::deque<bool> AnswersOf(const Json& scenario) {
+  std::deque<bool> answers;
+  if (!scenario.contains("answers")) return answers;
+  if (!scenario["answers"].is_array()) throw ScenarioError("\"answers\" must be an array");
+  for (const auto& a : scenario["answers"]) {
+    if (!a.is_boolean()) throw ScenarioError("\"answers\" must hold true or false");
+    answers.push_back(a.get<bool>());
+  }
+  return answers;
+}
+
+Json DialogsJson(const std::vector<Dialog>& dialogs) {
+  Json list = Json::array();
+  for (const auto& d : dialogs) {
+    list.push_back({{"text", ToJsonText(d.text)},
+                    {"kind", d.kind},
+                    {"question", d.question},
+                    {"answer", d.answer}});
+  }
+  return list;
+}
+
+}  // namespace
+
+void RunScenario(const Json& scenario, const StepSink& sink) {
+  if (!scenario.is_object()) throw ScenarioError("a scenario must be a JSON object");
+  if (!scenario.contains("steps") || !scenario["steps"].is_array()) {
+    throw ScenarioError("a scenario needs \"steps\": [...]");
+  }
+  HostSession session(OptionsOf(scenario));
+  session.SetAnswers(AnswersOf(scenario));
+
+  int number = 0;
+  for (const auto& step : scenario["steps"]) {
+    ++number;
+    const std::string where = "step " + std::to_string(number);
+    if (!step.is_object() || !step.contains("call") || !step["call"].is_string()) {
+      throw ScenarioError(where + ": a step needs \"call\": \"OperationName\"");
+    }
+    const std::string call = step["call"].get<std::string>();
+    const Json args = step.contains("args") ? step["args"] : Json::array();
+    Json line = {{"step", number}, {"call", call}};
+    try {
+      const Invoker& invoke = FindOperation(call);
+      const CallOutcome outcome = invoke(args);
+      line["result"] = outcome.result;
+      line["args"] = outcome.args;
+    } catch (const CallError& e) {
+      throw ScenarioError(where + " (" + call + "): " + e.what());
+    } catch (const EncodingError& e) {
+      throw ScenarioError(where + " (" + call + "): " + e.what());
+    } catch (const zel::HostError& e) {
+      line["result"] = nullptr;
+      line["args"] = args;
+      line["exception"] = ToJsonText(e.what());
+    }
+    line["dialogs"] = DialogsJson(session.TakeDialogs());
+    sink(line);
+  }
+  Json paths = {{"tape", ToJsonText(session.TapePath())},
+                {"log", ToJsonText(session.LogPath())},
+                {"home", ToJsonText(session.home())},
+                {"records", ToJsonText(RecordStorePath(session.home()))}};
+  sink(paths);
+}
+
+void RunScenario(const Json& scenario, std::ostream& out) {
+  RunScenario(scenario, [&out](const Json& line) { out << line.dump() << "\n" << std::flush; });
+}
+
+}  // namespace ecf

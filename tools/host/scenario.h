@@ -1,0 +1,38 @@
+// `ecf run`: a scenario of host calls against the driver, one JSON object
+// per step on the output.
+//
+//   {"home": "...", "clock": "2026-12-10T10:00:00", "printer": {"Key": "value"},
+//    "answers": [true, false],
+//    "steps": [{"call": "StartImpFiscal", "args": [{"params": {...}}]}]}
+//
+// Each step prints {"step", "call", "result", "args", "dialogs"} and, when a
+// host-runtime exception reached the host, "exception" (the run goes on, as a
+// host's would after catching it). A last line gives the paths of the tape,
+// the debug log, the host folder and the host's records.
+#pragma once
+
+#include <functional>
+#include <ostream>
+#include <stdexcept>
+
+#include "host/json_codec.h"
+
+namespace ecf {
+
+// A scenario that cannot run: malformed, an unknown operation, an argument
+// of the wrong count or kind. The message names the step and the argument.
+class ScenarioError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Receives each step's line, then the closing line with the paths.
+using StepSink = std::function<void(const Json& line)>;
+
+// Runs `scenario`, handing each line to `sink`. Throws ScenarioError (after
+// the lines of the steps that ran).
+void RunScenario(const Json& scenario, const StepSink& sink);
+// The same, one JSON object per line on `out`.
+void RunScenario(const Json& scenario, std::ostream& out);
+
+}  // namespace ecf

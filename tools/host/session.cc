@@ -1,0 +1,132 @@
+#include "host/session.h"
+
+#include <cstdio>
+#include <iostream>
+
+#include "host/json_codec.h"
+#include "runtime/format.h"
+#include "runtime/win1252.h"
+
+namespace ecf {
+namespace {
+
+using zel::platform::JoinPath;
+
+// IBMFI32.INI of a host folder: the vendor library's result folder, the
+// printer setting, and where the simulated printer keeps its memory and its
+// paper tape. Keys given by the caller replace or extend these.
+std::string IniText(const std::string& home, const std::string& system_dir,
+                    const std::map<std::string, std::string>& printer) {
+  std::map<std::string, std::string> keys = {
+      {"Path", home},
+      {"Impressora", "1"},
+      {"Memoria", JoinPath(system_dir, "IBMFI32.MEM")},
+      {"Bobina", JoinPath(home, "bobina.txt")},
+  };
+  for (const auto& [key, value] : printer) keys[key] = value;
+  std::string text = "[IBMFI32]\r\n";
+  for (const auto& [key, value] : keys) text += key + "=" + value + "\r\n";
+  return text;
+}
+
+}  // namespace
+
+HostSession::HostSession(SessionOptions options)
+    : PlatformWrapper(&zel::platform::Native()), options_(std::move(options)) {
+  auto& native = zel::platform::Native();
+  if (options_.home.empty()) {
+    // Kept afterwards, so that the tape, the log and the records can be read.
+    home_ = native.MakeTempDirectory("ecf-host-");
+  } else {
+    home_ = options_.home;
+    if (!native.DirectoryExists(home_) && !native.MakeDirectory(home_)) {
+      throw std::runtime_error("cannot create the host folder " + home_);
+    }
+  }
+  system_dir_ = JoinPath(home_, "system");
+  if (!native.DirectoryExists(system_dir_) && !native.MakeDirectory(system_dir_)) {
+    throw std::runtime_error("cannot create the system folder " + system_dir_);
+  }
+  WriteIni(options_.printer);
+  records_ = std::make_unique<RecordStore>(RecordStorePath(home_));
+  previous_platform_ = &zel::platform::Current();
+  zel::platform::SetCurrent(this);
+  previous_handlers_ = zel::SetHostHandlers(this);
+}
+
+HostSession::~HostSession() {
+  zel::SetHostHandlers(previous_handlers_);
+  zel::platform::SetCurrent(previous_platform_ == this ? nullptr : previous_platform_);
+}
+
+void HostSession::WriteIni(const std::map<std::string, std::string>& printer) {
+  const std::string path = JoinPath(system_dir_, "IBMFI32.INI");
+  auto& native = zel::platform::Native();
+  // An existing INI (a host folder used again) keeps the printer's settings;
+  // the caller's keys still apply.
+  if (native.FileExists(path) && printer.empty()) return;
+  if (!native.WriteFileAtomically(path, IniText(home_, system_dir_, printer))) {
+    throw std::runtime_error("cannot write " + path);
+  }
+}
+
+std::string HostSession::TapePath() const {
+  auto it = options_.printer.find("Bobina");
+  return it != options_.printer.end() ? it->second : JoinPath(home_, "bobina.txt");
+}
+
+std::string HostSession::LogPath() {
+  return JoinPath(home_, "impdebug" + zel::FormatDateTime("mmyy", Now()) + ".txt");
+}
+
+zel::TDateTime HostSession::Now() {
+  return options_.clock ? *options_.clock : PlatformWrapper::Now();
+}
+
+void HostSession::Delay(int milliseconds) {
+  // With the clock fixed, runs are reproducible and need not wait.
+  if (!options_.clock) PlatformWrapper::Delay(milliseconds);
+}
+
+std::vector<Dialog> HostSession::TakeDialogs() {
+  std::vector<Dialog> taken;
+  taken.swap(dialogs_);
+  return taken;
+}
+
+bool HostSession::Mensagem(const std::string& text, const std::string&, const std::string&,
+                           const std::string& question, int kind, const std::string&,
+                           const std::string&, int) {
+  Dialog dialog{text, kind, question == "S", false};
+  if (options_.interactive) {
+    std::cout << "\n["
+              << (kind == 3   ? "ERRO"
+                  : kind == 1 ? "AVISO"
+                              : "INFO")
+              << "] " << zel::Win1252ToUtf8(text) << "\n";
+    if (dialog.question) {
+      std::cout << "(s/n)? " << std::flush;
+      std::string line;
+      dialog.answer = std::getline(std::cin, line) && !line.empty() &&
+                      (line[0] == 's' || line[0] == 'S' || line[0] == 'y' || line[0] == 'Y');
+    }
+  } else if (dialog.question && !answers_.empty()) {
+    dialog.answer = answers_.front();
+    answers_.pop_front();
+  }
+  dialogs_.push_back(dialog);
+  return dialog.answer;
+}
+
+zel::HostVariant HostSession::GravaCER(const std::string& key1, const std::string& key2,
+                                       zel::TDateTime movement_date) {
+  records_->AddGravaCER(key1, key2, movement_date);
+  return true;
+}
+
+zel::HostVariant HostSession::SetDocNaoFiscaisECF(const zel::NonFiscalDocRecord& record) {
+  records_->AddNonFiscalDoc(record);
+  return true;
+}
+
+}  // namespace ecf
