@@ -50,4 +50,30 @@ void SaveStringListToFile(const StringList& list, const std::string& path) {
   }
 }
 
+void LoadTableFromFile(MemTable& table, const std::string& path) {
+  platform::Platform& os = platform::Current();
+  std::string content;
+  if (!os.ReadWholeFile(path, &content)) {
+    throw FileIOError("Cannot open file \"" + path + "\". " + FileErrorReason(os.LastError()));
+  }
+  table.LoadFromString(content);
+}
+
+void SaveTableToFile(const MemTable& table, const std::string& path) {
+  const bool xml = path.size() >= 4 && (path[path.size() - 4] == '.') &&
+                   (path[path.size() - 3] | 0x20) == 'x' && (path[path.size() - 2] | 0x20) == 'm' &&
+                   (path[path.size() - 1] | 0x20) == 'l';
+  SaveTableToFile(table, path,
+                  xml ? MemTable::PacketFormat::kXml : MemTable::PacketFormat::kBinary);
+}
+
+void SaveTableToFile(const MemTable& table, const std::string& path,
+                     MemTable::PacketFormat format) {
+  const std::string packet = table.SaveToString(format);
+  platform::Platform& os = platform::Current();
+  if (!os.WriteFileAtomically(path, packet)) {
+    throw FileIOError("Cannot create file \"" + path + "\". " + FileErrorReason(os.LastError()));
+  }
+}
+
 }  // namespace zel

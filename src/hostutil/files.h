@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "runtime/memtable.h"
 #include "runtime/string_list.h"
 
 namespace zel {
@@ -19,5 +20,19 @@ void LoadStringListFromFile(StringList& list, const std::string& path);
 // replacing it atomically. FileIOError "Cannot create file \"PATH\". REASON"
 // when it cannot be written; an existing file is then unchanged.
 void SaveStringListToFile(const StringList& list, const std::string& path);
+
+// Loads a data packet file (binary or XML, told apart by content) into the
+// table, as MemTable::LoadFromString does: definitions and rows are replaced
+// and the table opens. FileIOError "Cannot open file \"PATH\". REASON" when
+// the file cannot be read, DatasetError when it is not a valid packet; the
+// table is then unchanged.
+void LoadTableFromFile(MemTable& table, const std::string& path);
+
+// Writes the table's data packet, replacing the file atomically: XML when
+// the name ends in ".xml" (any case), binary otherwise; or in the given
+// format. FileIOError "Cannot create file \"PATH\". REASON" when it cannot
+// be written; an existing file is then unchanged.
+void SaveTableToFile(const MemTable& table, const std::string& path);
+void SaveTableToFile(const MemTable& table, const std::string& path, MemTable::PacketFormat format);
 
 }  // namespace zel

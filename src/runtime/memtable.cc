@@ -584,12 +584,18 @@ void MemTable::Post() {
   }
   state_ = State::kBrowse;
   buffer_.clear();
-  const bool moved = modified_ && (Ordered() || filtered_);
+  const bool changed = modified_;
   modified_ = false;
-  if (moved) {
+  if (!changed) return;
+  if (Ordered()) {
+    // The record moves to its new place in the index (or out of the view).
     view_.erase(view_.begin() + cursor_);
     insert_before_ = nullptr;
     PlaceInView(row);
+  } else if (!PassesFilter(*row)) {
+    view_.erase(view_.begin() + cursor_);
+    SetCursor(std::min(cursor_, static_cast<int>(view_.size()) - 1));
+    bof_ = eof_ = view_.empty();
   }
 }
 
