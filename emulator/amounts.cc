@@ -37,7 +37,7 @@ std::optional<int64_t> ParseDecimal(std::string_view text, int max_decimals) {
 std::optional<int64_t> ParseCentsField(std::string_view text) {
   std::string t = Trim(text);
   if (t.find_first_of(",.") != std::string::npos) return ParseDecimal(t, 2);
-  if (t.empty() || t.size() > 15) return std::nullopt;
+  if (t.empty() || t.size() > 18) return std::nullopt;
   int64_t v = 0;
   for (char c : t) {
     if (c < '0' || c > '9') return std::nullopt;

@@ -16,7 +16,8 @@ namespace zel::emu {
 std::optional<int64_t> ParseDecimal(std::string_view text, int max_decimals);
 
 // An amount field: with a decimal separator it is a decimal with at most two
-// decimals; digits alone are cents ("00000150" -> 150). nullopt otherwise.
+// decimals; digits alone (up to 18) are cents ("00000150" -> 150). nullopt
+// otherwise.
 std::optional<int64_t> ParseCentsField(std::string_view text);
 
 // `value` as `width` decimal digits, zero-padded on the left; the lowest
