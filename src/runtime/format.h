@@ -21,15 +21,20 @@
 namespace zel {
 
 // Pattern formatting of a number. The pattern has up to three sections
-// separated by ';' (positive;negative;zero; an empty or missing section uses
-// the first). In a section: '0' digit placeholder, '#' optional digit, '.'
-// decimal separator (written as fs.decimal_separator), ',' anywhere before the
-// decimal point turns on thousands grouping (fs.thousand_separator),
-// "E+00"/"E-00"/"e+0" scientific form, '...' and "..." literal texts, any
-// other character as itself. The negative sign is written before the first
-// digit unless a negative section is given; a value that rounds to zero in
-// the first section keeps its sign ("#0.00" of -0.001 is "-0,00"). An empty
-// pattern gives FloatToStr. NaN gives "NAN", infinities "INF"/"-INF".
+// separated by ';': positive;negative;zero. The negative section applies to
+// values below zero, the zero section to an exact zero only; an empty or
+// missing section uses the first. In a section: '0' digit placeholder, '#'
+// optional digit, the first '.' the decimal separator (written as
+// fs.decimal_separator, left out when no decimals are shown), ',' turns on
+// thousands grouping (fs.thousand_separator), "E+00"/"E-00"/"e+0" scientific
+// form, '...' and "..." literal texts, any other character as itself.
+// Integer digits beyond the placeholders go to the first one; placeholders
+// from the first '0' on are zero-filled. Decimals are rounded half away from
+// zero on the 18-digit expansion; '#' decimals drop trailing zeros.
+// When the first section formats a negative value, "-" starts the result
+// ("R$ #0.00" of -5 is "-R$ 5,00"), also when the value rounds to zero
+// ("#0.00" of -0.001 is "-0,00"). An empty pattern and values of 1E18 and
+// beyond give FloatToStr. NaN gives "NAN", infinities "INF"/"-INF".
 std::string FormatFloat(std::string_view format, double value,
                         const FormatSettings& fs = BrazilianFormatSettings());
 
@@ -39,18 +44,20 @@ std::string FloatToStr(double value, const FormatSettings& fs = BrazilianFormatS
 
 enum class FloatFormat { kGeneral, kExponent, kFixed, kNumber, kCurrency };
 
-// The value is first rounded to `precision` significant digits (at most 18),
+// The value is first rounded to `precision` (1..18) significant digits,
 // then:
-// - kGeneral: shortest fixed form, exponent form when the exponent reaches
-//   `precision` or the value is below 1E-5 ("1E15"); `digits` unused.
+// - kGeneral: shortest fixed form; exponent form ("1E15", "-2,5E-7") when
+//   the integer digits exceed `precision` or the value is below 1E-5;
+//   `digits` (0..4) is the minimum number of exponent digits.
 // - kExponent: "d,dddE+xx" with precision-1 decimals and at least `digits`
 //   (0..4) exponent digits.
 // - kFixed: `digits` (0..18) decimals, no grouping: "-1234,50".
 // - kNumber: as kFixed with thousands grouping: "-1.234,50".
 // - kCurrency: as kNumber placed by fs.currency_format and
 //   fs.negative_currency_format: "R$ 1,01", "-R$ 1.234,50".
-// A negative value whose shown digits are all zero is written without sign
-// ("0,00" for -0.004).
+// kFixed, kNumber and kCurrency fall back to kGeneral when the integer digits
+// exceed `precision`. A negative value whose shown digits are all zero is
+// written without sign ("0,00" for -0.004).
 std::string FloatToStrF(double value, FloatFormat format, int precision, int digits,
                         const FormatSettings& fs = BrazilianFormatSettings());
 
