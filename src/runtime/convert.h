@@ -15,8 +15,9 @@ namespace zel {
 // Decimal number: blanks (and other control characters up to ' ') around it
 // are allowed; an optional sign; digits with at most one fs.decimal_separator;
 // an optional exponent ("1E3", "2,5e-7"). Thousands separators, currency
-// symbols and any other decimal separator are rejected. A value beyond the
-// double range is rejected.
+// symbols, any other decimal separator, "INF"/"NAN" and a text without
+// mantissa digits ("," or "E5") are rejected. A value beyond the double range
+// is rejected; one too small for it reads as 0.
 // "'abc' is not a valid floating point value".
 double StrToFloat(std::string_view text, const FormatSettings& fs = BrazilianFormatSettings());
 bool TryStrToFloat(std::string_view text, double& out,
@@ -24,8 +25,10 @@ bool TryStrToFloat(std::string_view text, double& out,
 double StrToFloatDef(std::string_view text, double def,
                      const FormatSettings& fs = BrazilianFormatSettings());
 
-// Integer: blanks around allowed; optional sign; decimal digits, or
-// hexadecimal after "$", "0x" or "0X". Out of range is rejected.
+// Integer: leading blanks allowed (trailing ones are not, as in the
+// runtime); optional sign; decimal digits, or hexadecimal after "$", "0x",
+// "0X", "x" or "X". A decimal value out of range is rejected; a hexadecimal
+// one is a bit pattern of up to 32 (StrToInt: "$FFFFFFFF" is -1) or 64 bits.
 // "'x' is not a valid integer value".
 int StrToInt(std::string_view text);
 bool TryStrToInt(std::string_view text, int& out);
