@@ -97,7 +97,8 @@ class Platform {
   // The folder that holds the vendor library's configuration file
   // (IBMFI32.INI); the Windows system directory on a till. On POSIX: the
   // environment variable ZEL_SYSTEM_DIR when set and not empty, else
-  // $XDG_CONFIG_HOME/zel01900, else $HOME/.config/zel01900. The folder is
+  // $XDG_CONFIG_HOME/zel01900 when that is an absolute path, else
+  // $HOME/.config/zel01900 (/tmp/.config/zel01900 without HOME). The folder is
   // created (with parents) when missing; if that fails the path is still
   // returned.
   virtual std::string SystemDirectory() = 0;

@@ -21,7 +21,7 @@ TEST(SandboxPlatformTest, RootsItsFoldersInATemporaryFolderItRemoves) {
     EXPECT_TRUE(sandbox.DirectoryExists(sandbox.SystemDirectory()));
     EXPECT_TRUE(sandbox.DirectoryExists(sandbox.ExecutableDirectory()));
     ASSERT_TRUE(sandbox.WriteWholeFile(sandbox.Path("host\\impdebug1226.txt"), "x"));
-    sandbox.SetExecutableDirectory(sandbox.Path("elsewhere"));
+    sandbox.SetExecutableDirectory(sandbox.Path("elsewhere\\"));
     EXPECT_EQ(Current().ExecutableDirectory(), root + "/elsewhere");
     sandbox.SetExecutableDirectory("");
     EXPECT_EQ(Current().ExecutableDirectory(), root + "/host");

@@ -65,7 +65,14 @@ void SandboxPlatform::FailOpenLibrary(bool fail, int error_code) {
 void SandboxPlatform::FailNextWrite(int error_code) { write_failure_code_ = error_code; }
 
 void SandboxPlatform::SetExecutableDirectory(const std::string& directory) {
-  executable_directory_ = directory.empty() ? Path("host") : directory;
+  // Returned folders use native separators and no trailing one, as the
+  // operating system's platform gives them.
+  std::string folder = directory;
+  for (char& c : folder) {
+    if (c == '\\') c = '/';
+  }
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  executable_directory_ = folder.empty() ? Path("host") : folder;
 }
 
 platform::LibraryHandle SandboxPlatform::OpenLibrary(const std::string& name) {
