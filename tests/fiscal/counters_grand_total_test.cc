@@ -1,0 +1,269 @@
+// The grand-total check of "Vendrix.cds".
+#include <string>
+#include <vector>
+
+#include "core/core_fixture.h"
+#include "hostutil/cipher.h"
+#include "runtime/memtable.h"
+
+namespace zel::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+constexpr int kKey = fiscal::kVendrixCipherKey;
+constexpr const char* kSerial = "IB0123456789";
+
+class GrandTotalTest : public CoreTest {
+ protected:
+  void SetUp() override {
+    path_ = platform::JoinPath(sandbox_.ExecutableDirectory(), "Vendrix.cds");
+    PrinterTotal("000000000000123456");  // 1234,56
+  }
+
+  void PrinterTotal(const std::string& buffer) { fake_.Answer("IBM_FI_GrandeTotal", 1, buffer); }
+
+  struct Record {
+    std::string filial;
+    std::string caixa;
+    std::string serie;
+    std::string campo01;
+    std::string gt;  // plain; stored enciphered
+  };
+
+  // Writes the host's file with these records (no change log).
+  void WriteVendrix(const std::vector<Record>& records) {
+    MemTable table;
+    table.AddField("CDFILIAL", FieldType::kString, 4);
+    table.AddField("CDCAIXA", FieldType::kString, 3);
+    table.AddField("NRSERIEECF", FieldType::kString, 40);
+    table.AddField("CAMPO01", FieldType::kString, 1);
+    table.AddField("CAMPO02", FieldType::kString, 40);
+    table.CreateDataSet();
+    table.SetLogChanges(false);
+    for (const Record& r : records) {
+      table.AppendRecord({r.filial, r.caixa, Cripto(r.serie, kKey), r.campo01, Cripto(r.gt, kKey)});
+    }
+    ASSERT_TRUE(sandbox_.WriteWholeFile(path_, table.Data()));
+    original_ = FileBytes();
+  }
+
+  std::string FileBytes() {
+    std::string bytes;
+    sandbox_.ReadWholeFile(path_, &bytes);
+    return bytes;
+  }
+
+  // The stored GT of every record, deciphered, in file order.
+  Strings StoredTotals() {
+    MemTable table;
+    table.SetData(FileBytes());
+    Strings totals;
+    for (table.First(); !table.Eof(); table.Next()) {
+      totals.push_back(Uncripto(table.FieldByName("CAMPO02").AsString(), kKey));
+    }
+    return totals;
+  }
+
+  HostParams Params(const std::string& valida, bool recompor) {
+    return MakeParams({{"CDFILIAL", "0001"},
+                       {"CDCAIXA", "002"},
+                       {"NRSERIEIMP", kSerial},
+                       {"ESQUEMACOR", "004"},
+                       {"IDVALIDA", valida},
+                       {"BOPODERECOMPORGT", recompor}});
+  }
+
+  std::string Recompor() const {
+    return "Arquivo (" + path_ +
+           ") est\xE1 inv\xE1lido. Valor do totalizador geral da impressora fiscal est\xE1 "
+           "incorreto. Ao teclar OK este valor ser\xE1 automaticamente recuperado.";
+  }
+  std::string Invalido() const {
+    return "Arquivo (" + path_ +
+           ") est\xE1 inv\xE1lido. O valor do totalizador geral da impressora fiscal est\xE1 "
+           "incorreto e um dos valores CRO, CRZ ou Venda Bruta da \xFAltima redu\xE7\xE3o Z "
+           "gravados no banco de dados n\xE3o confere com o valor registrado na impressora "
+           "fiscal. O sistema ser\xE1 aberto, mas apenas para consultas e registro de vendas "
+           "manuais.";
+  }
+
+  std::string path_;
+  std::string original_;
+};
+
+TEST_F(GrandTotalTest, EqualTotalsWriteNothing) {
+  WriteVendrix({{"0001", "002", kSerial, "S", "1234,56"}});
+  EXPECT_TRUE(Atu_TotGeral(Params("S", false)));
+  EXPECT_EQ(FileBytes(), original_);
+  EXPECT_TRUE(host_.dialogs().empty());
+  EXPECT_EQ(fake_.CallCount("IBM_FI_GrandeTotal"), 1);
+  // Left open and filtered on the record when nothing was written.
+  EXPECT_TRUE(dtmImpIBM->cdsCheckECF.Active());
+  EXPECT_TRUE(dtmImpIBM->cdsCheckECF.Filtered());
+}
+
+TEST_F(GrandTotalTest, DifferenceBeyondTheSecondDecimalCountsAsEqual) {
+  WriteVendrix({{"0001", "002", kSerial, "S", "1234,5600001"}});
+  EXPECT_TRUE(Atu_TotGeral(Params("S", false)));
+  EXPECT_EQ(FileBytes(), original_);
+  EXPECT_TRUE(host_.dialogs().empty());
+}
+
+TEST_F(GrandTotalTest, RecordsOutsideTheControlAreLeftAlone) {
+  struct Case {
+    const char* label;
+    Record record;
+  };
+  for (const Case& c : {Case{"ControlOff", {"0001", "002", kSerial, "N", "1,00"}},
+                        Case{"OtherBranch", {"0009", "002", kSerial, "S", "1,00"}},
+                        Case{"OtherRegister", {"0001", "003", kSerial, "S", "1,00"}},
+                        Case{"OtherPrinter", {"0001", "002", "IB999", "S", "1,00"}}}) {
+    SCOPED_TRACE(c.label);
+    WriteVendrix({c.record});
+    EXPECT_TRUE(Atu_TotGeral(Params("S", false)));
+    EXPECT_TRUE(Atu_TotGeral(Params("N", false)));
+    EXPECT_EQ(FileBytes(), original_);
+  }
+  EXPECT_TRUE(host_.dialogs().empty());
+  EXPECT_EQ(fake_.CallCount("IBM_FI_GrandeTotal"), 0);
+}
+
+TEST_F(GrandTotalTest, MismatchRecomposesWhenAllowed) {
+  WriteVendrix({{"0001", "002", kSerial, "S", "999,00"}});
+  EXPECT_TRUE(Atu_TotGeral(Params("S", true)));
+  EXPECT_EQ(host_.DialogTexts(), Strings{Recompor()});
+  EXPECT_EQ(host_.dialogs()[0].kind, 3);
+  EXPECT_EQ(host_.dialogs()[0].question, "N");
+  EXPECT_EQ(host_.dialogs()[0].flag, "N");
+  EXPECT_EQ(host_.dialogs()[0].colour_scheme, "004");
+  EXPECT_EQ(StoredTotals(), Strings{"1234,56"});
+  EXPECT_FALSE(dtmImpIBM->cdsCheckECF.Active());  // closed after writing
+}
+
+TEST_F(GrandTotalTest, MismatchIsRefusedOtherwise) {
+  WriteVendrix({{"0001", "002", kSerial, "S", "999,00"}});
+  EXPECT_FALSE(Atu_TotGeral(Params("S", false)));
+  EXPECT_EQ(host_.DialogTexts(), Strings{Invalido()});
+  EXPECT_EQ(FileBytes(), original_);
+}
+
+TEST_F(GrandTotalTest, StoredValuesThatAreNotAmountsAreMismatches) {
+  for (const char* stored : {"", "   ", "abc", "1.234,56"}) {
+    SCOPED_TRACE(stored);
+    host_.Clear();
+    WriteVendrix({{"0001", "002", kSerial, "S", stored}});
+    EXPECT_FALSE(Atu_TotGeral(Params("S", false)));
+    EXPECT_EQ(host_.DialogTexts(), Strings{Invalido()});
+  }
+}
+
+TEST_F(GrandTotalTest, ResetMarkTakesThePrinterTotalWithoutAsking) {
+  WriteVendrix({{"0001", "002", kSerial, "S", "10,10"}});
+  EXPECT_TRUE(Atu_TotGeral(Params("S", false)));
+  EXPECT_TRUE(host_.dialogs().empty());
+  EXPECT_EQ(StoredTotals(), Strings{"1234,56"});
+  // The next check compares against the stored value.
+  EXPECT_TRUE(Atu_TotGeral(Params("S", false)));
+  EXPECT_TRUE(host_.dialogs().empty());
+  PrinterTotal("000000000000123457");
+  EXPECT_FALSE(Atu_TotGeral(Params("S", false)));
+  EXPECT_EQ(host_.dialogs().size(), 1u);
+}
+
+TEST_F(GrandTotalTest, WithoutValidationThePrinterTotalIsStored) {
+  WriteVendrix({{"0009", "001", "OTHER", "S", "5,00"},
+                {"0001", "002", kSerial, "S", "999,00"},
+                {"0001", "002", "IB-OUTRA", "S", "7,00"}});
+  // As the port opening calls it: five pairs, no BOPODERECOMPORGT.
+  const HostParams params = MakeParams({{"CDFILIAL", "0001"},
+                                        {"CDCAIXA", "002"},
+                                        {"NRSERIEIMP", kSerial},
+                                        {"ESQUEMACOR", "004"},
+                                        {"IDVALIDA", "N"}});
+  EXPECT_TRUE(Atu_TotGeral(params));
+  EXPECT_TRUE(host_.dialogs().empty());
+  // Only the matching record changes; the others are written back as they were.
+  EXPECT_EQ(StoredTotals(), (Strings{"5,00", "1234,56", "7,00"}));
+}
+
+TEST_F(GrandTotalTest, SavedFileHasNoChangeLog) {
+  WriteVendrix({{"0001", "002", kSerial, "S", "1,00"}});
+  EXPECT_TRUE(Atu_TotGeral(Params("N", false)));
+  EXPECT_EQ(FileBytes().find("CHANGE_LOG"), std::string::npos);
+  // The binary packet format of the host, not XML.
+  EXPECT_EQ(FileBytes().substr(0, 4), std::string("\x96\x19\xE0\xBD", 4));
+}
+
+TEST_F(GrandTotalTest, MissingFileIsReportedAndDoesNotBlock) {
+  EXPECT_TRUE(Atu_TotGeral(Params("S", false)));
+  ASSERT_EQ(host_.dialogs().size(), 1u);
+  EXPECT_NE(host_.dialogs()[0].text.find("Vendrix.cds"), std::string::npos);
+  EXPECT_EQ(host_.dialogs()[0].kind, 3);
+  EXPECT_EQ(fake_.CallCount("IBM_FI_GrandeTotal"), 0);
+}
+
+TEST_F(GrandTotalTest, PacketWithoutTheFieldsIsReported) {
+  MemTable table;
+  table.AddField("OUTRO", FieldType::kString, 4);
+  table.CreateDataSet();
+  ASSERT_TRUE(sandbox_.WriteWholeFile(path_, table.Data()));
+  EXPECT_TRUE(Atu_TotGeral(Params("S", false)));
+  EXPECT_EQ(host_.dialogs().size(), 1u);
+  EXPECT_EQ(fake_.CallCount("IBM_FI_GrandeTotal"), 0);
+}
+
+// Makes the file write that follows the first dialog fail.
+class FailWriteAfterDialog : public RecordingHost {
+ public:
+  explicit FailWriteAfterDialog(SandboxPlatform& sandbox) : sandbox_(sandbox) {}
+  bool Mensagem(const std::string& text, const std::string& caption, const std::string& flag,
+                const std::string& question, int kind, const std::string& extra,
+                const std::string& colour_scheme, int options) override {
+    if (dialogs().empty()) sandbox_.FailNextWrite(platform::kErrorDiskFull);
+    return RecordingHost::Mensagem(text, caption, flag, question, kind, extra, colour_scheme,
+                                   options);
+  }
+
+ private:
+  SandboxPlatform& sandbox_;
+};
+
+TEST_F(GrandTotalTest, FailedSaveKeepsTheOldFile) {
+  WriteVendrix({{"0001", "002", kSerial, "S", "999,00"}});
+  FailWriteAfterDialog host(sandbox_);
+  EXPECT_TRUE(Atu_TotGeral(Params("S", true)));
+  ASSERT_EQ(host.dialogs().size(), 2u);  // the notice, then the write error
+  EXPECT_EQ(host.dialogs()[0].text, Recompor());
+  EXPECT_NE(host.dialogs()[1].text.find("Vendrix.cds"), std::string::npos);
+  EXPECT_EQ(FileBytes(), original_);
+  EXPECT_EQ(StoredTotals(), Strings{"999,00"});
+}
+
+TEST_F(GrandTotalTest, BranchCodeWithAQuoteSelectsNothing) {
+  WriteVendrix({{"0001", "002", kSerial, "S", "999,00"}});
+  HostParams params = MakeParams({{"CDFILIAL", "0' OR CDFILIAL <> '"},
+                                  {"CDCAIXA", "002"},
+                                  {"NRSERIEIMP", kSerial},
+                                  {"IDVALIDA", "S"}});
+  EXPECT_TRUE(Atu_TotGeral(params));
+  EXPECT_TRUE(host_.dialogs().empty());
+  EXPECT_EQ(FileBytes(), original_);
+}
+
+TEST_F(GrandTotalTest, PrinterTotalThatDoesNotConvertIsReported) {
+  WriteVendrix({{"0001", "002", kSerial, "S", "999,00"}});
+  fake_.Answer("IBM_FI_GrandeTotal", 0);  // leaves the blanks
+  EXPECT_TRUE(Atu_TotGeral(Params("N", false)));
+  EXPECT_EQ(host_.dialogs().size(), 1u);
+  EXPECT_EQ(FileBytes(), original_);
+}
+
+TEST_F(GrandTotalTest, CreatesTheDataModule) {
+  ASSERT_EQ(dtmImpIBM, nullptr);
+  Atu_TotGeral(Params("S", false));
+  EXPECT_NE(dtmImpIBM, nullptr);
+}
+
+}  // namespace
+}  // namespace zel::test
