@@ -1,0 +1,399 @@
+// The library as the driver sees it: loaded through the platform layer, with
+// IBMFI32.INI in the sandbox's system directory and the memory in files.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "emulator/config.h"
+#include "emulator/ibmfi32.h"
+#include "emulator/persistence.h"
+#include "emulator/printer.h"
+#include "platform/platform.h"
+#include "support/sandbox_platform.h"
+
+namespace zel::emu::test {
+namespace {
+
+const char* const kEntryPoints[] = {
+    "IBM_FI_AbrePortaSerial",
+    "IBM_FI_FechaPortaSerial",
+    "IBM_FI_VerificaEstadoImpressora",
+    "IBM_FI_RetornoImpressora",
+    "IBM_FI_FechaRelatorioGerencial",
+    "IBM_FI_LeArquivoRetorno",
+    "IBM_FI_DataMovimento",
+    "IBM_FI_DataHoraImpressora",
+    "IBM_FI_NumeroCaixa",
+    "IBM_FI_NumeroSerie",
+    "IBM_FI_NumeroSerieMFD",
+    "IBM_FI_ProgramaFormaPagamentoMFD",
+    "IBM_FI_VerificaTotalizadoresNaoFiscais",
+    "IBM_FI_NomeiaTotalizadorNaoSujeitoIcms",
+    "IBM_FI_RetornoAliquotas",
+    "IBM_FI_VerificaAliquotasIss",
+    "IBM_FI_AbreCupom",
+    "IBM_FI_AbreCupomMFD",
+    "IBM_FI_NumeroCupom",
+    "IBM_FI_VendeItem",
+    "IBM_FI_VendeItemDepartamento",
+    "IBM_FI_CancelaItemGenerico",
+    "IBM_FI_CancelaCupom",
+    "IBM_FI_CancelaItemAnterior",
+    "IBM_FI_AcionaGaveta",
+    "IBM_FI_IniciaFechamentoCupom",
+    "IBM_FI_EfetuaFormaPagamento",
+    "IBM_FI_TerminaFechamentoCupom",
+    "IBM_FI_RecebimentoNaoFiscal",
+    "IBM_FI_ReducaoZ",
+    "IBM_FI_AbreComprovanteNaoFiscalVinculado",
+    "IBM_FI_UsaComprovanteNaoFiscalVinculado",
+    "IBM_FI_FechaComprovanteNaoFiscalVinculado",
+    "IBM_FI_LeituraX",
+    "IBM_FI_AumentaDescricaoItem",
+    "IBM_FI_VerificaEstadoGaveta",
+    "IBM_FI_LeituraXSerial",
+    "IBM_FI_DadosUltimaReducao",
+    "IBM_FI_DadosUltimaReducaoMFD",
+    "IBM_FI_DadosSintegra",
+    "IBM_FI_MapaResumo",
+    "IBM_FI_RelatorioGerencial",
+    "IBM_FI_Suprimento",
+    "IBM_FI_Sangria",
+    "IBM_FI_Acrescimos",
+    "IBM_FI_ProgramaHorarioVerao",
+    "IBM_FI_FlagsFiscais",
+    "IBM_FI_LeituraMemoriaFiscalData",
+    "IBM_FI_LeituraMemoriaFiscalSerialDataMFD",
+    "IBM_FI_LeituraMemoriaFiscalReducao",
+    "IBM_FI_LeituraMemoriaFiscalReducaoMFD",
+    "IBM_FI_LeituraMemoriaFiscalSerialReducaoMFD",
+    "IBM_FI_DownloadMFD",
+    "IBM_FI_DownloadMF",
+    "IBM_FI_FormatoDadosMFD",
+    "IBM_FI_VerificaFormasPagamento",
+    "IBM_FI_InicioFimCOOsMFD",
+    "IBM_FI_NumeroCuponsCancelados",
+    "IBM_FI_GrandeTotal",
+    "IBM_FI_VerificaImpressoraLigada",
+    "IBM_FI_AcionaGuilhotinaMFD",
+    "IBM_FI_CodigoBarrasCODABARMFD",
+    "IBM_FI_CodigoBarrasCODE128MFD",
+    "IBM_FI_CodigoBarrasCODE39MFD",
+    "IBM_FI_CodigoBarrasCODE93MFD",
+    "IBM_FI_CodigoBarrasEAN13MFD",
+    "IBM_FI_CodigoBarrasEAN8MFD",
+    "IBM_FI_CodigoBarrasISBNMFD",
+    "IBM_FI_CodigoBarrasITFMFD",
+    "IBM_FI_CodigoBarrasMSIMFD",
+    "IBM_FI_CodigoBarrasPLESSEYMFD",
+    "IBM_FI_CodigoBarrasUPCAMFD",
+    "IBM_FI_CodigoBarrasUPCEMFD",
+    "IBM_FI_LeituraMemoriaFiscalDataMFD",
+    "IBM_FI_ContadorCupomFiscalMFD",
+    "IBM_FI_NumeroSubstituicoesProprietario",
+    "IBM_FI_NumeroOperacoesNaoFiscais",
+    "IBM_FI_NumeroIntervencoes",
+    "IBM_FI_NumeroReducoes",
+    "IBM_FI_VendaBruta",
+    "IBM_FI_Cancelamentos",
+    "IBM_FI_VerificaTotalizadoresParciais",
+    "IBM_FI_VerificaRecebimentoNaoFiscal",
+    "IBM_FI_VerificaRecebimentoNaoFiscalMFD",
+    "IBM_FI_Descontos",
+    "IBM_FI_ContadorRelatoriosGerenciaisMFD",
+    "IBM_FI_ContadorComprovantesCreditoMFD",
+    "IBM_FI_MarcaModeloTipoImpressoraMFD",
+    "IBM_FI_VersaoFirmwareMFD",
+    "IBM_FI_AberturaDoDia",
+    "IBM_FI_IniciaPorta",
+    "IBM_FI_AtivaDesativaVendaUmaLinhaMFD",
+    "IBM_FI_StatusEstendidoMFD",
+    "IBM_FI_DataHoraSoftwareBasico",
+    "IBM_FI_GeraAtoCotepe1704",
+};
+
+class LibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(Control("init"), 1) << answer_; }
+
+  int Control(const std::string& command) {
+    char buffer[2048];
+    int code = IBM_EMU_Control(command.c_str(), buffer, sizeof buffer);
+    answer_ = buffer;
+    return code;
+  }
+  void Status(int* ack, int* st1, int* st2) {
+    int32_t a = -1, s1 = -1, s2 = -1;
+    ASSERT_EQ(IBM_FI_RetornoImpressora(&a, &s1, &s2), 1);
+    *ack = a, *st1 = s1, *st2 = s2;
+  }
+  std::string Query(int32_t (*fn)(char*), size_t width) {
+    std::string buffer(width, ' ');
+    EXPECT_EQ(fn(buffer.data()), 1);
+    return buffer;
+  }
+  int Flags() {
+    int32_t flags = 0;
+    EXPECT_EQ(IBM_FI_FlagsFiscais(&flags), 1);
+    return flags;
+  }
+  std::string SystemFile(const std::string& name) {
+    return platform::JoinPath(sandbox_.SystemDirectory(), name);
+  }
+  int Sell() {
+    return IBM_FI_VendeItemDepartamento("1", "ITEM", "01", "10,00", "1,000", "0000", "0000", "01",
+                                        "UN");
+  }
+
+  zel::test::SandboxPlatform sandbox_;
+  std::string answer_;
+};
+
+TEST_F(LibraryTest, ResolvesAllNinetyFiveEntryPointsThroughThePlatform) {
+  platform::LibraryHandle library = platform::Current().OpenLibrary("IBMFI32.dll");
+  ASSERT_NE(library, nullptr) << platform::Current().LastErrorText();
+  std::set<std::string> names;
+  for (const char* name : kEntryPoints) {
+    EXPECT_NE(platform::Current().LibrarySymbol(library, name), nullptr) << name;
+    names.insert(name);
+  }
+  EXPECT_EQ(names.size(), 95u);
+  EXPECT_NE(platform::Current().LibrarySymbol(library, "IBM_EMU_Control"), nullptr);
+  auto numero_cupom = reinterpret_cast<int32_t (*)(char*)>(
+      platform::Current().LibrarySymbol(library, "IBM_FI_NumeroCupom"));
+  ASSERT_NE(numero_cupom, nullptr);
+  std::string coo(6, ' ');
+  EXPECT_EQ(numero_cupom(coo.data()), 1);
+  EXPECT_EQ(coo, "000000");
+  platform::Current().CloseLibrary(library);
+}
+
+TEST_F(LibraryTest, WithoutTheIniFileAnswersMinusFour) {
+  ASSERT_TRUE(platform::Current().RemoveFile(SystemFile("IBMFI32.INI")));
+  std::string coo(6, ' ');
+  EXPECT_EQ(IBM_FI_NumeroCupom(coo.data()), -4);
+  EXPECT_EQ(coo, "      ");
+  int32_t ack = 0, st1 = 0, st2 = 0;
+  EXPECT_EQ(IBM_FI_RetornoImpressora(&ack, &st1, &st2), -4);
+  EXPECT_EQ(IBM_FI_AbreCupomMFD(nullptr, nullptr, nullptr), -4);
+}
+
+struct BufferQuery {
+  const char* name;
+  std::function<int32_t(char*)> call;
+  size_t width;
+};
+
+TEST_F(LibraryTest, BuffersAreNeverWrittenBeyondTheirWidth) {
+  // Some data in every record first.
+  ASSERT_EQ(IBM_FI_NomeiaTotalizadorNaoSujeitoIcms(1, "VENDA CONSUMIDOR"), 1);
+  ASSERT_EQ(IBM_FI_AbreCupomMFD("", "", ""), 1);
+  ASSERT_EQ(Sell(), 1);
+  std::vector<BufferQuery> queries = {
+      {"DataMovimento", IBM_FI_DataMovimento, 6},
+      {"NumeroCaixa", IBM_FI_NumeroCaixa, 4},
+      {"NumeroSerie", IBM_FI_NumeroSerie, 20},
+      {"NumeroSerieMFD", IBM_FI_NumeroSerieMFD, 20},
+      {"VerificaTotalizadoresNaoFiscais", IBM_FI_VerificaTotalizadoresNaoFiscais, 179},
+      {"RetornoAliquotas", IBM_FI_RetornoAliquotas, 79},
+      {"VerificaAliquotasIss", IBM_FI_VerificaAliquotasIss, 79},
+      {"NumeroCupom", IBM_FI_NumeroCupom, 6},
+      {"Acrescimos", IBM_FI_Acrescimos, 14},
+      {"DadosUltimaReducao", IBM_FI_DadosUltimaReducao, 1278},
+      {"DadosUltimaReducaoMFD", IBM_FI_DadosUltimaReducaoMFD, 1278},
+      {"VerificaFormasPagamento", IBM_FI_VerificaFormasPagamento, 3016},
+      {"NumeroCuponsCancelados", IBM_FI_NumeroCuponsCancelados, 4},
+      {"GrandeTotal", IBM_FI_GrandeTotal, 18},
+      {"ContadorCupomFiscalMFD", IBM_FI_ContadorCupomFiscalMFD, 6},
+      {"NumeroSubstituicoesProprietario", IBM_FI_NumeroSubstituicoesProprietario, 4},
+      {"NumeroOperacoesNaoFiscais", IBM_FI_NumeroOperacoesNaoFiscais, 6},
+      {"NumeroIntervencoes", IBM_FI_NumeroIntervencoes, 4},
+      {"NumeroReducoes", IBM_FI_NumeroReducoes, 4},
+      {"VendaBruta", IBM_FI_VendaBruta, 18},
+      {"Cancelamentos", IBM_FI_Cancelamentos, 14},
+      {"VerificaTotalizadoresParciais", IBM_FI_VerificaTotalizadoresParciais, 445},
+      {"VerificaRecebimentoNaoFiscal", IBM_FI_VerificaRecebimentoNaoFiscal, 2200},
+      {"VerificaRecebimentoNaoFiscalMFD", IBM_FI_VerificaRecebimentoNaoFiscalMFD, 2200},
+      {"Descontos", IBM_FI_Descontos, 14},
+      {"ContadorRelatoriosGerenciaisMFD", IBM_FI_ContadorRelatoriosGerenciaisMFD, 6},
+      {"ContadorComprovantesCreditoMFD", IBM_FI_ContadorComprovantesCreditoMFD, 6},
+      {"VersaoFirmwareMFD", IBM_FI_VersaoFirmwareMFD, 6},
+      {"DataHoraImpressora.date",
+       [](char* b) {
+         char time[6];
+         return IBM_FI_DataHoraImpressora(b, time);
+       },
+       6},
+      {"DataHoraImpressora.time",
+       [](char* b) {
+         char date[6];
+         return IBM_FI_DataHoraImpressora(date, b);
+       },
+       6},
+      {"InicioFimCOOsMFD.first",
+       [](char* b) {
+         char last[6];
+         return IBM_FI_InicioFimCOOsMFD(b, last);
+       },
+       6},
+      {"MarcaModeloTipo.make",
+       [](char* b) {
+         char model[20], type[7];
+         return IBM_FI_MarcaModeloTipoImpressoraMFD(b, model, type);
+       },
+       15},
+      {"MarcaModeloTipo.model",
+       [](char* b) {
+         char make[15], type[7];
+         return IBM_FI_MarcaModeloTipoImpressoraMFD(make, b, type);
+       },
+       20},
+      {"MarcaModeloTipo.type",
+       [](char* b) {
+         char make[15], model[20];
+         return IBM_FI_MarcaModeloTipoImpressoraMFD(make, model, b);
+       },
+       7},
+  };
+  for (const BufferQuery& q : queries) {
+    std::string buffer = std::string(q.width, ' ') + std::string(16, '#');
+    EXPECT_EQ(q.call(buffer.data()), 1) << q.name;
+    EXPECT_EQ(buffer.substr(q.width), std::string(16, '#')) << q.name;
+    EXPECT_EQ(q.call(nullptr), -2) << q.name;
+  }
+  EXPECT_EQ(IBM_FI_FlagsFiscais(nullptr), -2);
+  EXPECT_EQ(IBM_FI_VerificaEstadoGaveta(nullptr), -2);
+}
+
+TEST_F(LibraryTest, PowerOffAnswersLikeASwitchedOffPrinter) {
+  ASSERT_EQ(Control("power off"), 1);
+  EXPECT_EQ(IBM_FI_VerificaImpressoraLigada(), -6);
+  int32_t a, s1, s2;
+  EXPECT_EQ(IBM_FI_RetornoImpressora(&a, &s1, &s2), -6);
+  EXPECT_EQ(IBM_FI_AbreCupomMFD("", "", ""), -6);
+  ASSERT_EQ(Control("power on"), 1);
+  EXPECT_EQ(IBM_FI_VerificaImpressoraLigada(), 1);
+  EXPECT_EQ(Flags() & kFlagReceiptOpen, 0);
+}
+
+TEST_F(LibraryTest, NakRefusesTheNextCommandOnly) {
+  ASSERT_EQ(Control("nak next"), 1);
+  EXPECT_EQ(IBM_FI_AbreCupomMFD("", "", ""), -1);
+  int ack, st1, st2;
+  Status(&ack, &st1, &st2);  // the status query does not consume the fault
+  EXPECT_EQ(ack, 21);
+  EXPECT_EQ(Flags() & kFlagReceiptOpen, 0);
+  EXPECT_EQ(IBM_FI_AbreCupomMFD("", "", ""), 1);
+  Status(&ack, &st1, &st2);
+  EXPECT_EQ(ack, 6);
+  EXPECT_EQ(st1, kSt1ReceiptOpen);
+}
+
+TEST_F(LibraryTest, ChosenCodeOnTheNthCallOfAnEntryPoint) {
+  ASSERT_EQ(Control("fail IBM_FI_VendeItemDepartamento -2 nth 2"), 1);
+  ASSERT_EQ(IBM_FI_AbreCupomMFD("", "", ""), 1);
+  EXPECT_EQ(Sell(), 1);
+  EXPECT_EQ(Sell(), -2);
+  int ack, st1, st2;
+  Status(&ack, &st1, &st2);
+  EXPECT_EQ(st2, kSt2NotExecuted);
+  EXPECT_EQ(Sell(), 1);
+  EXPECT_EQ(Query(IBM_FI_VendaBruta, 18), "000000000000002000");  // two items, not three
+}
+
+TEST_F(LibraryTest, DoneButNoAnswerTakesEffect) {
+  ASSERT_EQ(Control("done-no-answer IBM_FI_AbreCupomMFD"), 1);
+  EXPECT_EQ(IBM_FI_AbreCupomMFD("", "", ""), 0);
+  EXPECT_EQ(Flags() & kFlagReceiptOpen, kFlagReceiptOpen);
+  EXPECT_EQ(Query(IBM_FI_NumeroCupom, 6), "000001");
+  EXPECT_EQ(IBM_FI_AbreCupomMFD("", "", ""), -1);  // the retry finds it open
+}
+
+TEST_F(LibraryTest, ClockSkewAndPaperFaults) {
+  ASSERT_EQ(Control("clock-skew +960"), 1);
+  char date[6], time[6];
+  ASSERT_EQ(IBM_FI_DataHoraImpressora(date, time), 1);
+  EXPECT_EQ(std::string(date, 6), "101226");
+  EXPECT_EQ(std::string(time, 6), "101600");
+  ASSERT_EQ(Control("paper near-end"), 1);
+  int ack, st1, st2;
+  EXPECT_EQ(IBM_FI_AbreCupomMFD("", "", ""), 1);
+  Status(&ack, &st1, &st2);
+  EXPECT_EQ(st1, kSt1PaperLow | kSt1ReceiptOpen);
+  ASSERT_EQ(Control("paper end"), 1);
+  EXPECT_EQ(Sell(), -1);
+  Status(&ack, &st1, &st2);
+  EXPECT_EQ(st1, kSt1PaperOut | kSt1ReceiptOpen);
+  ASSERT_EQ(Control("clear"), 1);
+  EXPECT_EQ(Sell(), 1);
+  EXPECT_EQ(Control("paper sideways"), -2);
+  EXPECT_EQ(Control("fail IBM_FI_ReducaoZ"), -2);
+}
+
+TEST_F(LibraryTest, MemoryIsSharedWithOtherProcessesThroughItsFile) {
+  ASSERT_EQ(IBM_FI_AbreCupomMFD("", "", ""), 1);
+  ASSERT_EQ(Sell(), 1);
+  // Another process (here: a second printer on the same file) cancels the
+  // receipt the first left open.
+  std::string text;
+  ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.MEM"), &text));
+  PrinterMemory memory;
+  ASSERT_TRUE(DeserializeMemory(text, &memory));
+  EXPECT_EQ(memory.open, OpenDocument::kReceipt);
+  Printer other(ParseConfig(""), memory);
+  other.SetComputerTime(platform::Current().Now());
+  ASSERT_EQ(other.CancelReceipt(), 1);
+  ASSERT_TRUE(platform::Current().WriteFileAtomically(SystemFile("IBMFI32.MEM"),
+                                                      SerializeMemory(other.memory())));
+  EXPECT_EQ(Flags() & kFlagReceiptOpen, 0);
+  EXPECT_EQ(Query(IBM_FI_NumeroCuponsCancelados, 4), "0001");
+}
+
+TEST_F(LibraryTest, FailedMemoryWriteDropsTheCommand) {
+  sandbox_.FailNextWrite(platform::kErrorDiskFull);
+  EXPECT_EQ(IBM_FI_AbreCupomMFD("", "", ""), -1);
+  EXPECT_EQ(Flags() & kFlagReceiptOpen, 0);
+  EXPECT_EQ(Query(IBM_FI_NumeroCupom, 6), "000000");
+}
+
+TEST_F(LibraryTest, ASalePrintsOnTheTape) {
+  ASSERT_EQ(IBM_FI_AbreCupomMFD("", "", ""), 1);
+  ASSERT_EQ(Sell(), 1);
+  ASSERT_EQ(IBM_FI_IniciaFechamentoCupom("d", "$", "0"), 1);
+  ASSERT_EQ(IBM_FI_EfetuaFormaPagamento("Dinheiro", "10,00"), 1);
+  ASSERT_EQ(IBM_FI_TerminaFechamentoCupom("Promo\xE7\xE3o do dia"), 1);
+  std::string tape;
+  ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32_BOBINA.TXT"), &tape));
+  EXPECT_NE(tape.find("CUPOM FISCAL"), std::string::npos);
+  EXPECT_NE(tape.find("Promo\xC3\xA7\xC3\xA3o do dia"), std::string::npos);  // UTF-8
+  EXPECT_NE(tape.find("FAB:IB010900000000000001"), std::string::npos);
+}
+
+TEST_F(LibraryTest, IniIdentityAndStandingFaults) {
+  std::string ini;
+  ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.INI"), &ini));
+  ini = SetIniValue(ini, "NumeroSerie", "ZZ000000000000000042");
+  ini = SetIniValue(ini, "NumeroECF", "7");
+  ini = SetIniValue(ini, "Desligada", "1");
+  ASSERT_TRUE(platform::Current().WriteWholeFile(SystemFile("IBMFI32.INI"), ini));
+  EXPECT_EQ(IBM_FI_VerificaImpressoraLigada(), -6);
+  ini = SetIniValue(ini, "Desligada", "0");
+  ASSERT_TRUE(platform::Current().WriteWholeFile(SystemFile("IBMFI32.INI"), ini));
+  EXPECT_EQ(Query(IBM_FI_NumeroSerieMFD, 20), "ZZ000000000000000042");
+  EXPECT_EQ(Query(IBM_FI_NumeroCaixa, 4), "0007");
+}
+
+TEST_F(LibraryTest, ResetAndState) {
+  ASSERT_EQ(IBM_FI_LeituraX(), 1);
+  ASSERT_EQ(Control("state"), 1);
+  EXPECT_NE(answer_.find("coo 000001"), std::string::npos) << answer_;
+  ASSERT_EQ(Control("reset"), 1);
+  EXPECT_EQ(Query(IBM_FI_NumeroCupom, 6), "000000");
+}
+
+}  // namespace
+}  // namespace zel::emu::test
