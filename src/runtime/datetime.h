@@ -3,7 +3,9 @@
 // A TDateTime counts days from 30/12/1899 (day 0). The whole part is the day,
 // the fraction the time of day; for days before 30/12/1899 the fraction is
 // still the time of day, taken as an absolute value: -1.25 is 29/12/1899
-// 06:00 and 2.75 is 01/01/1900 18:00. Times are kept to the millisecond;
+// 06:00 and 2.75 is 01/01/1900 18:00 (so values between -1 and 0 read as
+// times on 30/12/1899, like their positive counterparts; the arithmetic below
+// never produces them). Times are kept to the millisecond;
 // decoding rounds to the nearest millisecond. Dates run from 01/01/0001 to
 // 31/12/9999 (proleptic Gregorian calendar).
 //
@@ -68,7 +70,8 @@ TDateTime MillisecondsToDateTime(int64_t milliseconds);
 
 // Calendar arithmetic; the time of day is kept. IncMonth and IncYear clamp
 // the day to the length of the target month (31/01 + 1 month = 28/02 or
-// 29/02).
+// 29/02), return a value outside the calendar unchanged and raise
+// ConvertError when the result would leave it.
 TDateTime IncDay(TDateTime value, int days = 1);
 TDateTime IncHour(TDateTime value, int64_t hours = 1);
 TDateTime IncMinute(TDateTime value, int64_t minutes = 1);
