@@ -7,3 +7,5 @@
 #include "zel01900/counters.h"
 #include "zel01900/data_module.h"
 #include "zel01900/port_status.h"
+#include "zel01900/config_loads.h"
+#include "zel01900/receipt.h"
