@@ -1,0 +1,94 @@
+// Data packets of 100,000 records (a till's movement table: branch, payment
+// name, amount, date-time, quantity) written and read in the binary and XML
+// forms.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "runtime/datetime.h"
+#include "runtime/memtable.h"
+
+namespace zel {
+namespace {
+
+constexpr int kRows = 100000;
+
+void Fill(MemTable& t) {
+  t.AddField("CDFILIAL", FieldType::kString, 4);
+  t.AddField("NMTIPORECE", FieldType::kString, 40);
+  t.AddField("VRMOVIVEND", FieldType::kFloat);
+  t.AddField("DTHRINCMOV", FieldType::kDateTime);
+  t.AddField("QTITENS", FieldType::kInteger);
+  t.CreateDataSet();
+  t.SetLogChanges(false);
+  Field& filial = t.FieldByName("CDFILIAL");
+  Field& nome = t.FieldByName("NMTIPORECE");
+  Field& valor = t.FieldByName("VRMOVIVEND");
+  Field& quando = t.FieldByName("DTHRINCMOV");
+  Field& itens = t.FieldByName("QTITENS");
+  const TDateTime start = EncodeDateTime(2024, 1, 5, 8, 0, 0, 0);
+  for (int i = 0; i < kRows; ++i) {
+    t.Append();
+    filial.SetAsString("0001");
+    nome.SetAsString(i % 3 == 0 ? "Cart\xE3o de cr\xE9"
+                                  "dito"
+                                : "Dinheiro");
+    valor.SetAsFloat(i * 0.37);
+    quando.SetAsDateTime(start + i / 86400.0);
+    if (i % 10 != 0) itens.SetAsInteger(i % 50);
+    t.Post();
+  }
+}
+
+const MemTable& Source() {
+  static MemTable* table = [] {
+    auto* t = new MemTable("cdsMovCaixa");
+    Fill(*t);
+    return t;
+  }();
+  return *table;
+}
+
+void BM_WriteBinary(benchmark::State& state) {
+  const MemTable& t = Source();
+  for (auto _ : state) benchmark::DoNotOptimize(t.Data());
+  state.SetItemsProcessed(state.iterations() * kRows);
+}
+
+void BM_ReadBinary(benchmark::State& state) {
+  const std::string packet = Source().Data();
+  for (auto _ : state) {
+    MemTable t;
+    t.SetData(packet);
+    benchmark::DoNotOptimize(t.RecordCount());
+  }
+  state.SetItemsProcessed(state.iterations() * kRows);
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(packet.size()));
+}
+
+void BM_WriteXml(benchmark::State& state) {
+  const MemTable& t = Source();
+  for (auto _ : state) benchmark::DoNotOptimize(t.SaveToString(MemTable::PacketFormat::kXml));
+  state.SetItemsProcessed(state.iterations() * kRows);
+}
+
+void BM_ReadXml(benchmark::State& state) {
+  const std::string packet = Source().SaveToString(MemTable::PacketFormat::kXml);
+  for (auto _ : state) {
+    MemTable t;
+    t.SetData(packet);
+    benchmark::DoNotOptimize(t.RecordCount());
+  }
+  state.SetItemsProcessed(state.iterations() * kRows);
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(packet.size()));
+}
+
+BENCHMARK(BM_WriteBinary)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadBinary)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteXml)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadXml)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace zel
+
+BENCHMARK_MAIN();
