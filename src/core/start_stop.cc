@@ -7,9 +7,7 @@
 #include "hostutil/params.h"
 #include "platform/platform.h"
 #include "zel01900/core.h"
-
-// Opens the printer port (port and status operations).
-bool AbrePorta(const HostParams& params);
+#include "zel01900/port_status.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 
 #include "core/message_tables.h"
 #include "core_fixture.h"
+#include "zel01900/data_module.h"
 
 namespace zel::test {
 namespace {
@@ -154,6 +155,15 @@ TEST_F(AnalisaRetornoTest, OpenReceiptIgnoredWithoutTheFlag) {
   EXPECT_FALSE(AnalisaRetorno("001", 1, false, false, false));
   EXPECT_EQ(LogEntries(), Strings{"ERRO!!! " + core::MsgPadrao("ParamErro")});
   EXPECT_EQ(fake_.CallCount("IBM_FI_CancelaCupom"), 0);
+}
+
+TEST_F(AnalisaRetornoTest, TextsComeFromTheDataModuleOnceItExists) {
+  dtmImpIBM = new TdtmImpIBM();
+  dtmImpIBM->msgPadrao.Clear();
+  dtmImpIBM->msgPadrao.Add("ImpDeslig", "Sem energia");
+  EXPECT_FALSE(AnalisaRetorno("001", -6, true, false, false));
+  EXPECT_EQ(host_.DialogTexts(), Strings{"Sem energia"});
+  EXPECT_EQ(stMensagemTaa, " Sem energia");
 }
 
 class ImpressoraOKTest : public CoreTest {};
