@@ -12,6 +12,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -72,11 +73,16 @@ std::string IntToHex(int64_t value, int digits);
 // One argument of Format.
 class FormatArg {
  public:
-  FormatArg(int v) : value_(int64_t{v}) {}                   // NOLINT: implicit by design
-  FormatArg(long v) : value_(int64_t{v}) {}                  // NOLINT
-  FormatArg(long long v) : value_(int64_t{v}) {}             // NOLINT
-  FormatArg(unsigned v) : value_(int64_t{v}) {}              // NOLINT
-  FormatArg(double v) : value_(v) {}                         // NOLINT
+  FormatArg(int v) : value_(int64_t{v}) {}        // NOLINT: implicit by design
+  FormatArg(long v) : value_(int64_t{v}) {}       // NOLINT
+  FormatArg(long long v) : value_(int64_t{v}) {}  // NOLINT
+  FormatArg(unsigned v) : value_(int64_t{v}) {}   // NOLINT
+  // Values above the int64_t range wrap, as the runtime's 64-bit integers do.
+  FormatArg(unsigned long v) : value_(static_cast<int64_t>(v)) {}       // NOLINT
+  FormatArg(unsigned long long v) : value_(static_cast<int64_t>(v)) {}  // NOLINT
+  FormatArg(double v) : value_(v) {}                                    // NOLINT
+  // A character is a one-character text (for %s), as in the runtime.
+  FormatArg(char v) : value_(std::string(1, v)) {}           // NOLINT
   FormatArg(const char* v) : value_(std::string(v)) {}       // NOLINT
   FormatArg(std::string v) : value_(std::move(v)) {}         // NOLINT
   FormatArg(std::string_view v) : value_(std::string(v)) {}  // NOLINT
@@ -93,11 +99,13 @@ class FormatArg {
 //   d, u  integer (prec = minimum digits, zero-padded)
 //   x     integer in upper-case hexadecimal (prec = minimum digits)
 //   s     text (prec = maximum characters)
-//   f     fixed, prec decimals (default 2, at most 18), no grouping:
+//   f     fixed, prec decimals (default 2, at most 18; 1E18 and beyond
+//         give the general form), no grouping:
 //         "1234,57"; rounded on the 18-digit expansion like FormatFloat
 //         (so the double 1.005 with "%.2f" is "1,00")
 //   n     as f with thousands grouping: "1.234,57"
-//   m     currency (prec default fs.currency_decimals): "R$ 1.234,57"
+//   m     as n placed as currency (prec default fs.currency_decimals):
+//         "R$ 1.234,57"
 //   e     scientific (prec significant digits, default 15): "1,23450000000000E+003"
 //   g     general (prec significant digits, default 15)
 //   %     "%" itself

@@ -35,6 +35,7 @@ TEST(FormatTextTest, Directives) {
   EXPECT_EQ(Format("%*d|%.*f", {5, 42, 3, 1.23456}), "   42|1,235");
   EXPECT_EQ(Format("100%% de %s", {"R$ 5"}), "100% de R$ 5");
   EXPECT_EQ(Format("sem argumentos", {}), "sem argumentos");
+  EXPECT_EQ(Format("%d/%d %s", {size_t{3}, uint64_t{4}, 'x'}), "3/4 x");
 }
 
 TEST(FormatTextTest, BadDirectivesAndArgumentsRaiseConvertError) {
