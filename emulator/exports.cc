@@ -50,9 +50,13 @@ int32_t FillInt(const char* entry, int32_t* out, Value value) {
   });
 }
 
-int32_t StatusQuery(const char* entry, int32_t* ack, int32_t* st1, int32_t* st2) {
+// `fresh`: ask the printer for its state now (a command of its own, which
+// clears the last command's error bits); otherwise report the outcome of the
+// last command.
+int32_t StatusQuery(const char* entry, int32_t* ack, int32_t* st1, int32_t* st2, bool fresh) {
   return Run(entry, [&](Printer& p) {
     if (!ack || !st1 || !st2) return static_cast<int>(zel::emu::kInvalidParameter);
+    if (fresh) p.Query();
     int a, s1, s2;
     p.Status(&a, &s1, &s2);
     *ack = a, *st1 = s1, *st2 = s2;
@@ -94,10 +98,10 @@ int32_t IBM_FI_IniciaPorta(const char*) {
   return Run("IBM_FI_IniciaPorta", [](Printer& p) { return p.Query(); });
 }
 int32_t IBM_FI_VerificaEstadoImpressora(int32_t* ack, int32_t* st1, int32_t* st2) {
-  return StatusQuery("IBM_FI_VerificaEstadoImpressora", ack, st1, st2);
+  return StatusQuery("IBM_FI_VerificaEstadoImpressora", ack, st1, st2, true);
 }
 int32_t IBM_FI_RetornoImpressora(int32_t* ack, int32_t* st1, int32_t* st2) {
-  return StatusQuery("IBM_FI_RetornoImpressora", ack, st1, st2);
+  return StatusQuery("IBM_FI_RetornoImpressora", ack, st1, st2, false);
 }
 int32_t IBM_FI_VerificaImpressoraLigada(void) {
   return Run("IBM_FI_VerificaImpressoraLigada", [](Printer& p) { return p.Query(); });

@@ -14,7 +14,9 @@
 //   beyond it. A null buffer is refused with -2.
 // - int32_t* results are set on success; a null pointer is refused with -2.
 //
-// After any call, IBM_FI_RetornoImpressora gives ACK (6, or 21 when the
+// IBM_FI_VerificaEstadoImpressora asks the printer for its state now (ACK 6,
+// the standing conditions only). After any call, IBM_FI_RetornoImpressora
+// gives ACK (6, or 21 when the
 // command was refused at protocol level by a "nak" fault) and the status bytes
 // ST1/ST2: ST1 128 paper out, 64 paper near end, 32 clock error, 16 printer
 // error, 8 syntax error, 4 unknown command, 2 fiscal receipt open, 1 wrong

@@ -21,8 +21,9 @@ std::string IssRatesRecord(const TaxRates& rates);
 // when there is room.
 std::string TotalizerNamesRecord(const PrinterMemory& m);
 // 3016: 52 records of 58: 1-16 name, 17-36 the day's amount (20 digits),
-// 37-56 the amount paid in the last receipt (20 digits), 57 "1" when linked
-// slips are allowed, 58 ","; unprogrammed records blank.
+// 37-56 the amount paid in the last receipt (20 digits), 57 the linked-slip
+// flag given when the form was programmed ("1"/"0"), 58 ","; unprogrammed
+// records blank.
 std::string PaymentFormsRecord(const PrinterMemory& m);
 // 445: the day's partial totals (layout in emulator/README.md).
 std::string PartialTotalsRecord(const PrinterMemory& m);

@@ -293,6 +293,20 @@ TEST_F(LibraryTest, NakRefusesTheNextCommandOnly) {
   EXPECT_EQ(st1, kSt1ReceiptOpen);
 }
 
+TEST_F(LibraryTest, StateQueryReportsTheStandingConditionsOnly) {
+  EXPECT_EQ(IBM_FI_FechaRelatorioGerencial(), -1);  // nothing open
+  int ack, st1, st2;
+  Status(&ack, &st1, &st2);
+  EXPECT_EQ(st2, kSt2NotExecuted);
+  int32_t a = 0, s1 = 0, s2 = 0;
+  ASSERT_EQ(IBM_FI_VerificaEstadoImpressora(&a, &s1, &s2), 1);
+  EXPECT_EQ(a, 6);
+  EXPECT_EQ(s1, 0);
+  EXPECT_EQ(s2, 0);
+  Status(&ack, &st1, &st2);
+  EXPECT_EQ(st2, 0);
+}
+
 TEST_F(LibraryTest, ChosenCodeOnTheNthCallOfAnEntryPoint) {
   ASSERT_EQ(Control("fail IBM_FI_VendeItemDepartamento -2 nth 2"), 1);
   ASSERT_EQ(IBM_FI_AbreCupomMFD("", "", ""), 1);
