@@ -6,13 +6,13 @@
 
 #include "core/message_tables.h"
 #include "hostutil/cipher.h"
+#include "hostutil/files.h"
 #include "hostutil/host_services.h"
 #include "hostutil/layout.h"
 #include "hostutil/numeric.h"
 #include "hostutil/params.h"
 #include "platform/platform.h"
 #include "runtime/convert.h"
-#include "runtime/host_error.h"
 #include "runtime/memtable.h"
 #include "zel01900/counters.h"
 #include "zel01900/data_module.h"
@@ -57,26 +57,6 @@ bool AmountAtTwoDecimals(const std::string& text, double& out) {
   return true;
 }
 
-// The host's file loaded into `table` (its packet brings the fields).
-void LoadVendrix(zel::MemTable& table, const std::string& path) {
-  zel::platform::Platform& os = zel::platform::Current();
-  std::string packet;
-  if (!os.ReadWholeFile(path, &packet)) {
-    throw zel::FileIOError("Cannot open file \"" + path + "\". " + os.LastErrorText());
-  }
-  table.SetData(packet);
-}
-
-// The whole table written over the file: a temporary file beside it is
-// renamed over the old one, so the file holds either the old content or the
-// new, never a torn one.
-void SaveVendrix(const zel::MemTable& table, const std::string& path) {
-  zel::platform::Platform& os = zel::platform::Current();
-  if (!os.WriteFileAtomically(path, table.SaveToString(zel::MemTable::PacketFormat::kBinary))) {
-    throw zel::FileIOError("Cannot create file \"" + path + "\". " + os.LastErrorText());
-  }
-}
-
 // Stores `gt` enciphered in the current record and writes the whole table
 // back to the file (replaced atomically, so a crash leaves the old file or
 // the new one, never a torn one), then closes the table.
@@ -84,7 +64,7 @@ void StoreGrandTotal(zel::MemTable& table, const std::string& gt, const std::str
   table.Edit();
   table.FieldByName("CAMPO02").SetAsString(zel::Cripto(gt, kVendrixCipherKey));
   table.Post();
-  SaveVendrix(table, path);
+  zel::SaveTableToFile(table, path, zel::MemTable::PacketFormat::kBinary);
   table.Close();
 }
 
@@ -105,7 +85,7 @@ bool Atu_TotGeral(const zel::HostParams& params) {
     const std::string path =
         zel::platform::JoinPath(os.ExecutableDirectory(), zel::fiscal::kVendrixFileName);
     zel::MemTable& table = data_module.cdsCheckECF;
-    LoadVendrix(table, path);
+    zel::LoadTableFromFile(table, path);
     table.SetFiltered(false);
     table.SetFilter("CDFILIAL = " + QuotedLiteral(filial) +
                     " AND CDCAIXA = " + QuotedLiteral(caixa) +
