@@ -91,7 +91,7 @@ int Printer::NonFiscalReceipt(std::string_view totalizer, std::string_view amoun
     return Refuse(kTotalizerNotProgrammed, 0, kSt2NotExecuted);
   }
   auto v = ParseCentsField(amount);
-  if (!v || *v <= 0) return Refuse(kInvalidParameter, 0, kSt2ParamType);
+  if (!v || *v <= 0 || *v > kMaxAmount) return Refuse(kInvalidParameter, 0, kSt2ParamType);
   int index = FindForm(IsBlank(form) ? "Dinheiro" : form);
   if (index < 0) return Refuse(kFormNotProgrammed, 0, kSt2NotExecuted);
   if (int gate = CheckNewDocument(true); gate != kOk) return gate;
@@ -123,7 +123,7 @@ int Printer::OpenLinked(std::string_view form, std::string_view amount, std::str
     return Refuse(kInvalidParameter, 0, kSt2ParamType);
   }
   auto v = IsBlank(amount) ? std::optional<int64_t>(0) : ParseCentsField(amount);
-  if (!v) return Refuse(kInvalidParameter, 0, kSt2ParamType);
+  if (!v || *v > kMaxAmount) return Refuse(kInvalidParameter, 0, kSt2ParamType);
   if (int gate = CheckNewDocument(true); gate != kOk) return gate;
   // The slip belongs to the last receipt of the day, paid with this form.
   Receipt& last = memory_.last_receipt;
@@ -218,7 +218,7 @@ int Printer::CloseReport() {
 
 int Printer::Supply(std::string_view amount, std::string_view form) {
   auto v = ParseCentsField(amount);
-  if (!v || *v <= 0) return Refuse(kInvalidParameter, 0, kSt2ParamType);
+  if (!v || *v <= 0 || *v > kMaxAmount) return Refuse(kInvalidParameter, 0, kSt2ParamType);
   int index = FindForm(IsBlank(form) ? "Dinheiro" : form);
   if (index < 0) return Refuse(kFormNotProgrammed, 0, kSt2NotExecuted);
   if (int gate = CheckNewDocument(true); gate != kOk) return gate;
@@ -240,7 +240,7 @@ int Printer::Supply(std::string_view amount, std::string_view form) {
 
 int Printer::Withdrawal(std::string_view amount) {
   auto v = ParseCentsField(amount);
-  if (!v || *v <= 0) return Refuse(kInvalidParameter, 0, kSt2ParamType);
+  if (!v || *v <= 0 || *v > kMaxAmount) return Refuse(kInvalidParameter, 0, kSt2ParamType);
   if (int gate = CheckNewDocument(true); gate != kOk) return gate;
   int coo = NextCoo(true);
   Counters& c = memory_.counters;

@@ -33,6 +33,9 @@ inline constexpr int kPrinterOff = -6;
 inline constexpr int kFormNotProgrammed = -24;
 inline constexpr int kTotalizerNotProgrammed = -25;
 
+// The largest amount a command takes: 14 digits of cents.
+inline constexpr int64_t kMaxAmount = 99'999'999'999'999;
+
 // Status bits.
 inline constexpr int kSt1PaperOut = 128;
 inline constexpr int kSt1PaperLow = 64;

@@ -107,7 +107,10 @@ int Printer::SellItem(std::string_view code, std::string_view description, std::
   bool dept_ok =
       dept.empty() || (dept.size() == 2 &&
                        dept.find_first_not_of("0123456789") == std::string::npos && dept != "00");
-  if (!p || !q || !s || !d || !dept_ok || *p <= 0 || *q <= 0 || *q > 999999) {
+  // Field limits of the printer: price 9 digits, quantity 7, item discount
+  // and surcharge 8.
+  if (!p || !q || !s || !d || !dept_ok || *p <= 0 || *p > 999999999 || *q <= 0 || *q > 9999999 ||
+      *s > 99999999 || *d > 99999999) {
     return Refuse(kInvalidParameter, 0, kSt2ParamType);
   }
   int64_t gross = *p * *q / 1000;  // truncated to the cent
@@ -215,7 +218,8 @@ int Printer::StartClosing(std::string_view kind, std::string_view mode, std::str
   std::string m = Trim(mode);
   if (m.empty()) m = "$";
   auto v = IsBlank(value) ? std::optional<int64_t>(0) : ParseDecimal(value, 2);
-  if ((k != "D" && k != "A") || (m != "$" && m != "%") || !v) {
+  if ((k != "D" && k != "A") || (m != "$" && m != "%") || !v || *v > kMaxAmount ||
+      (m == "%" && *v > 10000)) {
     return Refuse(kInvalidParameter, 0, kSt2ParamType);
   }
   int64_t subtotal = r.Subtotal();
@@ -275,7 +279,7 @@ int Printer::Pay(std::string_view form, std::string_view amount) {
   int index = FindForm(form);
   if (index < 0) return Refuse(kFormNotProgrammed, 0, kSt2NotExecuted);
   auto v = ParseDecimal(amount, 2);
-  if (!v || *v <= 0) return Refuse(kInvalidParameter, 0, kSt2ParamType);
+  if (!v || *v <= 0 || *v > kMaxAmount) return Refuse(kInvalidParameter, 0, kSt2ParamType);
   if (CheckPaper() != kOk) return kExecutionError;
 
   r.payments.push_back(Payment{index, *v, 0});

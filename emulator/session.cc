@@ -95,6 +95,20 @@ int Session::Call(std::string_view entry, const std::function<int(Printer&)>& bo
   if (printer.IsOff()) return kPrinterOff;
   int code = kOk;
   std::optional<PendingFault> fault = TakeFault(printer.mutable_memory().faults, entry);
+  try {
+    code = RunBody(printer, fault, body);
+  } catch (...) {
+    // Nothing may escape into the C caller; the change is dropped.
+    printer_.reset();
+    return kExecutionError;
+  }
+  if (!Save()) return kExecutionError;
+  return code;
+}
+
+int Session::RunBody(Printer& printer, const std::optional<PendingFault>& fault,
+                     const std::function<int(Printer&)>& body) {
+  int code = kOk;
   if (!fault) {
     code = body(printer);
   } else if (fault->kind == PendingFault::Kind::kNak) {
@@ -105,7 +119,6 @@ int Session::Call(std::string_view entry, const std::function<int(Printer&)>& bo
     body(printer);  // done, but the answer is lost on the way back
     code = kCommunicationError;
   }
-  if (!Save()) return kExecutionError;
   return code;
 }
 

@@ -9,11 +9,13 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "emulator/config.h"
 #include "emulator/printer.h"
+#include "emulator/printer_state.h"
 
 namespace zel::emu {
 
@@ -49,6 +51,9 @@ class Session {
   // the memory could not be written (the change is then dropped).
   bool Save();
   std::string StateText();
+  // The command itself, or the pending fault that replaces it.
+  int RunBody(Printer& printer, const std::optional<PendingFault>& fault,
+              const std::function<int(Printer&)>& body);
 
   std::mutex mutex_;
   std::string ini_text_ = "\x01";  // never a real file's text: forces the first parse

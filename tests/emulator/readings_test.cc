@@ -100,6 +100,19 @@ TEST_F(PrinterTest, RateRecords) {
   EXPECT_EQ(iss.substr(0, 6), "0500, ");
 }
 
+TEST_F(PrinterTest, ConfiguredRatesAreTakenOnlyWithoutMovement) {
+  QuickSale();
+  EmulatorConfig changed = config_;
+  ASSERT_TRUE(ParseRates("T1700;S0200", changed.rates));
+  Printer during_the_day(changed, m());
+  EXPECT_EQ(during_the_day.memory().rates[0].basis_points, 1800);
+  ASSERT_EQ(p().ReductionZ(), kOk);
+  Printer after_the_z(changed, m());
+  EXPECT_EQ(after_the_z.memory().rates[0].basis_points, 1700);
+  EXPECT_TRUE(after_the_z.memory().rates[1].iss);
+  EXPECT_EQ(after_the_z.memory().rates[2].basis_points, 0);
+}
+
 TEST_F(PrinterTest, NonFiscalTotalizers) {
   ASSERT_EQ(p().NameTotalizer(1, "CONTRA-VALE EMITIDO"), kOk);
   ASSERT_EQ(p().NameTotalizer(2, "VENDA CONSUMIDOR"), kOk);

@@ -157,6 +157,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadArgument{"three_decimal_price", Sell("01", "1,005", "1"), -2, 0, kSt2ParamType},
         BadArgument{"zero_quantity", Sell("01", "1,00", "0,000"), -2, 0, kSt2ParamType},
         BadArgument{"negative_price", Sell("01", "-1,00", "1"), -2, 0, kSt2ParamType},
+        BadArgument{"price_beyond_nine_digits", Sell("01", "99999999999,00", "9999,999"), -2, 0,
+                    kSt2ParamType},
         BadArgument{"discount_above_item", Sell("01", "1,00", "1", "0000", "00000100"), -2, 0,
                     kSt2ParamType},
         BadArgument{"description_too_long",
