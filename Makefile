@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: all deps build test test-plain test-asan bench format clean
+.PHONY: all deps build demo test test-plain test-asan bench format clean
 
 all: build
 
@@ -28,6 +28,10 @@ test-asan: deps
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 test: test-plain test-asan
+
+# The main job: a business day on the simulated printer, through the driver.
+demo: build
+	$(BUILD)/bin/ecf demo $(DEMO_ARGS)
 
 bench: build
 	@for b in $(BUILD)/bin/*_bench; do echo "== $$b"; $$b --benchmark_min_time=0.2; done

@@ -1,9 +1,82 @@
-#include "host/commands.h"
+// ecf demo: a business day on the simulated printer, as a till operator
+// would see it, step by step, then the paper tape.
+#include <iostream>
 
-// Placeholder removed when the demo scenario lands.
+#include "demo_scenario.h"
+#include "host/commands.h"
+#include "host/json_codec.h"
+#include "host/scenario.h"
+#include "platform/platform.h"
+#include "runtime/win1252.h"
+
 namespace ecf {
-int DemoCommand(const std::vector<std::string>&, std::ostream&, std::ostream& err) {
-  err << "ecf demo: not available yet\n";
-  return 1;
+namespace {
+
+// One step as a line: number, operation, result, and the outputs worth
+// reading (texts the operation filled in, bundles it wrote back).
+void PrintStep(const Json& line, std::ostream& out) {
+  const int number = line["step"].get<int>();
+  const std::string call = line["call"].get<std::string>();
+  out << (number < 10 ? " " : "") << number << ". " << call;
+  for (size_t i = call.size(); i < 28; ++i) out << '.';
+  if (line.contains("exception")) {
+    out << " exception: " << line["exception"].get<std::string>() << "\n";
+  } else {
+    out << " " << (line["result"].is_null() ? std::string("done") : line["result"].dump()) << "\n";
+  }
+  for (const auto& arg : line["args"]) {
+    if (IsTagged(arg, "params")) {
+      for (const auto& [key, value] : arg["params"].items()) {
+        if (key == "CUPNR" || key == "CONTCUPOM" || key == "MENSAGEMTAA" || key == "SERIEIMP" ||
+            key == "NRCAIXA" || key == "DTMOVIMENTO") {
+          if (!value.is_null() && value != Json(""))
+            out << "      " << key << " = " << value.dump() << "\n";
+        }
+      }
+    } else if (IsTagged(arg, "array") && call == "FechaCupom" && arg["array"].size() == 4) {
+      out << "      result = " << arg.dump() << "\n";
+    }
+  }
+  for (const auto& dialog : line["dialogs"]) {
+    out << "      [dialog] " << dialog["text"].get<std::string>() << "\n";
+  }
 }
+
+}  // namespace
+
+int DemoCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Json scenario = Json::parse(kDemoScenario);
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--home" && i + 1 < args.size()) {
+      scenario["home"] = args[++i];
+    } else {
+      err << "usage: ecf demo [--home DIR]\n";
+      return 2;
+    }
+  }
+  out << "A sale on the simulated fiscal printer, through the driver.\n\n";
+  Json paths;
+  try {
+    RunScenario(scenario, [&](const Json& line) {
+      if (line.contains("step")) {
+        PrintStep(line, out);
+      } else {
+        paths = line;
+      }
+    });
+  } catch (const std::exception& e) {
+    err << "ecf demo: " << e.what() << "\n";
+    return 1;
+  }
+  std::string tape;
+  zel::platform::Native().ReadWholeFile(FromJsonText(paths["tape"].get<std::string>()), &tape);
+  out << "\n---- paper tape (" << paths["tape"].get<std::string>() << ") ----\n"
+      << tape << "---- end of tape ----\n\n"
+      << "debug log:    " << paths["log"].get<std::string>() << "\n"
+      << "host records: " << paths["records"].get<std::string>() << "  (ecf documents "
+      << paths["home"].get<std::string>() << ")\n"
+      << "host folder:  " << paths["home"].get<std::string>() << "\n";
+  return 0;
+}
+
 }  // namespace ecf

@@ -36,6 +36,30 @@ std::map<std::string, Invoker> BuildOperations() {
       ECF_OPERATION(Modelo_Impressora),
       ECF_OPERATION(Versao_Software_Basico),
       ECF_OPERATION(InfImpTerm),
+      // Printer configuration loads.
+      ECF_OPERATION(Carrega_Dados_Impressora),
+      ECF_OPERATION(CarregaTotalizador),
+      ECF_OPERATION(CarregaRelatorioGer),
+      ECF_OPERATION(CarregaAliquota),
+      ECF_OPERATION(CarregaRecebimento),
+      ECF_OPERATION(Config_FormaPg),
+      // Fiscal receipt.
+      ECF_OPERATION(AbreCupom),
+      ECF_OPERATION(VendaItem),
+      ECF_OPERATION(Nr_Cupom),
+      ECF_OPERATION(FechaCupom),
+      // Counters and grand total.
+      ECF_OPERATION(ContadorCupomFiscalMFD),
+      ECF_OPERATION(NumeroSubstituicoesProprietario),
+      ECF_OPERATION(NumeroOperacoesNaoFiscais),
+      ECF_OPERATION(VendaBruta),
+      ECF_OPERATION(Descontos),
+      ECF_OPERATION(Cancelamentos),
+      ECF_OPERATION(NumeroIntervencoes),
+      ECF_OPERATION(NumeroReducoes),
+      ECF_OPERATION(ContadorRelatoriosGerenciaisMFD),
+      ECF_OPERATION(ContadorComprovantesCreditoMFD),
+      ECF_OPERATION(Atu_TotGeral),
   };
 }
 
