@@ -154,6 +154,8 @@ void WriteFieldDescriptor(Writer& w, const FieldDef& def) {
   const bool bcd = def.type == FieldType::kBCD || def.type == FieldType::kFMTBcd;
   int count = (text ? 1 : 0) + (subtype.empty() ? 0 : 1) + (bcd ? 2 : 0);
   w.U16(static_cast<uint32_t>(count));
+  // WIDTH counts characters, for wide texts too (their values are UTF-16
+  // with a 2-byte prefix counting bytes; the host's choice there is unsure).
   if (text) WriteUIntProperty(w, "WIDTH", static_cast<uint32_t>(TextWidth(def)));
   if (bcd) {
     WriteUIntProperty(w, "WIDTH", kMaxBcdDigits);

@@ -362,6 +362,30 @@ TEST(MemTableEventsTest, AfterOpenRunsOnEveryOpening) {
   EXPECT_EQ(calls, 3);
 }
 
+TEST_F(MemTableCursorTest, LoadedPacketKeepsIndexFilterAndFieldReferences) {
+  Field& qt = t_.FieldByName("QT");
+  const std::string packet = t_.Data();
+  MemTable other;
+  other.AddField("QT", FieldType::kInteger);
+  other.AddIndex("idxVR", "VR;CD", {.descending = true});
+  other.SetIndexName("idxVR");
+  other.SetFilter("QT > 0");
+  other.SetFiltered(true);
+  Field& other_qt = other.FieldByName("QT");
+  other.SetData(packet);
+  EXPECT_EQ(other.FieldCount(), 5);
+  std::string codes;
+  for (other.First(); !other.Eof(); other.Next()) codes += other.FieldByName("CD").AsString();
+  EXPECT_EQ(codes, "1342");
+  other.First();
+  EXPECT_EQ(other_qt.AsInteger(), 2);  // the reference taken before the load still works
+
+  t_.SetData(packet);  // a table may take its own packet
+  t_.Last();
+  EXPECT_EQ(qt.AsInteger(), 0);
+  EXPECT_EQ(t_.RecordCount(), 5);
+}
+
 TEST(MemTableEventsTest, AppendRecordFillsFieldsInOrder) {
   MemTable t;
   t.AddField("A", FieldType::kInteger);
