@@ -6,9 +6,8 @@
 //
 // States. A table is inactive (closed) or active; an active table is in
 // browse, edit or insert state. Cursor moves, Locate, index and filter
-// changes, Data()/SaveToString on an active table first leave edit/insert
-// state the runtime's way: a modified record is posted, an unmodified one is
-// cancelled. Operations that need an open table raise DatasetError
+// changes first leave edit/insert state the runtime's way: a modified record
+// is posted, an unmodified one is cancelled. Operations that need an open table raise DatasetError
 // "Cannot perform this operation on a closed dataset"; operations that change
 // the structure raise "Cannot perform this operation on an open dataset".
 //
@@ -228,7 +227,9 @@ class MemTable {
   // handler. Logged changes in the packet are applied (deleted rows dropped,
   // modified rows take their new values) and the log starts empty. Indexes,
   // the index choice and the filter stay. DatasetError for a malformed
-  // packet; the table is then left as it was.
+  // packet (empty, neither binary nor XML, truncated, ...); the table is then
+  // left as it was. An active index or filter that names a field the packet
+  // lacks raises DatasetError after the load and leaves the table closed.
   void SetData(std::string_view packet);
   std::string SaveToString(PacketFormat format = PacketFormat::kBinary) const;
   void LoadFromString(std::string_view packet) { SetData(packet); }
