@@ -1,0 +1,255 @@
+// A whole sale against the simulated printer: the configuration loaded into
+// the host's tables, a receipt with the consumer's CPF, items with a discount
+// and a surcharge, two payment forms with change registered as a change
+// voucher, and the full footer; then the tape and the printer's counters.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "hostutil/layout.h"
+#include "hostutil/params.h"
+#include "runtime/convert.h"
+#include "runtime/format.h"
+#include "runtime/memtable.h"
+#include "runtime/string_list.h"
+#include "runtime/win1252.h"
+#include "support/recording_host.h"
+#include "support/sandbox_platform.h"
+#include "zel01900/testing.h"
+#include "zel01900/zel01900.h"
+
+namespace zel::test {
+namespace {
+
+using ControlFn = int32_t (*)(const char*, char*, int32_t);
+
+class SaleScenarioTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ZelResetModuleState();
+    library_ = sandbox_.OpenLibrary("IBMFI32.dll");
+    ASSERT_NE(library_, nullptr) << "libIBMFI32.so not found: " << sandbox_.LastErrorText();
+    control_ = reinterpret_cast<ControlFn>(sandbox_.LibrarySymbol(library_, "IBM_EMU_Control"));
+    ASSERT_NE(control_, nullptr);
+    Control("init");
+    Control("reset");
+    ASSERT_TRUE(StartImpFiscal(MakeParams({{"CDFILIAL", "0001"},
+                                           {"CDCAIXA", "001"},
+                                           {"NRSERIEIMP", "IB010900000000000001"},
+                                           {"ESQUEMA", "002"},
+                                           {"CDPORTAIMPFIS", "COM1"},
+                                           {"BOUTILTAA", false},
+                                           {"ESQUEMACOR", "002"},
+                                           {"PORTAIMPFIS", "COM1"}})));
+  }
+
+  void TearDown() override {
+    platform::LibraryHandle driver_handle = ImpFisDLLHandle;
+    ZelResetModuleState();
+    sandbox_.CloseLibrary(driver_handle);
+    sandbox_.CloseLibrary(library_);
+  }
+
+  std::string Control(const std::string& command) {
+    char answer[2048] = {};
+    EXPECT_EQ(control_(command.c_str(), answer, sizeof answer), 1) << command << ": " << answer;
+    return answer;
+  }
+
+  // The driver's debug log of this month (the sandbox clock says December
+  // 2026), shown when a step fails.
+  std::string DebugLog() {
+    std::string text;
+    sandbox_.ReadWholeFile(platform::JoinPath(sandbox_.ExecutableDirectory(), "impdebug1226.txt"),
+                           &text);
+    return text;
+  }
+
+  // The paper tape as Windows-1252 text.
+  std::string Tape() {
+    std::string utf8;
+    sandbox_.ReadWholeFile(platform::JoinPath(sandbox_.SystemDirectory(), "IBMFI32_BOBINA.TXT"),
+                           &utf8);
+    return Utf8ToWin1252(utf8);
+  }
+
+  // The host's payment-form table: cash known to the printer, a card form
+  // it does not know yet.
+  static void FillPaymentForms(MemTable& table) {
+    for (const char* name : {"CDTIPORECE", "NMTIPORECE", "IDEMIVALE", "CDFPIMPFIS", "IDTIPORECE",
+                             "IDTPBUTTON", "DSIMPFISCAL", "IDMOSTRARECE"}) {
+      table.AddField(name, FieldType::kString, 50);
+    }
+    table.CreateDataSet();
+    table.AppendRecord({"001", "Dinheiro", "", "", "1", "5", "Dinheiro", "S"});
+    table.AppendRecord({"002", "Cartao Credito", "", "", "3", "5", "Cartao Credito", "S"});
+  }
+
+  static std::string Movements() {
+    MemTable table;
+    for (const char* name :
+         {"CDFILIAL", "IDTIPOMOVIVE", "CDTIPORECE", "NMTIPORECE", "IDTIPORECE", "CDTIPOTROCO",
+          "NRORDTROCO", "CDCLIENTE", "CDCONSUMIDOR", "DSIMPFISCAL", "CDFPIMPFIS", "NRCARTBANCO",
+          "CDNSUHOSTTEF", "CDBANCARTCR", "CDTIPORECEORIG"}) {
+      table.AddField(name, FieldType::kString, 40);
+    }
+    for (const char* name : {"VRMOVIVEND", "VRMOVIVEOUT", "VRCOTINDOUT"}) {
+      table.AddField(name, FieldType::kFloat);
+    }
+    table.AddField("DTHRINCMOV", FieldType::kDateTime);
+    table.AddField("DTMOVIMCAIXA", FieldType::kDateTime);
+    table.CreateDataSet();
+    auto add = [&](const char* type, double amount, int minute) {
+      table.Append();
+      table.FieldByName("IDTIPOMOVIVE").SetAsString("E");
+      table.FieldByName("CDTIPORECE").SetAsString(type);
+      table.FieldByName("NRORDTROCO").SetAsString("001");
+      table.FieldByName("VRMOVIVEND").SetAsFloat(amount);
+      table.FieldByName("DTHRINCMOV").SetAsDateTime(EncodeDateTime(2026, 12, 10, 9, minute, 0, 0));
+      table.Post();
+    };
+    add("002", 10, 1);
+    add("001", 20, 2);
+    return table.Data();
+  }
+
+  static std::string PaymentTypes(MemTable& forms) {
+    // The sale's payment types as the host gives them: its payment-form
+    // table after the load, with the names the printer knows.
+    forms.SetFiltered(false);
+    return forms.Data();
+  }
+
+  static HostParams Item(const char* code, const char* name, const std::string& rate, double price,
+                         double quantity, double discount, double surcharge) {
+    return MakeParams({{"ESQUEMACOR", "002"},
+                       {"INTEFERRO", 0},
+                       {"CDARVPROD", code},
+                       {"NMPROD", name},
+                       {"CDALIQ", rate},
+                       {"QTDE", quantity},
+                       {"VALOR", price},
+                       {"DESCONT", discount},
+                       {"ACRESCIMO", surcharge},
+                       {"UNIDADE", "UN"},
+                       {"IDUTILTEF", "N"},
+                       {"UTILTEF", false}});
+  }
+
+  SandboxPlatform sandbox_;
+  RecordingHost host_;
+  platform::LibraryHandle library_ = nullptr;
+  ControlFn control_ = nullptr;
+};
+
+// The rate code the host table gives a percentage.
+std::string RateCode(MemTable& rates, double percent) {
+  for (rates.First(); !rates.Eof(); rates.Next()) {
+    if (rates.FieldByName("VRALIQIMPFIS").AsFloat() == percent) {
+      return rates.FieldByName("CDALIQIMPFIS").AsString();
+    }
+  }
+  return "";
+}
+
+TEST_F(SaleScenarioTest, SaleWithCpfDiscountSurchargeTwoPaymentsChangeAndFooter) {
+  // ---- Configuration ----
+  HostParams data = MakeParams({{"ESQUEMA", "002"}});
+  EXPECT_TRUE(Carrega_Dados_Impressora(data));
+  EXPECT_EQ(RecebeParams(data, "SERIEIMP").AsString(), "IB010900000000000001");
+  std::string cv, vcons, comp, canc;
+  CarregaTotalizador(cv, vcons, comp, canc, "", "002", 0, nullptr);
+  EXPECT_EQ(IdTotParcCV, cv);
+  EXPECT_FALSE(cv.empty());
+  MemTable rates;
+  CarregaAliquota("002", rates);
+  const std::string rate18 = RateCode(rates, 18);
+  const std::string rate12 = RateCode(rates, 12);
+  EXPECT_EQ(rate18, "01");
+  EXPECT_EQ(rate12, "02");
+  MemTable forms;
+  FillPaymentForms(forms);
+  CarregaRecebimento("", "002", 0, forms);
+  EXPECT_EQ(forms.RecordCount(), 2);
+
+  // ---- Receipt ----
+  HostParams open = MakeParams({{"ESQUEMACOR", "002"},
+                                {"INTTEFERRO", 0},
+                                {"INCLUICPF", "123.456.789-09"},
+                                {"INCLUINOME", "MARIA DA SILVA"},
+                                {"INCLUIENDERECO", "RUA DAS FLORES, 10"},
+                                {"IDUTILTEF", "N"},
+                                {"UTILTEF", false}});
+  ASSERT_TRUE(AbreCupom(open));
+  const std::string coo = RecebeParams(open, "CUPNR").AsString();
+  EXPECT_EQ(RecebeParams(open, "CONTCUPOM").AsString(), "000001");
+
+  HostParams item1 = Item("7891000100103", "ARROZ TIPO 1 5KG", rate18, 10, 2, 1.5, 0);
+  ASSERT_TRUE(VendaItem(item1)) << RecebeParams(item1, "MENSAGEMTAA").AsString();
+  HostParams item2 = Item("7891000200200", "FEIJAO PRETO 1KG", rate12, 5.999, 1, 0, 0.5);
+  ASSERT_TRUE(VendaItem(item2)) << RecebeParams(item2, "MENSAGEMTAA").AsString();
+  // 2 x 10,00 - 1,50 + 5,99 + 0,50 = 24,99; paid 10,00 by card and 20,00 in
+  // cash, 5,01 of change.
+  std::vector<HostVariant> params(55);
+  params[1] = "OBRIGADO PELA PREFERENCIA";
+  params[2] = "002";
+  params[4] = true;
+  params[5] = true;
+  params[6] = 0.0;
+  params[7] = 5.01;
+  params[8] = 0.0;
+  params[9] = "N";
+  params[11] = false;
+  params[13] = HostVariant::FromPacket(Movements());
+  params[14] = HostVariant::FromPacket(PaymentTypes(forms));
+  params[15] = "15";
+  params[16] = "JOAO";
+  params[17] = "9";
+  params[18] = "MARIA";
+  params[19] = "12345678909";
+  params[21] = "12";
+  params[22] = "7";
+  params[23] = "ANA";
+  params[27] = "2";
+  params[42] = "ECO";
+  params[43] = "MG";
+  params[44] = "12.345.678/0001-90";
+  params[51] = 3.5;
+  params[52] = 10.0;
+  HostVariant result = HostVariant::MakeArray(std::vector<HostVariant>(4));
+  StringList no_slips;
+  ASSERT_TRUE(FechaCupom(params, &no_slips, result)) << DebugLog();
+  EXPECT_EQ(result, HostVariant::MakeArray({0, "ECO", "", ""}));
+  EXPECT_TRUE(host_.dialogs().empty()) << host_.DialogTexts()[0];
+
+  // ---- The tape ----
+  const std::string tape = Tape();
+  for (const std::string& expected :
+       {std::string("CPF/CNPJ consumidor: 123.456.789-09"), std::string("ARROZ TIPO 1 5KG"),
+        std::string("FEIJAO PRETO 1KG"), std::string("Cartao Credito"), std::string("TROCO"),
+        std::string("OBRIGADO PELA PREFERENCIA"),
+        std::string("Val Aprox Tributos R$ 3,50 (14,01%) Fonte:IBPT"),
+        std::string("MINAS LEGAL: 12345678 10122026 2499"), std::string("Cliente : 15 - JOAO"),
+        std::string("Consumidor : 9 - MARIA"), std::string("Mesa  : 12           -"),
+        std::string("Operador : 7 - ANA"), std::string("Nesta compra voce ganhou 10 DOTZ"),
+        std::string("CONTRA-VALE")}) {
+    EXPECT_NE(tape.find(expected), std::string::npos) << expected << "\n" << tape;
+  }
+
+  // ---- Counters and totals ----
+  EXPECT_EQ(Nr_Cupom("", "002"), Ajusta(IntToStr(StrToInt(coo) + 1), 6));  // the change voucher
+  std::string valor;
+  EXPECT_TRUE(ContadorCupomFiscalMFD("002", valor));
+  EXPECT_EQ(valor, "000001");
+  EXPECT_TRUE(NumeroOperacoesNaoFiscais("002", valor));
+  EXPECT_EQ(valor, "000001");
+  EXPECT_TRUE(Descontos("002", valor));
+  EXPECT_DOUBLE_EQ(GetValue(valor), 1.5);
+  const std::string state = Control("state");
+  EXPECT_NE(state.find("open none"), std::string::npos) << state;
+}
+
+}  // namespace
+}  // namespace zel::test
