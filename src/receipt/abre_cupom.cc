@@ -11,11 +11,9 @@ using zel::RecebeParams;
 using zel::receipt::Cut;
 using zel::receipt::TextArg;
 
-bool AbreCupom(zel::HostParams &Params) {
-  const zel::FormatSettings &fs = zel::receipt::HostLocale();
-  auto text = [&](const char *key) {
-    return RecebeParams(Params, key).AsString(fs);
-  };
+bool AbreCupom(zel::HostParams& Params) {
+  const zel::FormatSettings& fs = zel::receipt::HostLocale();
+  auto text = [&](const char* key) { return RecebeParams(Params, key).AsString(fs); };
   const std::string esquema = text("ESQUEMACOR");
   const int marcador_lido = RecebeParams(Params, "INTTEFERRO").AsInteger(fs);
   const std::string cpf = text("INCLUICPF");
@@ -27,13 +25,11 @@ bool AbreCupom(zel::HostParams &Params) {
   const bool util_tef = RecebeParams(Params, "UTILTEF").AsBoolean();
   // Part of the host's uniform interface; read (so that a value of the wrong
   // kind fails as it does for every printer) but not used here.
-  for (const char *key :
-       {"TIPOTICKET", "IVACOMP", "IVAPROP", "TIPODOC", "NRDOC", "MESA"}) {
+  for (const char* key : {"TIPOTICKET", "IVACOMP", "IVAPROP", "TIPODOC", "NRDOC", "MESA"}) {
     text(key);
   }
 
-  if (!Estado_Imp(esquema, false, false))
-    return false;
+  if (!Estado_Imp(esquema, false, false)) return false;
 
   int marcador = marcador_lido;
   const std::string cpf_arg = Cut(cpf, 29);
@@ -41,21 +37,16 @@ bool AbreCupom(zel::HostParams &Params) {
   const std::string endereco_arg = Cut(endereco, 80);
   bool aberto = false;
   for (;;) {
-    inRetorno = IBM_FI_AbreCupomMFD(TextArg(cpf_arg), TextArg(nome_arg),
-                                    TextArg(endereco_arg));
-    ImpFisDebug("IBM_FI_AbreCupomMFD :" + cpf + " - " + nome + " - " +
-                endereco);
+    inRetorno = IBM_FI_AbreCupomMFD(TextArg(cpf_arg), TextArg(nome_arg), TextArg(endereco_arg));
+    ImpFisDebug("IBM_FI_AbreCupomMFD :" + cpf + " - " + nome + " - " + endereco);
     stMensagemTaa.clear();
     aberto = AnalisaRetorno(esquema, inRetorno, boNUtilTaa, false, true);
     if (aberto || !boNUtilTaa) {
-      if (util_tef)
-        boClieUtil = false;
+      if (util_tef) boClieUtil = false;
       break;
     }
-    if (!(zel::receipt::IsCardUse(uso_tef) && util_tef))
-      break;
-    if (!zel::receipt::AskOperator(zel::receipt::Msg("Imp_N_Resp"), esquema))
-      return false;
+    if (!(zel::receipt::IsCardUse(uso_tef) && util_tef)) break;
+    if (!zel::receipt::AskOperator(zel::receipt::Msg("Imp_N_Resp"), esquema)) return false;
     marcador = 1;
   }
 

@@ -24,17 +24,13 @@ std::string AdjustmentTooLargeText(bool discount) {
          "O item n\xE3o foi registrado.";
 }
 
-} // namespace
+}  // namespace
 
-bool VendaItem(zel::HostParams &Params) {
+bool VendaItem(zel::HostParams& Params) {
   try {
-    const zel::FormatSettings &fs = zel::receipt::HostLocale();
-    auto text = [&](const char *key) {
-      return RecebeParams(Params, key).AsString(fs);
-    };
-    auto real = [&](const char *key) {
-      return RecebeParams(Params, key).AsFloat(fs);
-    };
+    const zel::FormatSettings& fs = zel::receipt::HostLocale();
+    auto text = [&](const char* key) { return RecebeParams(Params, key).AsString(fs); };
+    auto real = [&](const char* key) { return RecebeParams(Params, key).AsFloat(fs); };
     const std::string esquema = text("ESQUEMACOR");
     const int marcador = RecebeParams(Params, "INTEFERRO").AsInteger(fs);
     const std::string codigo = text("CDARVPROD");
@@ -47,48 +43,39 @@ bool VendaItem(zel::HostParams &Params) {
     const std::string unidade = text("UNIDADE");
     const std::string uso_tef = text("IDUTILTEF");
     const bool util_tef = RecebeParams(Params, "UTILTEF").AsBoolean();
-    text("TIPOTICKET"); // part of the host's uniform interface, not used here
+    text("TIPOTICKET");  // part of the host's uniform interface, not used here
     text("VRPERCALIQ");
 
-    if (!Estado_Imp(esquema, false, false))
-      return false;
+    if (!Estado_Imp(esquema, false, false)) return false;
 
     auto resposta = [&] {
-      return zel::MakeParams(
-          {{"INTTEFERRO", marcador}, {"MENSAGEMTAA", stMensagemTaa}});
+      return zel::MakeParams({{"INTTEFERRO", marcador}, {"MENSAGEMTAA", stMensagemTaa}});
     };
     for (;;) {
       const std::string preco = zel::receipt::FormatItemPrice(valor, fs);
       const std::string qtde = zel::receipt::FormatItemQuantity(quantidade, fs);
-      const std::optional<std::string> desc =
-          zel::receipt::FormatItemAdjustment(desconto, fs);
-      const std::optional<std::string> acre =
-          zel::receipt::FormatItemAdjustment(acrescimo, fs);
+      const std::optional<std::string> desc = zel::receipt::FormatItemAdjustment(desconto, fs);
+      const std::optional<std::string> acre = zel::receipt::FormatItemAdjustment(acrescimo, fs);
       if (!desc || !acre) {
         const std::string aviso = AdjustmentTooLargeText(!desc);
         ImpFisDebug("ERRO!!! " + aviso);
         stMensagemTaa = " " + aviso;
-        if (boNUtilTaa)
-          zel::Mensagem(aviso, "", "N", "N", zel::kDialogError, "", esquema, 0);
+        if (boNUtilTaa) zel::Mensagem(aviso, "", "N", "N", zel::kDialogError, "", esquema, 0);
         Params = resposta();
         return false;
       }
       const std::string nome = Cut(descricao, 29);
       const std::string un = Cut(unidade, 2);
-      inRetorno = IBM_FI_VendeItemDepartamento(
-          TextArg(codigo), TextArg(nome), TextArg(aliquota), TextArg(preco),
-          TextArg(qtde), TextArg(*acre), TextArg(*desc), "01", TextArg(un));
-      ImpFisDebug("IBM_FI_VendeItemDepartamento : " + codigo + " - " + nome +
-                  " - " + aliquota + " - " + preco + " - " + qtde + " - " +
-                  *acre + " - " + *desc + " - 01 - " + un);
+      inRetorno = IBM_FI_VendeItemDepartamento(TextArg(codigo), TextArg(nome), TextArg(aliquota),
+                                               TextArg(preco), TextArg(qtde), TextArg(*acre),
+                                               TextArg(*desc), "01", TextArg(un));
+      ImpFisDebug("IBM_FI_VendeItemDepartamento : " + codigo + " - " + nome + " - " + aliquota +
+                  " - " + preco + " - " + qtde + " - " + *acre + " - " + *desc + " - 01 - " + un);
       stMensagemTaa.clear();
-      const bool vendido =
-          AnalisaRetorno(esquema, inRetorno, boNUtilTaa, false, false);
-      if (!vendido)
-        boClieUtil = false;
+      const bool vendido = AnalisaRetorno(esquema, inRetorno, boNUtilTaa, false, false);
+      if (!vendido) boClieUtil = false;
       if (vendido || !boNUtilTaa) {
-        if (util_tef)
-          boClieUtil = false;
+        if (util_tef) boClieUtil = false;
         Params = resposta();
         return vendido;
       }
@@ -96,13 +83,12 @@ bool VendaItem(zel::HostParams &Params) {
       if (zel::receipt::IsCardUse(uso_tef) && util_tef) {
         pergunta = zel::receipt::Msg("Imp_N_Resp");
       } else {
-        pergunta = zel::receipt::Msg("ErroItem") + "\r\n" + codigo + " - " +
-                   Cut(descricao, 20) + "\r\n" + zel::receipt::Msg("Deseja");
+        pergunta = zel::receipt::Msg("ErroItem") + "\r\n" + codigo + " - " + Cut(descricao, 20) +
+                   "\r\n" + zel::receipt::Msg("Deseja");
       }
-      if (!zel::receipt::AskOperator(pergunta, esquema))
-        return false;
+      if (!zel::receipt::AskOperator(pergunta, esquema)) return false;
     }
-  } catch (const std::exception &) {
+  } catch (const std::exception&) {
     return false;
   }
 }
