@@ -39,6 +39,19 @@ std::string SubtypeOf(const FieldDef& def) {
 
 int TextWidth(const FieldDef& def) { return def.size > 0 ? def.size : kDefaultTextWidth; }
 
+void FitTextWidths(Packet& packet) {
+  for (size_t f = 0; f < packet.meta.fields.size(); ++f) {
+    FieldDef& def = packet.meta.fields[f];
+    if (def.type != FieldType::kString && def.type != FieldType::kWideString) continue;
+    size_t longest = static_cast<size_t>(TextWidth(def));
+    for (const Row& row : packet.rows) {
+      if (const auto* s = std::get_if<std::string>(&row.values[f]))
+        longest = std::max(longest, s->size());
+    }
+    def.size = static_cast<int>(std::min<size_t>(longest, 0xFFFF));
+  }
+}
+
 std::vector<std::vector<FieldValue>> ApplyChangeLog(Packet& packet) {
   const size_t n = packet.rows.size();
   std::vector<int64_t> original_of(n, -1);

@@ -77,6 +77,11 @@ Packet ReadXml(std::string_view text);
 // values in order.
 std::vector<std::vector<FieldValue>> ApplyChangeLog(Packet& packet);
 
+// Gives every text field a width that holds its longest value (a packet
+// without WIDTH, or with values longer than it), so that writing the packet
+// again loses nothing.
+void FitTextWidths(Packet& packet);
+
 // Helpers shared by both forms.
 // The packet sub-type that marks a field of this type, or "" ("Money",
 // "Text", "Binary", "Graphics", "WideText", "Autoinc").

@@ -789,6 +789,7 @@ void MemTable::SetData(std::string_view packet) {
     }
     read = datapacket::ReadXml(packet);
   }
+  datapacket::FitTextWidths(read);
   std::vector<std::vector<FieldValue>> values = datapacket::ApplyChangeLog(read);
 
   std::vector<std::unique_ptr<Row>> rows;

@@ -162,6 +162,19 @@ TEST(DataPacketXmlTest, DocumentsWithoutDeclaredEncoding) {
   }
 }
 
+TEST(DataPacketXmlTest, TextWithoutWidthKeepsItsLongestValue) {
+  const std::string xml =
+      "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS><FIELD attrname=\"NM\" fieldtype=\"string\"/>"
+      "</FIELDS><PARAMS/></METADATA><ROWDATA><ROW NM=\"" +
+      std::string(300, 'x') + "\"/><ROW NM=\"y\"/></ROWDATA></DATAPACKET>";
+  MemTable t;
+  t.SetData(xml);
+  EXPECT_EQ(t.FieldByName("NM").size(), 300);
+  MemTable u;
+  u.SetData(t.Data());
+  EXPECT_EQ(u.FieldByName("NM").AsString(), std::string(300, 'x'));
+}
+
 TEST(DataPacketXmlTest, MalformedDocumentsRaiseClearErrors) {
   const std::string fields =
       "<?xml version=\"1.0\"?><DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
