@@ -742,9 +742,12 @@ std::string MemTable::SaveToString(PacketFormat format) const {
       refs.push_back({status, values});
       return static_cast<uint32_t>(refs.size());
     };
+    // Records go in order of insertion, each modified one preceded by its
+    // original image; deleted records go last. The third value of each
+    // CHANGE_LOG triplet repeats the status of the change (this writer's
+    // choice; the readers here do not depend on it).
     for (const auto& row : rows_) {
       if (row->original != nullptr && (row->status & datapacket::kRowModified) != 0) {
-        // The original image goes first, then the new image that replaces it.
         const uint8_t original_status =
             datapacket::kRowOriginal | (row->status & datapacket::kRowInserted);
         const uint32_t original = add(original_status, row->original.get());
