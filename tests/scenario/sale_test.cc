@@ -247,6 +247,8 @@ TEST_F(SaleScenarioTest, SaleWithCpfDiscountSurchargeTwoPaymentsChangeAndFooter)
   EXPECT_EQ(valor, "000001");
   EXPECT_TRUE(Descontos("002", valor));
   EXPECT_DOUBLE_EQ(GetValue(valor), 1.5);
+  EXPECT_TRUE(VendaBruta("002", valor));  // items and their surcharge
+  EXPECT_DOUBLE_EQ(GetValue(valor), 26.49);
   const std::string state = Control("state");
   EXPECT_NE(state.find("open none"), std::string::npos) << state;
 }
