@@ -140,6 +140,14 @@ std::string Session::StateText() {
   s += "crz " + Digits(n.crz, 4) + " cro " + Digits(n.cro, 4) + " cfc " + Digits(n.cfc, 4) +
        " substitutions " + Digits(n.substitutions, 4) + "\n";
   s += "gt " + Money(m.grand_total) + " gross " + Money(m.day.gross) + "\n";
+  s += "rates " + RatesText(m.rates) + "\n";
+  s += "forms";
+  for (const PaymentForm& f : m.forms) s += " [" + f.name + "]";
+  s += "\ntotalizers";
+  for (int i = 0; i < kMaxTotalizers; ++i) {
+    if (!m.totalizers[i].empty()) s += " " + Digits(i + 1, 2) + "[" + m.totalizers[i] + "]";
+  }
+  s += "\n";
   s += DescribeFaults(m.faults);
   if (c.power_off) s += "power off (IBMFI32.INI)\n";
   if (c.paper != PaperLevel::kNormal) s += "paper (IBMFI32.INI) not normal\n";
