@@ -130,7 +130,7 @@ std::string Session::StateText() {
   std::string s;
   s += "printer " + c.make + " " + c.model + " " + c.type + "\n";
   s += "serial " + c.serial + " ecf " + Digits(c.ecf_number, 3) + " firmware " + c.firmware + "\n";
-  s += "clock " + FormatDateTime(p.Now()) + (m.daylight_saving ? " (daylight saving)" : "") + "\n";
+  s += "clock " + TapeDateTime(p.Now()) + (m.daylight_saving ? " (daylight saving)" : "") + "\n";
   s += "movement " + DateText(m.movement_date) + " last-z " + DateText(m.last_z_date) +
        (p.ZPending() ? " z-pending" : "") + (p.DayClosed() ? " day-closed" : "") + "\n";
   static const char* kOpen[] = {"none", "receipt", "linked", "report"};

@@ -5,7 +5,7 @@
 
 namespace zel::emu {
 
-std::string FormatDateTime(TDateTime t) {
+std::string TapeDateTime(TDateTime t) {
   int y, mo, d, h, mi, s, ms;
   DecodeDateTime(t, y, mo, d, h, mi, s, ms);
   return Digits(d, 2) + "/" + Digits(mo, 2) + "/" + Digits(y, 4) + " " + Digits(h, 2) + ":" +
@@ -19,7 +19,7 @@ void TapeDocument::Header(TDateTime now, std::string_view counters) {
   if (!config_.ie.empty()) Line("IE:" + config_.ie);
   if (!config_.im.empty()) Line("IM:" + config_.im);
   Rule();
-  LeftRight(FormatDateTime(now), counters);
+  LeftRight(TapeDateTime(now), counters);
 }
 
 void TapeDocument::Title(std::string_view title) {
@@ -70,7 +70,7 @@ void TapeDocument::Trailer(TDateTime now, int coo) {
   LeftRight(config_.make + " " + config_.model, config_.type);
   LeftRight("ECF:" + Digits(config_.ecf_number, 3), "COO:" + Digits(coo, 6));
   LeftRight("FAB:" + config_.serial, "VER:" + config_.firmware);
-  LeftRight(FormatDateTime(now), "BR");
+  LeftRight(TapeDateTime(now), "BR");
   Rule('=');
 }
 

@@ -46,6 +46,6 @@ class TapeDocument {
 };
 
 // "dd/mm/yyyy hh:nn:ss".
-std::string FormatDateTime(TDateTime t);
+std::string TapeDateTime(TDateTime t);
 
 }  // namespace zel::emu
