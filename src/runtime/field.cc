@@ -196,6 +196,25 @@ std::string Field::AsString(const FormatSettings& fs) const {
   return {};
 }
 
+std::string Field::DisplayText(const FormatSettings& fs) const {
+  const FieldValue& v = Value();
+  if (std::holds_alternative<std::monostate>(v)) return {};
+  const Kind kind = KindOf(type());
+  const std::string& format = def().display_format;
+  if ((IsFloatKind(kind) || kind == Kind::kInteger) && !format.empty()) {
+    return FormatFloat(format, AsFloat(fs), fs);
+  }
+  if (IsDateKind(kind) && !format.empty()) return FormatDateTime(format, std::get<double>(v), fs);
+  if (kind == Kind::kCurrency) {
+    return FloatToStrF(std::get<double>(v), FloatFormat::kCurrency, 15, fs.currency_decimals, fs);
+  }
+  return AsString(fs);
+}
+
+void Field::SetDisplayFormat(std::string format) {
+  table_->defs_[static_cast<size_t>(index_)].display_format = std::move(format);
+}
+
 double Field::AsFloat(const FormatSettings& fs) const {
   const Kind kind = KindOf(type());
   const FieldValue& v = Value();

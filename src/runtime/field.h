@@ -63,6 +63,9 @@ struct FieldDef {
   // Packet sub-type of blob-like fields ("Binary", "TypedBinary", ...) when it
   // differs from the type's own; empty means the type's default.
   std::string subtype;
+  // Pattern of DisplayText for number and date-time fields (FormatFloat /
+  // FormatDateTime syntax); not carried in packets.
+  std::string display_format;
 
   bool required() const { return (attributes & kFieldRequired) != 0; }
 };
@@ -126,6 +129,11 @@ class Field {
   double AsCurrency(const FormatSettings& fs = BrazilianFormatSettings()) const {
     return AsFloat(fs);
   }
+  // The text shown to a user: the display format applied to a number or
+  // date-time when one is set; currency as a currency amount ("R$ 1.234,50");
+  // otherwise AsString. "" for a null.
+  std::string DisplayText(const FormatSettings& fs = BrazilianFormatSettings()) const;
+  void SetDisplayFormat(std::string format);
   // Null for a null value; otherwise text, integer, float, boolean or
   // date-time by the field's type (blobs as text holding the bytes).
   HostVariant AsVariant() const;

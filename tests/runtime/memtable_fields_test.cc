@@ -107,6 +107,22 @@ TEST_F(MemTableFieldsTest, ValuesReadAsTextTheRuntimeWay) {
   EXPECT_EQ(F("HORA").AsDateTime(), EncodeTime(10, 30, 0, 0));
 }
 
+TEST_F(MemTableFieldsTest, DisplayTextFollowsTheDisplayFormat) {
+  F("VALOR").SetDisplayFormat("#,##0.00");
+  F("DTHR").SetDisplayFormat("dd/mm/yyyy hh:nn");
+  t_.Append();
+  EXPECT_EQ(F("VALOR").DisplayText(), "");
+  F("VALOR").SetAsFloat(1234.5);
+  F("PRECO").SetAsFloat(-1234.5);
+  F("QTD").SetAsInteger(3);
+  F("DTHR").SetAsDateTime(EncodeDateTime(2024, 1, 5, 10, 7, 30, 0));
+  EXPECT_EQ(F("VALOR").DisplayText(), "1.234,50");
+  EXPECT_EQ(F("VALOR").AsString(), "1234,5");  // the format is for display only
+  EXPECT_EQ(F("PRECO").DisplayText(), "-R$ 1.234,50");
+  EXPECT_EQ(F("QTD").DisplayText(), "3");
+  EXPECT_EQ(F("DTHR").DisplayText(), "05/01/2024 10:07");
+}
+
 TEST_F(MemTableFieldsTest, TextAssignedToTypedFieldsConvertsThroughTheLocale) {
   t_.Append();
   F("VALOR").SetAsString("1,25");
