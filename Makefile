@@ -5,8 +5,11 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_TIME ?= 20
+FUZZ_TARGETS = datapacket_fuzz filter_fuzz convert_fuzz printer_answer_fuzz
 
-.PHONY: all deps build demo test test-plain test-asan bench format clean
+.PHONY: all deps build demo test test-plain test-asan bench fuzz format clean
 
 all: build
 
@@ -35,6 +38,19 @@ demo: build
 
 bench: build
 	@for b in $(BUILD)/bin/*_bench; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
+
+# libFuzzer targets (clang, sanitizers on), each run for FUZZ_TIME seconds
+# on a corpus kept in $(FUZZ_BUILD)/corpus/<target>. Not part of `make test`.
+fuzz: deps
+	@command -v clang++ >/dev/null || { echo "make fuzz needs clang (apt-get install clang)"; exit 1; }
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DZEL_FUZZ=ON -DZEL_SANITIZE=ON -DZEL_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZ_TARGETS)
+	@for t in $(FUZZ_TARGETS); do \
+	  echo "== $$t"; mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
+	  $(FUZZ_BUILD)/bin/$$t -max_total_time=$(FUZZ_TIME) -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_BUILD)/$$t- $(FUZZ_BUILD)/corpus/$$t || exit 1; \
+	done
 
 format:
 	find include src emulator signer tools tests bench -name '*.h' -o -name '*.cc' | xargs clang-format -i
