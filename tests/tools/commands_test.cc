@@ -80,5 +80,25 @@ TEST_F(CommandsTest, RunStopsAtAnUnknownOperationOrABadArgumentNamingTheStep) {
   EXPECT_EQ(Run(RunCommand, {Write("ruim.json", "{")}), 2);
 }
 
+TEST_F(CommandsTest, RunReportsHostExceptionsAndGoesOn) {
+  const std::string path = Write("cenario.json", R"({"clock": "2026-12-10T10:00:00", "steps": [
+      {"call": "FechaPorta", "args": []},
+      {"call": "GetValue", "args": [""]},
+      {"call": "FormataCNPJ", "args": ["12.345.678/0001-90"]},
+      {"call": "GetValue", "args": ["0000345"]}]})");
+  ASSERT_EQ(Run(RunCommand, {path}), 0) << err_.str();
+  std::vector<Json> lines;
+  std::istringstream in(out_.str());
+  for (std::string line; std::getline(in, line);) lines.push_back(Json::parse(line));
+  ASSERT_EQ(lines.size(), 5u) << out_.str();
+  EXPECT_NE(lines[0]["exception"].get<std::string>().find("not started"), std::string::npos);
+  EXPECT_TRUE(lines[1].contains("exception"));
+  EXPECT_EQ(lines[2]["result"], Json("12345678000190"));
+  EXPECT_EQ(lines[2]["args"], Json::parse(R"(["12.345.678/0001-90"])"));
+  EXPECT_EQ(lines[3]["result"], Json(3.45));
+  EXPECT_EQ(lines[3]["dialogs"], Json::array());
+  for (const char* key : {"tape", "log", "home", "records"}) EXPECT_TRUE(lines[4].contains(key));
+}
+
 }  // namespace
 }  // namespace ecf

@@ -51,9 +51,11 @@ TEST(InvokerTest, WrongCountOrKindIsRefusedNamingTheArgument) {
 }
 
 TEST(OperationsTest, EveryExportedOperationIsCallableByName) {
-  for (const char* name : {"StartImpFiscal", "AbrePorta", "Estado_Imp", "InfImpTerm"}) {
-    EXPECT_NO_THROW(FindOperation(name)) << name;
+  for (const char* name : {"AbrePorta", "Estado_Imp", "AbreCupom", "FechaCupom"}) {
+    EXPECT_TRUE(FindOperation(name).needs_printer) << name;
   }
+  EXPECT_FALSE(FindOperation("GetValue").needs_printer);
+  EXPECT_FALSE(FindOperation("StartImpFiscal").needs_printer);
   EXPECT_THROW(FindOperation("NoSuchOperation"), CallError);
 }
 

@@ -164,12 +164,25 @@ Json EncodeResult(const R& value) {
   }
 }
 
-template <typename R, typename... A, size_t... I>
-CallOutcome Invoke(R (*fn)(A...), const Json& args, std::index_sequence<I...>) {
-  if (!args.is_array() || args.size() != sizeof...(A)) {
-    throw CallError("expected " + std::to_string(sizeof...(A)) + " argument(s), got " +
+template <size_t N>
+void CheckCount(const Json& args) {
+  if (!args.is_array() || args.size() != N) {
+    throw CallError("expected " + std::to_string(N) + " argument(s), got " +
                     std::to_string(args.is_array() ? args.size() : 0));
   }
+}
+
+// Decodes the arguments without calling: CallError for a wrong count or kind.
+template <typename R, typename... A, size_t... I>
+void Check(R (*)(A...), const Json& args, std::index_sequence<I...>) {
+  CheckCount<sizeof...(A)>(args);
+  [[maybe_unused]] std::tuple<typename Param<Bare<A>>::Holder...> holders{
+      Param<Bare<A>>::Decode(args[I], I)...};
+}
+
+template <typename R, typename... A, size_t... I>
+CallOutcome Invoke(R (*fn)(A...), const Json& args, std::index_sequence<I...>) {
+  CheckCount<sizeof...(A)>(args);
   std::tuple<typename Param<Bare<A>>::Holder...> holders{Param<Bare<A>>::Decode(args[I], I)...};
   CallOutcome outcome;
   if constexpr (std::is_void_v<R>) {
@@ -186,6 +199,11 @@ CallOutcome Invoke(R (*fn)(A...), const Json& args, std::index_sequence<I...>) {
 template <typename R, typename... A>
 Invoker MakeInvoker(R (*fn)(A...)) {
   return [fn](const Json& args) { return Invoke(fn, args, std::index_sequence_for<A...>{}); };
+}
+
+template <typename R, typename... A>
+Checker MakeChecker(R (*fn)(A...)) {
+  return [fn](const Json& args) { Check(fn, args, std::index_sequence_for<A...>{}); };
 }
 
 }  // namespace ecf::detail

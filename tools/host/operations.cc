@@ -7,25 +7,27 @@ namespace ecf {
 namespace {
 
 // Every operation the driver exports, by its exported name.
-#define ECF_OPERATION(name) \
-  { #name, detail::MakeInvoker(&name) }
+// clang-format off
+#define ECF_OPERATION(name) {#name, Operation{detail::MakeInvoker(&name), detail::MakeChecker(&name), true}}
+#define ECF_OFFLINE(name) {#name, Operation{detail::MakeInvoker(&name), detail::MakeChecker(&name), false}}
+// clang-format on
 
-std::map<std::string, Invoker> BuildOperations() {
+std::map<std::string, Operation> BuildOperations() {
   return {
       // Start and stop, return analysis, debug log and helpers.
-      ECF_OPERATION(StartImpFiscal),
-      ECF_OPERATION(StopImpFiscal),
+      ECF_OFFLINE(StartImpFiscal),
+      ECF_OFFLINE(StopImpFiscal),
       ECF_OPERATION(AnalisaRetorno),
       ECF_OPERATION(ImpressoraOK),
-      ECF_OPERATION(ImpFisDebug),
-      ECF_OPERATION(retornaPathIBM),
-      ECF_OPERATION(GetValue),
-      ECF_OPERATION(FormataCNPJ),
-      ECF_OPERATION(StrToPChar),
-      ECF_OPERATION(Codigo_Nacional_ECF),
-      ECF_OPERATION(VerificaSerialImp),
-      ECF_OPERATION(VerificaTotalizador_IBM),
-      ECF_OPERATION(cdsCheckECFAfterOpen),
+      ECF_OFFLINE(ImpFisDebug),
+      ECF_OFFLINE(retornaPathIBM),
+      ECF_OFFLINE(GetValue),
+      ECF_OFFLINE(FormataCNPJ),
+      ECF_OFFLINE(StrToPChar),
+      ECF_OFFLINE(Codigo_Nacional_ECF),
+      ECF_OFFLINE(VerificaSerialImp),
+      ECF_OFFLINE(VerificaTotalizador_IBM),
+      ECF_OFFLINE(cdsCheckECFAfterOpen),
       // Port, status, date check and identity.
       ECF_OPERATION(AbrePorta),
       ECF_OPERATION(FechaPorta),
@@ -64,19 +66,22 @@ std::map<std::string, Invoker> BuildOperations() {
 }
 
 #undef ECF_OPERATION
+#undef ECF_OFFLINE
 
 }  // namespace
 
-const std::map<std::string, Invoker>& Operations() {
-  static const std::map<std::string, Invoker> operations = BuildOperations();
+const std::map<std::string, Operation>& Operations() {
+  static const std::map<std::string, Operation> operations = BuildOperations();
   return operations;
 }
 
-const Invoker& FindOperation(const std::string& name) {
+const Operation& FindOperation(const std::string& name) {
   const auto& operations = Operations();
   auto it = operations.find(name);
   if (it == operations.end()) throw CallError("unknown operation \"" + name + "\"");
   return it->second;
 }
+
+bool DriverStarted() { return IBM_FI_RetornoImpressora != nullptr; }
 
 }  // namespace ecf

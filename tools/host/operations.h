@@ -30,10 +30,24 @@ struct CallOutcome {
 };
 
 using Invoker = std::function<CallOutcome(const Json& args)>;
+// Decodes the arguments only, raising CallError as the invoker would.
+using Checker = std::function<void(const Json& args)>;
+
+struct Operation {
+  Invoker invoke;
+  Checker check;
+  // False for the operations that never reach the printer (start and stop,
+  // the small helpers), which a host may call before the driver is started.
+  bool needs_printer = true;
+};
 
 // Every exported operation of the driver, by name.
-const std::map<std::string, Invoker>& Operations();
+const std::map<std::string, Operation>& Operations();
 // The operation named `name`, or CallError "unknown operation".
-const Invoker& FindOperation(const std::string& name);
+const Operation& FindOperation(const std::string& name);
+
+// True while the vendor entry points are bound (after a StartImpFiscal that
+// found the library, until StopImpFiscal).
+bool DriverStarted();
 
 }  // namespace ecf

@@ -79,8 +79,16 @@ void RunScenario(const Json& scenario, const StepSink& sink) {
     const Json args = step.contains("args") ? step["args"] : Json::array();
     Json line = {{"step", number}, {"call", call}};
     try {
-      const Invoker& invoke = FindOperation(call);
-      const CallOutcome outcome = invoke(args);
+      const Operation& operation = FindOperation(call);
+      if (operation.needs_printer && !DriverStarted()) {
+        operation.check(args);
+        // The driver calls its entry points without checking them; a host
+        // that calls it before a successful start gets an access violation.
+        // Reported as the exception a host would catch, not a crash.
+        throw zel::HostError(
+            "Access violation: the driver is not started (call StartImpFiscal first)");
+      }
+      const CallOutcome outcome = operation.invoke(args);
       line["result"] = outcome.result;
       line["args"] = outcome.args;
     } catch (const CallError& e) {
