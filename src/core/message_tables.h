@@ -22,12 +22,14 @@ const MessageEntries& PadraoMessageEntries();
 // The 39 entries of msgPadrao2.
 const MessageEntries& Padrao2MessageEntries();
 
-// The system developer's line: company, telephone and web address.
+// The system developer's line: company, telephone and web address. It is
+// printed as one line of a 46-column document, so it stays within 46
+// characters.
 inline constexpr std::string_view kVendorCompany = "Zelvora Sistemas";
 inline constexpr std::string_view kVendorPhone = "(11) 4002-1900";
-inline constexpr std::string_view kVendorWeb = "www.zelvora.com.br";
-inline constexpr std::string_view kVendorLine =
-    "Zelvora Sistemas Ltda - Fone (11) 4002-1900 - www.zelvora.com.br";
+inline constexpr std::string_view kVendorWeb = "zelvora.com.br";
+inline constexpr std::string_view kVendorLine = "Zelvora Sistemas (11) 4002-1900 zelvora.com.br";
+static_assert(kVendorLine.size() <= 46);
 
 // The text of `key` in msgPadrao / msgPadrao2: from the data module's table
 // when the data module exists, otherwise from the stored entries above.
