@@ -39,8 +39,9 @@ demo: build
 bench: build
 	@for b in $(BUILD)/bin/*_bench; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
 
-# libFuzzer targets (clang, sanitizers on), each run for FUZZ_TIME seconds
-# on a corpus kept in $(FUZZ_BUILD)/corpus/<target>. Not part of `make test`.
+# libFuzzer targets (clang, sanitizers on), each run for FUZZ_TIME seconds,
+# starting from the seeds in tests/fuzz/corpus/<target>; what they find is
+# kept in $(FUZZ_BUILD)/corpus/<target>. Not part of `make test`.
 fuzz: deps
 	@command -v clang++ >/dev/null || { echo "make fuzz needs clang (apt-get install clang)"; exit 1; }
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -49,7 +50,8 @@ fuzz: deps
 	@for t in $(FUZZ_TARGETS); do \
 	  echo "== $$t"; mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
 	  $(FUZZ_BUILD)/bin/$$t -max_total_time=$(FUZZ_TIME) -print_final_stats=1 \
-	    -artifact_prefix=$(FUZZ_BUILD)/$$t- $(FUZZ_BUILD)/corpus/$$t || exit 1; \
+	    -artifact_prefix=$(FUZZ_BUILD)/$$t- $(FUZZ_BUILD)/corpus/$$t \
+	    $$(test -d tests/fuzz/corpus/$$t && echo tests/fuzz/corpus/$$t) || exit 1; \
 	done
 
 format:
