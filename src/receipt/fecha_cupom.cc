@@ -153,20 +153,22 @@ class Closing {
   }
 
   void StartClosing() {
-    std::string kind = "d";
+    const bool surcharge = !(p_.discount > 0) && p_.surcharge > 0;
+    const char* kind = surcharge ? "A" : "d";
+    const char* log_kind = surcharge ? "a" : "d";
     std::string value;
     if (p_.discount > 0) {
-      value = start_value_ = zel::FormatFloat("0.00", zel::Trunc2(p_.discount), fs_);
-    } else if (p_.surcharge > 0) {
-      kind = "A";
-      value = start_value_ = zel::FormatFloat("0.00", zel::Trunc2(p_.surcharge), fs_);
+      start_value_ = zel::FormatFloat("0.00", zel::Trunc2(p_.discount), fs_);
+      value = start_value_;
+    } else if (surcharge) {
+      start_value_ = zel::FormatFloat("0.00", zel::Trunc2(p_.surcharge), fs_);
+      value = start_value_;
     } else {
       value = zel::FloatToStr(p_.discount, fs_);
     }
-    const std::string log_kind = kind == "A" ? "a" : "d";
     for (;;) {
-      inRetorno = IBM_FI_IniciaFechamentoCupom(kind.c_str(), "$", TextArg(value));
-      ImpFisDebug("IBM_FI_IniciaFechamentoCupom : " + log_kind + " - $ - " + value);
+      inRetorno = IBM_FI_IniciaFechamentoCupom(kind, "$", TextArg(value));
+      ImpFisDebug(std::string("IBM_FI_IniciaFechamentoCupom : ") + log_kind + " - $ - " + value);
       if (Analyse(inRetorno)) break;
       Retry();
     }
