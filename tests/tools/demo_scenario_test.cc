@@ -1,0 +1,82 @@
+// The demo's scenario, run as `ecf run` runs it, against the simulated
+// printer: every step succeeds, the outputs come back in their encodings, and
+// the tape, the debug log and the host's records are where the last line says.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "host/json_codec.h"
+#include "host/records.h"
+#include "host/scenario.h"
+#include "platform/platform.h"
+#include "runtime/win1252.h"
+#include "zel01900/testing.h"
+
+namespace ecf {
+namespace {
+
+class DemoScenarioTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ZelResetModuleState();
+    home_ = zel::platform::Native().MakeTempDirectory("ecf-demo-test-");
+  }
+  void TearDown() override {
+    ZelResetModuleState();
+    zel::platform::Native().RemoveTree(home_);
+  }
+  std::string home_;
+};
+
+TEST_F(DemoScenarioTest, TheSaleRunsEndToEndAndLeavesTapeLogAndRecords) {
+  std::string text;
+  ASSERT_TRUE(zel::platform::Native().ReadWholeFile(ECF_SCENARIOS_DIR "/demo.json", &text));
+  Json scenario = Json::parse(text);
+  scenario["home"] = home_;
+  scenario["clock"] = "2026-12-10T10:00:00";
+
+  std::vector<Json> lines;
+  RunScenario(scenario, [&](const Json& line) { lines.push_back(line); });
+  ASSERT_EQ(lines.size(), scenario["steps"].size() + 1);
+
+  std::map<std::string, Json> by_call;
+  for (size_t i = 0; i + 1 < lines.size(); ++i) {
+    const Json& line = lines[i];
+    EXPECT_FALSE(line.contains("exception")) << line.dump();
+    EXPECT_TRUE(line["result"] == Json(true) || line["result"].is_null() ||
+                line["result"].is_string())
+        << line.dump();
+    EXPECT_EQ(line["dialogs"], Json::array()) << line.dump();
+    by_call[line["call"].get<std::string>()] = line;
+  }
+  // Outputs written back in their encodings.
+  const Json& opened = by_call["AbreCupom"]["args"][0]["params"];
+  EXPECT_EQ(opened["CUPNR"], Json("000001"));
+  EXPECT_EQ(opened["CONTCUPOM"], Json("000001"));
+  EXPECT_EQ(by_call["FechaCupom"]["args"][2], Json::parse(R"({"array": [0, "ECO", "", ""]})"));
+  EXPECT_EQ(by_call["Nr_Cupom"]["result"], Json("000002"));  // the change voucher followed
+  EXPECT_EQ(by_call["ContadorCupomFiscalMFD"]["args"][1], Json("000001"));
+  EXPECT_EQ(by_call["VendaBruta"]["args"][1], Json("000000000000002649"));
+  const Json rates = by_call["CarregaAliquota"]["args"][1]["table"]["rows"];
+  ASSERT_GE(rates.size(), 2u);
+  EXPECT_EQ(rates[0][0], Json("01"));
+
+  // Tape, log and records.
+  const Json& paths = lines.back();
+  std::string tape, log;
+  ASSERT_TRUE(zel::platform::Native().ReadWholeFile(FromJsonText(paths["tape"]), &tape));
+  for (const char* expected : {"CPF/CNPJ consumidor: 123.456.789-09", "FEIJÃO PRETO 1KG",
+                               "Cartao Credito                             10,00",
+                               "TROCO R$                                    5,01",
+                               "10/12/2026 10:00:00", "CONTRA-VALE EMITIDO"}) {
+    EXPECT_NE(tape.find(expected), std::string::npos) << expected << "\n" << tape;
+  }
+  ASSERT_TRUE(zel::platform::Native().ReadWholeFile(FromJsonText(paths["log"]), &log));
+  EXPECT_NE(log.find("10/12/2026 10:00:00 - IBM_FI_AbreCupomMFD"), std::string::npos) << log;
+  EXPECT_EQ(paths["home"], Json(home_));
+  RecordStore records(FromJsonText(paths["records"]));
+  EXPECT_TRUE(records.All().empty());  // no non-fiscal document is recorded by a sale
+}
+
+}  // namespace
+}  // namespace ecf
