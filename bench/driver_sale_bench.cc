@@ -7,7 +7,9 @@
 //    blank: the driver's own cost (parameter reading, formatting, return
 //    analysis, debug log);
 //  - BM_DirectSaleSimulatedPrinter: the vendor calls the driver makes for
-//    that sale, made directly on the simulated printer library (its own cost).
+//    that sale (recorded from the do-nothing vendor: same entry points, order
+//    and arguments), made directly on the simulated printer library (its own
+//    cost).
 // Times are wall-clock: the simulated printer writes its memory file safely
 // (flushed to disk) after every command, and that wait is part of its cost.
 // Every file (the printer's memory and tape, IBMFI32.INI, the debug log) lives
@@ -16,8 +18,12 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "hostutil/params.h"
@@ -259,41 +265,73 @@ BENCHMARK(BM_DriverSaleSimulatedPrinter)->Unit(benchmark::kMillisecond)->UseReal
 
 // ---- (b) through the driver, against a vendor library that does nothing ----
 
-int64_t noop_vendor_calls = 0;
+// One argument of a vendor call as the driver passed it.
+struct RecordedArg {
+  enum class Kind { kText, kNullText, kBuffer, kInteger, kIntegerOut };
+  Kind kind;
+  std::string text;   // kText: the text; kBuffer: the blanks the caller gave
+  int32_t value = 0;  // kInteger
+};
+struct RecordedCall {
+  const char* name;
+  std::vector<RecordedArg> args;
+};
 
-// An entry point that answers success and leaves every buffer as the caller
-// filled it (blanks).
-template <typename Fn>
+int64_t noop_vendor_calls = 0;
+// When set, every call of the do-nothing vendor is appended here.
+std::vector<RecordedCall>* recording = nullptr;
+
+void Record(std::vector<RecordedArg>& out, const char* text) {
+  if (text == nullptr) {
+    out.push_back({RecordedArg::Kind::kNullText, "", 0});
+  } else {
+    out.push_back({RecordedArg::Kind::kText, text, 0});
+  }
+}
+void Record(std::vector<RecordedArg>& out, char* buffer) {
+  out.push_back({RecordedArg::Kind::kBuffer, buffer, 0});
+}
+void Record(std::vector<RecordedArg>& out, int32_t value) {
+  out.push_back({RecordedArg::Kind::kInteger, "", value});
+}
+void Record(std::vector<RecordedArg>& out, int32_t*) {
+  out.push_back({RecordedArg::Kind::kIntegerOut, "", 0});
+}
+
+// What the do-nothing vendor leaves in an argument: buffers stay blank,
+// status bytes say "acknowledged, nothing to report", other integers 0.
+void Answer(char*) {}
+void Answer(const char*) {}
+void Answer(int32_t) {}
+void Answer(int32_t* value) { *value = 0; }
+
+template <const char* kName, typename Fn>
 struct NoopEntry;
-template <typename... Args>
-struct NoopEntry<int32_t (*)(Args...)> {
-  static int32_t Call(Args...) {
+template <const char* kName, typename... Args>
+struct NoopEntry<kName, int32_t (*)(Args...)> {
+  static int32_t Call(Args... args) {
     ++noop_vendor_calls;
+    if (recording != nullptr) {
+      RecordedCall call{kName, {}};
+      (Record(call.args, args), ...);
+      recording->push_back(std::move(call));
+    }
+    (Answer(args), ...);
+    if constexpr (std::is_same_v<int32_t (*)(Args...), IbmFnStatus>) {
+      // ACK 6: the first argument of a status query.
+      auto first = [](int32_t* ack, auto...) { *ack = 6; };
+      first(args...);
+    }
     return 1;
   }
 };
-// Status queries: acknowledged, no status bit set.
-template <>
-struct NoopEntry<IbmFnStatus> {
-  static int32_t Call(int32_t* ack, int32_t* st1, int32_t* st2) {
-    ++noop_vendor_calls;
-    *ack = 6;
-    *st1 = 0;
-    *st2 = 0;
-    return 1;
-  }
-};
-template <>
-struct NoopEntry<IbmFnP> {
-  static int32_t Call(int32_t* value) {
-    ++noop_vendor_calls;
-    *value = 0;
-    return 1;
-  }
-};
+
+#define ZEL_BENCH_NAME(name, type) constexpr char k_##name[] = #name;
+ZEL_VENDOR_ENTRY_POINTS(ZEL_BENCH_NAME)
+#undef ZEL_BENCH_NAME
 
 void InstallNoopVendor() {
-#define ZEL_BENCH_NOOP(name, type) name = &NoopEntry<type>::Call;
+#define ZEL_BENCH_NOOP(name, type) name = &NoopEntry<k_##name, type>::Call;
   ZEL_VENDOR_ENTRY_POINTS(ZEL_BENCH_NOOP)
 #undef ZEL_BENCH_NOOP
   boImpFiscalOK = true;
@@ -321,103 +359,88 @@ BENCHMARK(BM_DriverSaleNoopVendor)->Unit(benchmark::kMillisecond)->UseRealTime()
 
 // ---- (c) the driver's vendor calls, made directly on the simulated printer ----
 
-// The entry points a sale uses, bound from the library by name.
-struct SaleEntries {
-  explicit SaleEntries(const SimulatedPrinter& p)
-      : estado(p.Symbol<IbmFnStatus>("IBM_FI_VerificaEstadoImpressora")),
-        retorno(p.Symbol<IbmFnStatus>("IBM_FI_RetornoImpressora")),
-        abre(p.Symbol<IbmFnTTT>("IBM_FI_AbreCupomMFD")),
-        numero_cupom(p.Symbol<IbmFnB>("IBM_FI_NumeroCupom")),
-        contador_cupom(p.Symbol<IbmFnB>("IBM_FI_ContadorCupomFiscalMFD")),
-        vende(p.Symbol<IbmFnT9>("IBM_FI_VendeItemDepartamento")),
-        inicia(p.Symbol<IbmFnTTT>("IBM_FI_IniciaFechamentoCupom")),
-        pagamento(p.Symbol<IbmFnTT>("IBM_FI_EfetuaFormaPagamento")),
-        termina(p.Symbol<IbmFnT>("IBM_FI_TerminaFechamentoCupom")) {}
-  IbmFnStatus estado;
-  IbmFnStatus retorno;
-  IbmFnTTT abre;
-  IbmFnB numero_cupom;
-  IbmFnB contador_cupom;
-  IbmFnT9 vende;
-  IbmFnTTT inicia;
-  IbmFnTT pagamento;
-  IbmFnT termina;
-};
+// The vendor calls of one sale through the driver, recorded from the
+// do-nothing vendor: the same entry points in the same order with the same
+// arguments as the driver sends the printer.
+std::vector<RecordedCall> RecordDriverSale() {
+  std::vector<RecordedCall> calls;
+  BenchPlatform sandbox;
+  ZelResetModuleState();
+  InstallNoopVendor();
+  recording = &calls;
+  std::string failure;
+  const bool ok = DriverSale(ItemParams(), CloseParams(), &failure);
+  recording = nullptr;
+  ZelResetModuleState();
+  if (!ok) throw std::runtime_error("recording the sale: " + failure);
+  return calls;
+}
 
-// The footer the driver builds for this sale.
-constexpr const char* kFooter =
-    "OBRIGADO PELA PREFERENCIA\r\n"
-    "Val Aprox Tributos R$ 0,00(0,00%) Fonte IBPT\r\n"
-    "\n"
-    "Operador :  - \r\n"
-    "Zelvora Sistemas Ltda - Fone (11) 4002-1900 - www.zelvora.com.br\r\n"
-    "\r\n";
-
-class DirectSale {
- public:
-  explicit DirectSale(const SaleEntries& e) : e_(e) {
-    for (int i = 0; i < kItems; ++i) {
-      codes_.push_back(std::to_string(7891000100000LL + i));
-      names_.push_back("PRODUTO " + codes_.back());
-    }
-  }
-
-  int calls() const { return calls_; }
-
-  // The calls in the driver's order: each operation first checks the
-  // printer's state, and every command is followed by the status query of
-  // the return analysis. False when the printer refused anything.
-  bool Run() {
-    calls_ = 0;
-    bool ok = StateCheck();
-    ok = Command(e_.abre(nullptr, nullptr, nullptr)) && ok;
-    std::string coo(6, ' ');
-    ok = Command(e_.numero_cupom(coo.data())) && ok;
-    std::string ccf(6, ' ');
-    ok = Command(e_.contador_cupom(ccf.data())) && ok;
-    for (int i = 0; i < kItems; ++i) {
-      ok = StateCheck() && ok;
-      ok = Command(e_.vende(codes_[i].c_str(), names_[i].c_str(), "01", "1,99", "1,000", "0000",
-                            "0000", "01", "UN")) &&
-           ok;
-    }
-    ok = StateCheck() && ok;
-    ok = Command(e_.inicia("d", "$", "0")) && ok;
-    ok = Command(e_.pagamento("Dinheiro", "199,00")) && ok;
-    ok = Command(e_.termina(kFooter)) && ok;
-    return ok;
+// One recorded call made ready on the library: the arguments rebuilt (fresh
+// blank buffers on every call, as the driver makes them).
+template <typename Fn>
+struct Replay;
+template <typename... Args>
+struct Replay<int32_t (*)(Args...)> {
+  static std::function<int32_t()> Make(void* symbol, std::vector<RecordedArg> args) {
+    if (args.size() != sizeof...(Args)) throw std::runtime_error("recorded call of another form");
+    auto function = reinterpret_cast<int32_t (*)(Args...)>(symbol);
+    return [function, args = std::move(args), buffers = std::vector<std::string>(sizeof...(Args)),
+            integers = std::vector<int32_t>(sizeof...(Args))]() mutable {
+      return Call(function, args, buffers, integers, std::index_sequence_for<Args...>{});
+    };
   }
 
  private:
-  bool StateCheck() {
-    int32_t ack = 0, st1 = 0, st2 = 0;
-    return Command(e_.estado(&ack, &st1, &st2));
+  template <size_t... I>
+  static int32_t Call(int32_t (*function)(Args...), const std::vector<RecordedArg>& args,
+                      std::vector<std::string>& buffers, std::vector<int32_t>& integers,
+                      std::index_sequence<I...>) {
+    return function(Argument<Args>(args[I], buffers[I], integers[I])...);
   }
-  // A command's code, then the status query that follows it.
-  bool Command(int32_t code) {
-    int32_t ack = 0, st1 = 0, st2 = 0;
-    calls_ += 2;
-    return e_.retorno(&ack, &st1, &st2) == 1 && code == 1 && ack == 6;
+  template <typename T>
+  static T Argument(const RecordedArg& arg, std::string& buffer, int32_t& integer) {
+    if constexpr (std::is_same_v<T, const char*>) {
+      return arg.kind == RecordedArg::Kind::kText ? arg.text.c_str() : nullptr;
+    } else if constexpr (std::is_same_v<T, char*>) {
+      buffer = arg.text;
+      return buffer.data();
+    } else if constexpr (std::is_same_v<T, int32_t*>) {
+      integer = 0;
+      return &integer;
+    } else {
+      return arg.value;
+    }
   }
-
-  const SaleEntries& e_;
-  std::vector<std::string> codes_;
-  std::vector<std::string> names_;
-  int calls_ = 0;
 };
 
+std::function<int32_t()> Prepare(const SimulatedPrinter& printer, const RecordedCall& call) {
+#define ZEL_BENCH_PREPARE(entry, type)                                   \
+  if (std::strcmp(call.name, #entry) == 0) {                             \
+    return Replay<type>::Make(printer.Symbol<void*>(#entry), call.args); \
+  }
+  ZEL_VENDOR_ENTRY_POINTS(ZEL_BENCH_PREPARE)
+#undef ZEL_BENCH_PREPARE
+  throw std::runtime_error(std::string("unknown entry point ") + call.name);
+}
+
 void BM_DirectSaleSimulatedPrinter(benchmark::State& state) {
+  const std::vector<RecordedCall> recorded = RecordDriverSale();
   BenchPlatform sandbox;
   SimulatedPrinter printer;
-  const SaleEntries entries(printer);
-  DirectSale sale(entries);
+  std::vector<std::function<int32_t()>> calls;
+  for (const RecordedCall& call : recorded) calls.push_back(Prepare(printer, call));
   for (auto _ : state) {
-    if (!sale.Run()) {
+    // Every call of a sale that the printer accepts answers 1, the status
+    // queries included.
+    size_t refused = 0;
+    for (auto& call : calls) refused += call() != 1;
+    if (refused != 0) {
       state.SkipWithError("the simulated printer refused a call of the sale");
       break;
     }
   }
-  ReportPerItem(state, sale.calls());
+  ReportPerItem(state, static_cast<int>(calls.size()));
 }
 BENCHMARK(BM_DirectSaleSimulatedPrinter)->Unit(benchmark::kMillisecond)->UseRealTime();
 
