@@ -6,6 +6,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "emulator/config.h"
@@ -267,6 +268,131 @@ TEST_F(LibraryTest, BuffersAreNeverWrittenBeyondTheirWidth) {
   }
   EXPECT_EQ(IBM_FI_FlagsFiscais(nullptr), -2);
   EXPECT_EQ(IBM_FI_VerificaEstadoGaveta(nullptr), -2);
+}
+
+// Every entry point that takes texts, called with null pointers for all of
+// them (an empty text to the library).
+const std::vector<std::pair<const char*, std::function<int32_t()>>>& NullTextCalls() {
+  static const std::vector<std::pair<const char*, std::function<int32_t()>>> calls = {
+      {"IniciaPorta", [] { return IBM_FI_IniciaPorta(nullptr); }},
+      {"ProgramaFormaPagamentoMFD",
+       [] { return IBM_FI_ProgramaFormaPagamentoMFD(nullptr, nullptr); }},
+      {"NomeiaTotalizadorNaoSujeitoIcms",
+       [] { return IBM_FI_NomeiaTotalizadorNaoSujeitoIcms(3, nullptr); }},
+      {"VendeItemDepartamento",
+       [] {
+         return IBM_FI_VendeItemDepartamento(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                             nullptr, nullptr, nullptr);
+       }},
+      {"VendeItem",
+       [] { return IBM_FI_VendeItem(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr); }},
+      {"AumentaDescricaoItem", [] { return IBM_FI_AumentaDescricaoItem(nullptr); }},
+      {"CancelaItemGenerico", [] { return IBM_FI_CancelaItemGenerico(nullptr); }},
+      {"IniciaFechamentoCupom",
+       [] { return IBM_FI_IniciaFechamentoCupom(nullptr, nullptr, nullptr); }},
+      {"EfetuaFormaPagamento", [] { return IBM_FI_EfetuaFormaPagamento(nullptr, nullptr); }},
+      {"TerminaFechamentoCupom", [] { return IBM_FI_TerminaFechamentoCupom(nullptr); }},
+      {"RecebimentoNaoFiscal",
+       [] { return IBM_FI_RecebimentoNaoFiscal(nullptr, nullptr, nullptr); }},
+      {"AbreComprovanteNaoFiscalVinculado",
+       [] { return IBM_FI_AbreComprovanteNaoFiscalVinculado(nullptr, nullptr, nullptr); }},
+      {"UsaComprovanteNaoFiscalVinculado",
+       [] { return IBM_FI_UsaComprovanteNaoFiscalVinculado(nullptr); }},
+      {"RelatorioGerencial", [] { return IBM_FI_RelatorioGerencial(nullptr); }},
+      {"Suprimento", [] { return IBM_FI_Suprimento(nullptr, nullptr); }},
+      {"Sangria", [] { return IBM_FI_Sangria(nullptr); }},
+      {"AberturaDoDia", [] { return IBM_FI_AberturaDoDia(nullptr, nullptr); }},
+      {"CodigoBarrasCODABARMFD", [] { return IBM_FI_CodigoBarrasCODABARMFD(nullptr); }},
+      {"CodigoBarrasCODE128MFD", [] { return IBM_FI_CodigoBarrasCODE128MFD(nullptr); }},
+      {"CodigoBarrasCODE39MFD", [] { return IBM_FI_CodigoBarrasCODE39MFD(nullptr); }},
+      {"CodigoBarrasCODE93MFD", [] { return IBM_FI_CodigoBarrasCODE93MFD(nullptr); }},
+      {"CodigoBarrasEAN13MFD", [] { return IBM_FI_CodigoBarrasEAN13MFD(nullptr); }},
+      {"CodigoBarrasEAN8MFD", [] { return IBM_FI_CodigoBarrasEAN8MFD(nullptr); }},
+      {"CodigoBarrasISBNMFD", [] { return IBM_FI_CodigoBarrasISBNMFD(nullptr); }},
+      {"CodigoBarrasITFMFD", [] { return IBM_FI_CodigoBarrasITFMFD(nullptr); }},
+      {"CodigoBarrasMSIMFD", [] { return IBM_FI_CodigoBarrasMSIMFD(nullptr); }},
+      {"CodigoBarrasPLESSEYMFD", [] { return IBM_FI_CodigoBarrasPLESSEYMFD(nullptr); }},
+      {"CodigoBarrasUPCAMFD", [] { return IBM_FI_CodigoBarrasUPCAMFD(nullptr); }},
+      {"CodigoBarrasUPCEMFD", [] { return IBM_FI_CodigoBarrasUPCEMFD(nullptr); }},
+      {"LeituraMemoriaFiscalData",
+       [] { return IBM_FI_LeituraMemoriaFiscalData(nullptr, nullptr); }},
+      {"LeituraMemoriaFiscalReducao",
+       [] { return IBM_FI_LeituraMemoriaFiscalReducao(nullptr, nullptr); }},
+      {"LeituraMemoriaFiscalDataMFD",
+       [] { return IBM_FI_LeituraMemoriaFiscalDataMFD(nullptr, nullptr, nullptr); }},
+      {"LeituraMemoriaFiscalReducaoMFD",
+       [] { return IBM_FI_LeituraMemoriaFiscalReducaoMFD(nullptr, nullptr, nullptr); }},
+      {"LeituraMemoriaFiscalSerialDataMFD",
+       [] { return IBM_FI_LeituraMemoriaFiscalSerialDataMFD(nullptr, nullptr, nullptr); }},
+      {"LeituraMemoriaFiscalSerialReducaoMFD",
+       [] { return IBM_FI_LeituraMemoriaFiscalSerialReducaoMFD(nullptr, nullptr, nullptr); }},
+      {"DownloadMFD",
+       [] { return IBM_FI_DownloadMFD(nullptr, nullptr, nullptr, nullptr, nullptr); }},
+      {"DownloadMF", [] { return IBM_FI_DownloadMF(nullptr); }},
+      {"FormatoDadosMFD",
+       [] {
+         return IBM_FI_FormatoDadosMFD(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                       nullptr);
+       }},
+      {"GeraAtoCotepe1704",
+       [] {
+         char answer[512];
+         return IBM_FI_GeraAtoCotepe1704(nullptr, nullptr, nullptr, answer);
+       }},
+      {"DadosSintegra", [] { return IBM_FI_DadosSintegra(nullptr, nullptr); }},
+      {"AbreCupom", [] { return IBM_FI_AbreCupom(nullptr); }},
+      {"ReducaoZ", [] { return IBM_FI_ReducaoZ(nullptr, nullptr); }},
+  };
+  return calls;
+}
+
+TEST_F(LibraryTest, NullTextsAreEmptyTextsAndRefusalsCarryTheirReason) {
+  // Twice: with nothing open, then (after AbreCupom) inside a receipt.
+  for (int round = 0; round < 2; ++round) {
+    for (const auto& [name, call] : NullTextCalls()) {
+      int32_t code = call();
+      EXPECT_TRUE(code == 1 || code == -1 || code == -2 || code == -3 || code == -24 || code == -25)
+          << name << " " << code;
+      int ack, st1, st2;
+      Status(&ack, &st1, &st2);
+      int reason = st1 & ~(kSt1ReceiptOpen | kSt1PaperLow);
+      if (code == 1) {
+        EXPECT_EQ(ack, 6) << name;
+        EXPECT_EQ(reason | st2, 0) << name;
+      } else {
+        EXPECT_TRUE(ack == 21 || reason != 0 || st2 != 0) << name << " " << code;
+      }
+    }
+  }
+  int32_t flags = -1;
+  EXPECT_EQ(IBM_FI_FlagsFiscais(&flags), 1);
+}
+
+TEST_F(LibraryTest, DrawerAndCutter) {
+  int32_t state = -1;
+  ASSERT_EQ(IBM_FI_VerificaEstadoGaveta(&state), 1);
+  EXPECT_EQ(state, 0);
+  ASSERT_EQ(IBM_FI_AcionaGaveta(), 1);
+  ASSERT_EQ(IBM_FI_VerificaEstadoGaveta(&state), 1);
+  EXPECT_EQ(state, 1);
+  ASSERT_EQ(IBM_FI_VerificaEstadoGaveta(&state), 1);
+  EXPECT_EQ(state, 0);  // the cashier closed it
+  ASSERT_EQ(Control("drawer open"), 1);
+  int32_t status = 0;
+  ASSERT_EQ(IBM_FI_StatusEstendidoMFD(&status), 1);
+  EXPECT_EQ(status & 512, 512);
+
+  EXPECT_EQ(IBM_FI_AcionaGuilhotinaMFD(0), 1);
+  EXPECT_EQ(IBM_FI_AcionaGuilhotinaMFD(1), 1);
+  EXPECT_EQ(IBM_FI_AcionaGuilhotinaMFD(2), -2);
+  int ack, st1, st2;
+  Status(&ack, &st1, &st2);
+  EXPECT_EQ(st2, kSt2ParamType);
+  ASSERT_EQ(IBM_FI_AbreCupomMFD(nullptr, nullptr, nullptr), 1);
+  EXPECT_EQ(IBM_FI_AcionaGuilhotinaMFD(0), -1);  // not in the middle of a receipt
+  Status(&ack, &st1, &st2);
+  EXPECT_EQ(st1, kSt1ReceiptOpen);
+  EXPECT_EQ(st2, kSt2NotExecuted);
 }
 
 TEST_F(LibraryTest, PowerOffAnswersLikeASwitchedOffPrinter) {

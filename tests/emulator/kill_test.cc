@@ -1,0 +1,168 @@
+// A printer process killed (SIGKILL) at any write of its memory leaves the
+// memory file as it was before that write or as it is after it, never torn,
+// and the next process carries on from it.
+//
+// The test runs the day's script once in-process to record every state the
+// memory file goes through, then starts this same test program again, once
+// per memory write and side (just before the write, just after it), with
+// KillingPlatform killing that child at the chosen write; afterwards it reads
+// what the child left behind.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "emulator/ibmfi32.h"
+#include "emulator/persistence.h"
+#include "emulator/printer.h"
+#include "platform/platform.h"
+#include "support/sandbox_platform.h"
+
+namespace zel::emu::test {
+namespace {
+
+constexpr const char* kKillAt = "ZEL_EMU_KILL_AT";      // the write number, 1 = the first
+constexpr const char* kKillSide = "ZEL_EMU_KILL_SIDE";  // "before" or "after"
+
+// A day's work through the library's entry points: tables, a sale, a linked
+// slip, a report, cash movements, readings.
+std::vector<std::function<int32_t()>> Script() {
+  return {
+      [] { return IBM_FI_ProgramaFormaPagamentoMFD("Cart\xE3o", "1"); },
+      [] { return IBM_FI_NomeiaTotalizadorNaoSujeitoIcms(1, "VENDA CONSUMIDOR"); },
+      [] { return IBM_FI_Suprimento("50,00", "Dinheiro"); },
+      [] { return IBM_FI_AbreCupomMFD("123.456.789-09", "Jos\xE9", nullptr); },
+      [] {
+        return IBM_FI_VendeItemDepartamento("1", "CAF\xC9", "01", "8,90", "2,000", "0000",
+                                            "00000020", "01", "KG");
+      },
+      [] {
+        return IBM_FI_VendeItemDepartamento("2", "P\xC3O", "II", "0,50", "10,000", "0000", "0000",
+                                            "01", "UN");
+      },
+      [] { return IBM_FI_CancelaItemGenerico("0001"); },
+      [] { return IBM_FI_IniciaFechamentoCupom("A", "$", "0,10"); },
+      [] { return IBM_FI_EfetuaFormaPagamento("cart\xE3o", "3,00"); },
+      [] { return IBM_FI_EfetuaFormaPagamento("Dinheiro", "5,00"); },
+      [] { return IBM_FI_TerminaFechamentoCupom("Volte sempre"); },
+      [] { return IBM_FI_AbreComprovanteNaoFiscalVinculado("Cart\xE3o", nullptr, nullptr); },
+      [] { return IBM_FI_UsaComprovanteNaoFiscalVinculado("VIA CLIENTE\n"); },
+      [] { return IBM_FI_FechaComprovanteNaoFiscalVinculado(); },
+      [] { return IBM_FI_RecebimentoNaoFiscal("01", "00000000000990", "Dinheiro"); },
+      [] { return IBM_FI_RelatorioGerencial("relatorio\n"); },
+      [] { return IBM_FI_FechaRelatorioGerencial(); },
+      [] { return IBM_FI_Sangria("10,00"); },
+      [] { return IBM_FI_LeituraX(); },
+      [] { return IBM_FI_ReducaoZ(nullptr, nullptr); },
+  };
+}
+
+// Records every memory-file state written and, when asked, kills the process
+// at one write: just before it (the file keeps the old state) or just after
+// it (the new state is on disk but the command never returns).
+class KillingPlatform : public platform::PlatformWrapper {
+ public:
+  KillingPlatform(platform::Platform* target, int kill_at, bool after)
+      : PlatformWrapper(target), kill_at_(kill_at), after_(after) {}
+
+  bool WriteFileAtomically(const std::string& path, const std::string& data) override {
+    int n = ++writes_;
+    if (n == kill_at_ && !after_) std::raise(SIGKILL);
+    bool ok = PlatformWrapper::WriteFileAtomically(path, data);
+    if (ok) states_.push_back(data);
+    if (n == kill_at_ && after_) std::raise(SIGKILL);
+    return ok;
+  }
+  const std::vector<std::string>& states() const { return states_; }
+
+ private:
+  int kill_at_;
+  bool after_;
+  int writes_ = 0;
+  std::vector<std::string> states_;
+};
+
+// Runs the script in the sandbox's system folder (IBMFI32.INI already
+// there) with writes going through `killing`; the codes of the commands.
+std::vector<int32_t> RunScript(KillingPlatform& killing) {
+  platform::Platform* previous = &platform::Current();
+  platform::SetCurrent(&killing);
+  std::vector<int32_t> codes;
+  for (const auto& command : Script()) codes.push_back(command());
+  platform::SetCurrent(previous);
+  return codes;
+}
+
+// The script through the library from a fresh memory: every command is
+// accepted. Started again by KilledAtAnyMemoryWrite as the process to kill
+// (the environment then names the folder and the write).
+TEST(EmulatorKillScript, RunsToTheEnd) {
+  const char* kill_at = std::getenv(kKillAt);
+  const char* side = std::getenv(kKillSide);
+  if (kill_at != nullptr && side != nullptr) {
+    // The child: the native platform on the folder the parent prepared
+    // (ZEL_SYSTEM_DIR), with the sandbox's fixed clock.
+    class ChildPlatform : public KillingPlatform {
+     public:
+      using KillingPlatform::KillingPlatform;
+      TDateTime Now() override { return EncodeDateTime(2026, 12, 10, 10, 0, 0, 0); }
+    };
+    ChildPlatform child(&platform::Native(), std::atoi(kill_at), std::string(side) == "after");
+    RunScript(child);
+    return;  // not killed: the parent sees the final state and fails
+  }
+  zel::test::SandboxPlatform sandbox;
+  char answer[256];
+  ASSERT_EQ(IBM_EMU_Control("init", answer, sizeof answer), 1) << answer;
+  KillingPlatform recorder(&sandbox, 0, false);
+  for (int32_t code : RunScript(recorder)) EXPECT_EQ(code, 1);
+}
+
+TEST(EmulatorKillTest, KilledAtAnyMemoryWriteLeavesTheOldOrTheNewState) {
+  const char* bin = std::getenv("ZEL_BUILD_BIN");
+  if (bin == nullptr || *bin == '\0') GTEST_SKIP() << "ZEL_BUILD_BIN not set (run under ctest)";
+  std::string program = platform::JoinPath(bin, "emulator_tests");
+
+  zel::test::SandboxPlatform sandbox;
+  char answer[256];
+  ASSERT_EQ(IBM_EMU_Control("init", answer, sizeof answer), 1) << answer;
+  const std::string memory_file = platform::JoinPath(sandbox.SystemDirectory(), "IBMFI32.MEM");
+  KillingPlatform recorder(&sandbox, 0, false);
+  RunScript(recorder);
+  const std::vector<std::string> states = recorder.states();
+  ASSERT_GT(states.size(), Script().size() / 2);  // most commands change the memory
+
+  for (int at = 1; at <= static_cast<int>(states.size()); ++at) {
+    for (bool after : {false, true}) {
+      SCOPED_TRACE("killed " + std::string(after ? "after" : "before") + " write " +
+                   std::to_string(at));
+      sandbox.RemoveFile(memory_file);  // a new printer
+      std::string command = "ZEL_SYSTEM_DIR='" + platform::ToSystemPath(sandbox.SystemDirectory()) +
+                            "' " + kKillAt + "=" + std::to_string(at) + " " + kKillSide + "=" +
+                            (after ? "after" : "before") + " '" + platform::ToSystemPath(program) +
+                            "' --gtest_filter=EmulatorKillScript.RunsToTheEnd >/dev/null 2>&1";
+      EXPECT_NE(std::system(command.c_str()), 0);  // killed, not finished
+
+      std::string left;
+      bool exists = sandbox.ReadWholeFile(memory_file, &left);
+      int index = after ? at - 1 : at - 2;  // the state the file must hold
+      if (index < 0) {
+        EXPECT_FALSE(exists);
+      } else {
+        ASSERT_TRUE(exists);
+        EXPECT_EQ(left, states[index]);
+        PrinterMemory memory;
+        EXPECT_TRUE(DeserializeMemory(left, &memory));
+      }
+      // The next process works on from there.
+      int32_t flags = -1;
+      EXPECT_EQ(IBM_FI_FlagsFiscais(&flags), 1);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zel::emu::test
