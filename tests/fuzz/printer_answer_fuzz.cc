@@ -92,16 +92,17 @@ class FuzzPlatform : public zel::platform::PlatformWrapper {
 
 // The host's payment-form table for CarregaRecebimento.
 void FillPaymentForms(zel::MemTable& table) {
-  for (const char* name :
-       {"CDTIPORECE", "NMTIPORECE", "IDEMIVALE", "CDFPIMPFIS", "IDTIPORECE", "IDTPBUTTON"}) {
+  for (const char* name : {"CDTIPORECE", "NMTIPORECE", "IDEMIVALE", "CDFPIMPFIS", "IDTIPORECE",
+                           "IDTPBUTTON", "DSIMPFISCAL", "IDMOSTRARECE"}) {
     table.AddField(name, zel::FieldType::kString, 50);
   }
   table.CreateDataSet();
-  table.AppendRecord({"001", "Dinheiro", "", "", "1", "5"});
-  table.AppendRecord({"002",
+  table.AppendRecord({"001", "Dinheiro", "", "", "1", "5", "Dinheiro", "S"});
+  table.AppendRecord({"002", "Cartao", "", "", "3", "5",
                       "Cart\xE3o Cr\xE9"
                       "dito",
-                      "", "", "3", "5"});
+                      "S"});
+  table.AppendRecord({"003", "Vale", "", "", "4", "5", "Vale Refei\xE7\xE3o", "N"});
 }
 
 void RunOperation(uint8_t which) {
