@@ -300,5 +300,44 @@ TEST_F(PrinterTest, TapeOfASaleReadsLikeAReceipt) {
   EXPECT_EQ(p().TakePrintout(), expected);
 }
 
+// Every command in every state: "." accepted, "N" refused as not executed,
+// "C" refused as a cancellation not allowed. Columns in kStates order.
+TEST_F(PrinterTest, EveryCommandInEveryState) {
+  const char* const kStates[] = {"idle", "receipt-empty", "selling", "totalling",
+                                 "paid", "closed",        "linked",  "report"};
+  const std::map<std::string, std::string> expected = {
+      {"OpenReceipt", ".NNNN.NN"},   {"SellItem", "N..NNNNN"},      {"CancelLastItem", "NC.NNNNN"},
+      {"CancelItem", "NC.NNNNN"},    {"StartClosing", "NN.NNNNN"},  {"Pay", "NNN.NNNN"},
+      {"FinishClosing", "NNNN.NNN"}, {"CancelReceipt", "C.....CC"}, {"PrintText", "NNNNNN.."},
+      {"CloseLinked", "NNNNNN.N"},   {"CloseReport", "NNNNNNN."},   {"Report", ".NNNN.N."},
+      {"Supply", ".NNNN.NN"},        {"Withdrawal", ".NNNN.NN"},    {"OpenLinked", "NNNNN.NN"},
+      {"ReadingX", ".NNNN.NN"},      {"ReductionZ", ".NNNN.NN"},    {"DaylightSaving", ".NNNNNNN"},
+  };
+  ASSERT_EQ(expected.size(), Commands().size());
+  for (const auto& [command, cells] : expected) {
+    for (size_t s = 0; s < cells.size(); ++s) {
+      SCOPED_TRACE(command + " in " + kStates[s]);
+      Reset();
+      Enter(p(), kStates[s]);
+      p().TakePrintout();
+      PrinterMemory before = m();
+      int code = Commands().at(command)(p());
+      EXPECT_EQ(Ack(), kAck);
+      EXPECT_EQ((St1() & kSt1ReceiptOpen) != 0, m().open == OpenDocument::kReceipt);
+      if (cells[s] == '.') {
+        EXPECT_EQ(code, kOk);
+        EXPECT_EQ(St2(), 0);
+        continue;
+      }
+      EXPECT_EQ(code, kExecutionError);
+      EXPECT_EQ(St2(), cells[s] == 'C' ? kSt2CancelNotAllowed : kSt2NotExecuted);
+      EXPECT_EQ(p().TakePrintout(), "");
+      PrinterMemory after = m();
+      after.status = before.status;
+      EXPECT_EQ(SerializeMemory(after), SerializeMemory(before));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zel::emu::test
