@@ -234,6 +234,68 @@ std::string SamplePacket() {
   return t.Data();
 }
 
+// A host's packet may carry field attribute bits, index properties and
+// dataset properties this runtime has no use for; it still loads, and the
+// index properties survive a rewrite.
+TEST(DataPacketBinaryTest, ReadsHostPropertiesAndAttributesItDoesNotUse) {
+  const std::string meta =
+      // CD: string of 4, attributes read-only | 0x10; QTD: integer, attributes 0x10
+      Bytes({2, 'C', 'D', 0x01, 0x00, 0x49, 0x00, 0x12, 0x00, 1, 0}) +
+      Bytes({5, 'W', 'I', 'D', 'T', 'H', 0x02, 0x00, 0x02, 0x00, 4, 0}) +
+      Bytes({3, 'Q', 'T', 'D', 0x04, 0x00, 0x01, 0x00, 0x10, 0x00, 0, 0}) +
+      // four dataset properties: LCID, DEFAULT_ORDER [2], PRIMARY_KEY [1 2], and
+      // one unknown to this runtime
+      Bytes({4, 0}) + Bytes({4, 'L', 'C', 'I', 'D', 0x04, 0x00, 0x01, 0x00, 0x16, 0x04, 0, 0}) +
+      Bytes({13,  'D', 'E',  'F',  'A',  'U',  'L', 'T', '_', 'O', 'R', 'D',
+             'E', 'R', 0x02, 0x00, 0x82, 0x00, 1,   0,   0,   0,   2,   0}) +
+      Bytes({11,   'P',  'R',  'I',  'M', 'A', 'R', 'Y', '_', 'K', 'E', 'Y',
+             0x02, 0x00, 0x82, 0x00, 2,   0,   0,   0,   1,   0,   2,   0}) +
+      Bytes({12,  'M', 'D',  '_',  'S',  'E',  'M', 'A', 'N', 'T', 'I',
+             'C', 'S', 0x04, 0x00, 0x01, 0x00, 7,   0,   0,   0});
+  const int first_row = 24 + static_cast<int>(meta.size());
+  const std::string packet = Bytes({0x96,
+                                    0x19,
+                                    0xE0,
+                                    0xBD,
+                                    1,
+                                    0,
+                                    0,
+                                    0,
+                                    24,
+                                    0,
+                                    0,
+                                    0,
+                                    2,
+                                    0,
+                                    2,
+                                    0,
+                                    0,
+                                    0,
+                                    3,
+                                    0,
+                                    0,
+                                    0,
+                                    first_row & 0xFF,
+                                    first_row >> 8}) +
+                             meta + Bytes({0, 0, 2, 'B', 'B', 2, 0, 0, 0}) +
+                             Bytes({0, 0, 2, 'A', 'A', 1, 0, 0, 0});
+
+  MemTable t;
+  t.SetData(packet);
+  ASSERT_EQ(t.RecordCount(), 2);
+  EXPECT_EQ(t.FieldByName("CD").size(), 4);
+  t.First();
+  EXPECT_EQ(t.FieldByName("CD").AsString(), "BB");
+  t.Last();
+  EXPECT_EQ(t.FieldByName("QTD").AsInteger(), 1);
+
+  MemTable copy;
+  copy.SetData(t.Data());
+  const std::string xml = copy.SaveToString(MemTable::PacketFormat::kXml);
+  EXPECT_THAT(xml, HasSubstr("DEFAULT_ORDER=\"2\" PRIMARY_KEY=\"1 2\" LCID=\"1046\""));
+  EXPECT_THAT(xml, HasSubstr("<FIELD attrname=\"CD\" fieldtype=\"string\" readonly=\"true\""));
+}
+
 TEST(DataPacketBinaryTest, MalformedPacketsRaiseClearErrors) {
   const std::string good = GoldenPacket();
   struct Case {
