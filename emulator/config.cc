@@ -147,6 +147,7 @@ EmulatorConfig ParseConfig(std::string_view ini_text) {
   std::string paper = IniValue(ini_text, "Papel");
   if (SameName(paper, "pouco")) c.paper = PaperLevel::kNearEnd;
   if (SameName(paper, "fim")) c.paper = PaperLevel::kEnd;
+  c.faults = IniValue(ini_text, "Falhas");
   return c;
 }
 
@@ -175,6 +176,7 @@ std::string DefaultIniText(const std::string& path) {
   line("DeslocamentoRelogio", "0");
   line("Desligada", "0");
   line("Papel", "normal");
+  line("Falhas", "");
   return s;
 }
 

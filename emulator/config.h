@@ -42,6 +42,9 @@ struct EmulatorConfig {
   long long clock_offset_seconds = 0;      // DeslocamentoRelogio
   bool power_off = false;                  // Desligada
   PaperLevel paper = PaperLevel::kNormal;  // Papel
+  // Falhas: fault control commands separated by ';' (faults.h), armed once
+  // each time the value changes.
+  std::string faults;
 };
 
 // Reads the INI text; never fails (bad values keep their defaults).

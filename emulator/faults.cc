@@ -73,7 +73,9 @@ bool ApplyFaultCommand(std::string_view command, PrinterMemory& memory, std::str
     return true;
   }
   if (verb == "CLEAR" && w.size() == 1) {
+    std::string armed = f.armed_from_ini;  // cleared faults stay cleared
     f = Faults{};
+    f.armed_from_ini = armed;
     return true;
   }
   if (verb == "NAK" || verb == "FAIL" || verb == "DONE-NO-ANSWER") {
@@ -121,6 +123,22 @@ std::optional<PendingFault> TakeFault(Faults& faults, std::string_view entry) {
     ++i;
   }
   return fired;
+}
+
+bool ArmIniFaults(std::string_view commands, PrinterMemory& memory) {
+  if (commands == memory.faults.armed_from_ini) return false;
+  memory.faults.armed_from_ini = std::string(commands);
+  size_t start = 0;
+  while (start <= commands.size()) {
+    size_t end = commands.find(';', start);
+    if (end == std::string_view::npos) end = commands.size();
+    std::string_view command = commands.substr(start, end - start);
+    if (command.find_first_not_of(" \t") != std::string_view::npos) {
+      ApplyFaultCommand(command, memory, nullptr);
+    }
+    start = end + 1;
+  }
+  return true;
 }
 
 std::string DescribeFaults(const Faults& f) {

@@ -28,6 +28,12 @@ namespace zel::emu {
 // says why) when the command is not one of the grammar above.
 bool ApplyFaultCommand(std::string_view command, PrinterMemory& memory, std::string* error);
 
+// Arms the fault commands of IBMFI32.INI's Falhas value (separated by ';')
+// when the value differs from the one armed last, so that each value fires
+// once however many processes read it. Commands that do not parse are
+// skipped. True when the memory changed.
+bool ArmIniFaults(std::string_view commands, PrinterMemory& memory);
+
 // Counts a call of `entry` against the pending faults and returns the one
 // that fires, removing it. Status queries never match "*".
 std::optional<PendingFault> TakeFault(Faults& faults, std::string_view entry);

@@ -231,6 +231,9 @@ std::string SerializeMemory(const PrinterMemory& m) {
   out += (Line("faults") << m.faults.power_off << static_cast<int>(m.faults.paper)
                          << static_cast<long long>(m.faults.clock_skew_seconds))
              .text();
+  if (!m.faults.armed_from_ini.empty()) {
+    out += (Line("ini_faults") << m.faults.armed_from_ini).text();
+  }
   for (const PendingFault& p : m.faults.pending) {
     out += (Line("pending") << static_cast<int>(p.kind) << p.entry << p.code << p.countdown).text();
   }
@@ -311,6 +314,8 @@ bool DeserializeMemory(std::string_view text, PrinterMemory* memory) {
         if (paper < 0 || paper > 2) return false;
         m.faults.paper = static_cast<PaperLevel>(paper);
         m.faults.clock_skew_seconds = f.Int();
+      } else if (key == "ini_faults") {
+        m.faults.armed_from_ini = f.Str();
       } else if (key == "pending") {
         PendingFault p;
         int kind = f.Int();

@@ -118,6 +118,8 @@ struct Faults {
   PaperLevel paper = PaperLevel::kNormal;
   long long clock_skew_seconds = 0;
   std::vector<PendingFault> pending;
+  // The IBMFI32.INI Falhas value whose commands were last armed.
+  std::string armed_from_ini;
 };
 
 // The outcome of the last command, as the status query reports it.

@@ -92,7 +92,8 @@ int Session::Call(std::string_view entry, const std::function<int(Printer&)>& bo
   if (!Load(ini)) return kExecutionError;
   Printer& printer = *printer_;
   printer.SetComputerTime(pf.Now());
-  if (printer.IsOff()) return kPrinterOff;
+  bool armed = ArmIniFaults(config_.faults, printer.mutable_memory());
+  if (printer.IsOff()) return armed && !Save() ? kExecutionError : kPrinterOff;
   int code = kOk;
   std::optional<PendingFault> fault = TakeFault(printer.mutable_memory().faults, entry);
   try {
@@ -186,6 +187,9 @@ int Session::Control(std::string_view command, std::string* answer) {
     return kExecutionError;
   }
   printer_->SetComputerTime(pf.Now());
+  if (ArmIniFaults(config_.faults, printer_->mutable_memory()) && !Save()) {
+    return kExecutionError;
+  }
   if (verb == "STATE") {
     *answer = StateText();
     return kOk;

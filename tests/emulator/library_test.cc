@@ -527,6 +527,34 @@ TEST_F(LibraryTest, IniIdentityAndStandingFaults) {
   EXPECT_EQ(Query(IBM_FI_NumeroCaixa, 4), "0007");
 }
 
+TEST_F(LibraryTest, IniFaultsFireOncePerValue) {
+  std::string ini;
+  ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.INI"), &ini));
+  auto set_faults = [&](const std::string& value) {
+    ini = SetIniValue(ini, "Falhas", value);
+    ASSERT_TRUE(platform::Current().WriteWholeFile(SystemFile("IBMFI32.INI"), ini));
+  };
+  set_faults("nak next; clock-skew +60 ; fail IBM_FI_LeituraX -25 nth 2");
+  EXPECT_EQ(IBM_FI_AbreCupomMFD("", "", ""), -1);
+  int ack, st1, st2;
+  Status(&ack, &st1, &st2);
+  EXPECT_EQ(ack, 21);
+  EXPECT_EQ(IBM_FI_LeituraX(), 1);
+  EXPECT_EQ(IBM_FI_LeituraX(), -25);
+  EXPECT_EQ(IBM_FI_LeituraX(), 1);  // spent: the same value does not fire again
+  char date[6], time[6];
+  ASSERT_EQ(IBM_FI_DataHoraImpressora(date, time), 1);
+  EXPECT_EQ(std::string(time, 6), "100100");
+
+  set_faults("power off");
+  EXPECT_EQ(IBM_FI_VerificaImpressoraLigada(), -6);
+  ASSERT_EQ(Control("clear"), 1);  // cleared faults stay cleared
+  EXPECT_EQ(IBM_FI_VerificaImpressoraLigada(), 1);
+  set_faults("done-no-answer IBM_FI_AbreCupomMFD; bogus words");
+  EXPECT_EQ(IBM_FI_AbreCupomMFD("", "", ""), 0);
+  EXPECT_EQ(Flags() & kFlagReceiptOpen, kFlagReceiptOpen);
+}
+
 TEST_F(LibraryTest, ReadingsToFilesAndEntriesOfALaterVersion) {
   ASSERT_EQ(IBM_FI_LeituraXSerial(), 1);
   std::string text;

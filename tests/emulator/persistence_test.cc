@@ -63,6 +63,7 @@ TEST_F(PrinterTest, OpenReceiptSurvivesAReload) {
 
 TEST_F(PrinterTest, TornMemoryFileIsRejected) {
   for (const Step& step : Script()) step(p());
+  p().mutable_memory().faults.armed_from_ini = "nak next; fail x|y -2 %";
   std::string text = SerializeMemory(m());
   PrinterMemory out;
   for (size_t n = 0; n < text.size(); n += 7) {
