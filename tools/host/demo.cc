@@ -1,5 +1,6 @@
 // ecf demo: a business day on the simulated printer, as a till operator
 // would see it, step by step, then the paper tape.
+#include <algorithm>
 #include <iostream>
 
 #include "demo_scenario.h"
@@ -46,24 +47,40 @@ void PrintStep(const Json& line, std::ostream& out) {
 
 int DemoCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   Json scenario = Json::parse(kDemoScenario);
+  bool interactive = false;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--home" && i + 1 < args.size()) {
       scenario["home"] = args[++i];
+    } else if (args[i] == "--interactive") {
+      interactive = true;
     } else {
-      err << "usage: ecf demo [--home DIR]\n";
+      err << "usage: ecf demo [--home DIR] [--interactive]\n";
       return 2;
+    }
+  }
+  // A host folder used again keeps its tape: show only what this run printed.
+  size_t printed_before = 0;
+  if (scenario.contains("home")) {
+    std::string earlier;
+    const std::string home = FromJsonText(scenario["home"].get<std::string>());
+    if (zel::platform::Native().ReadWholeFile(zel::platform::JoinPath(home, "bobina.txt"),
+                                              &earlier)) {
+      printed_before = earlier.size();
     }
   }
   out << "A sale on the simulated fiscal printer, through the driver.\n\n";
   Json paths;
   try {
-    RunScenario(scenario, [&](const Json& line) {
-      if (line.contains("step")) {
-        PrintStep(line, out);
-      } else {
-        paths = line;
-      }
-    });
+    RunScenario(
+        scenario,
+        [&](const Json& line) {
+          if (line.contains("step")) {
+            PrintStep(line, out);
+          } else {
+            paths = line;
+          }
+        },
+        interactive);
   } catch (const std::exception& e) {
     err << "ecf demo: " << e.what() << "\n";
     return 1;
@@ -71,7 +88,7 @@ int DemoCommand(const std::vector<std::string>& args, std::ostream& out, std::os
   std::string tape;
   zel::platform::Native().ReadWholeFile(FromJsonText(paths["tape"].get<std::string>()), &tape);
   out << "\n---- paper tape (" << paths["tape"].get<std::string>() << ") ----\n"
-      << tape << "---- end of tape ----\n\n"
+      << tape.substr(std::min(printed_before, tape.size())) << "---- end of tape ----\n\n"
       << "debug log:    " << paths["log"].get<std::string>() << "\n"
       << "host records: " << paths["records"].get<std::string>() << "  (ecf documents "
       << paths["home"].get<std::string>() << ")\n"

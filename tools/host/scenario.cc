@@ -60,12 +60,14 @@ Json DialogsJson(const std::vector<Dialog>& dialogs) {
 
 }  // namespace
 
-void RunScenario(const Json& scenario, const StepSink& sink) {
+void RunScenario(const Json& scenario, const StepSink& sink, bool interactive) {
   if (!scenario.is_object()) throw ScenarioError("a scenario must be a JSON object");
   if (!scenario.contains("steps") || !scenario["steps"].is_array()) {
     throw ScenarioError("a scenario needs \"steps\": [...]");
   }
-  HostSession session(OptionsOf(scenario));
+  SessionOptions options = OptionsOf(scenario);
+  options.interactive = interactive;
+  HostSession session(options);
   session.SetAnswers(AnswersOf(scenario));
 
   int number = 0;

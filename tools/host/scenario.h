@@ -30,8 +30,9 @@ class ScenarioError : public std::runtime_error {
 using StepSink = std::function<void(const Json& line)>;
 
 // Runs `scenario`, handing each line to `sink`. Throws ScenarioError (after
-// the lines of the steps that ran).
-void RunScenario(const Json& scenario, const StepSink& sink);
+// the lines of the steps that ran). With `interactive`, the operator's
+// questions are asked on the terminal instead of answered from "answers".
+void RunScenario(const Json& scenario, const StepSink& sink, bool interactive = false);
 // The same, one JSON object per line on `out`.
 void RunScenario(const Json& scenario, std::ostream& out);
 
