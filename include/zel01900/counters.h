@@ -57,8 +57,10 @@ inline constexpr int kVendrixCipherKey = 1900;
 // stored "10,10" is a reset mark: the printer's value is stored without a
 // notice. Amounts compare at two decimals. The file is rewritten whole
 // (temporary file renamed over it) in the host's binary packet format.
-// Errors while reading or writing the file are shown to the operator with
-// their own message and do not change the result. False only when the stored
+// When the printer does not deliver its grand total (IBM_FI_GrandeTotal
+// answers other than 1) nothing is compared or written and the result is
+// true. Errors while reading or writing the file are shown to the operator
+// with their own message and do not change the result. False only when the stored
 // grand total is invalid and may not be recomposed. A parameter value that
 // does not convert raises the runtime's exception.
 bool Atu_TotGeral(const zel::HostParams& params);

@@ -4,7 +4,10 @@
 #include "zel01900/data_module.h"
 
 #include <array>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "core/message_tables.h"
 #include "runtime/field.h"
@@ -112,6 +115,16 @@ void DefineFields(MemTable& table, const StoredField (&fields)[N], size_t count 
   }
 }
 
+// Gives a stored field its display format (how the closing reports show it).
+void SetDisplayFormat(MemTable& table, std::string_view field, std::string_view format) {
+  std::vector<zel::FieldDef> defs = table.FieldDefs();
+  table.ClearFields();
+  for (zel::FieldDef& def : defs) {
+    if (def.name == field) def.display_format = std::string(format);
+    table.AddFieldDef(std::move(def));
+  }
+}
+
 void LoadMessages(zel::TMessages& messages, const zel::core::MessageEntries& entries) {
   messages.Clear();
   for (const auto& [key, text] : entries) messages.Add(key, text);
@@ -133,6 +146,7 @@ TdtmImpIBM::TdtmImpIBM() {
 
   DefineFields(cdsAliqImpFis, kAliqImpFis);
   DefineFields(cdsMovFecha, kMovFecha);
+  SetDisplayFormat(cdsMovFecha, "VRFECHADIG", TdtmImpIBM::kVrFechaDigDisplayFormat);
   DefineFields(cdsSangria, kSangria);
   DefineFields(cdsMovAbertura, kMovement);
   DefineFields(cdsMovTot, kMovement);

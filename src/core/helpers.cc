@@ -65,7 +65,7 @@ bool VerificaSerialImp(const HostParams& /*params*/) { return true; }
 
 bool VerificaTotalizador_IBM() {
   for (char c : IdTotCompCred) {
-    if (c != ' ') return true;
+    if (!IsBlank(c)) return true;
   }
   return false;
 }

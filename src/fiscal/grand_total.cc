@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 #include "runtime/convert.h"
 #include "runtime/memtable.h"
+#include "zel01900/core.h"
 #include "zel01900/counters.h"
 #include "zel01900/data_module.h"
 #include "zel01900/port_status.h"
@@ -99,6 +100,10 @@ bool Atu_TotGeral(const zel::HostParams& params) {
         zel::Uncripto(table.FieldByName("CAMPO02").AsString(), kVendrixCipherKey);
     std::string current;
     BuscaTotGer(esquema, current);
+    // A total the printer did not deliver (its code is in the debug log) is
+    // neither stored nor compared: writing it would replace the host's
+    // record of the grand total with whatever the answer buffer held.
+    if (inRetorno != 1) return result;
 
     if (valida != "S") {
       StoreGrandTotal(table, current, path);

@@ -128,6 +128,17 @@ TEST_F(DataModuleTest, OtherStoredTables) {
   }
 }
 
+TEST_F(DataModuleTest, ClosingAmountIsShownWithThousandsAndTwoDecimals) {
+  MemTable& table = dm().cdsMovFecha;
+  table.CreateDataSet();
+  table.Append();
+  table.FieldByName("VRFECHADIG").SetAsFloat(1234.5);
+  table.FieldByName("VRFECHAINF").SetAsFloat(1234.5);
+  table.Post();
+  EXPECT_EQ(table.FieldByName("VRFECHADIG").DisplayText(), "1.234,50");
+  EXPECT_EQ(table.FieldByName("VRFECHAINF").DisplayText(), "1234,5");
+}
+
 TEST_F(DataModuleTest, FortyTablesStartClosedAndEmpty) {
   TdtmImpIBM& d = dm();
   const Strings runtime_defined = {

@@ -59,6 +59,8 @@ TEST_F(HelpersTest, VerificaTotalizadorNeedsACreditIndex) {
   EXPECT_FALSE(VerificaTotalizador_IBM());
   IdTotCompCred = "  ";
   EXPECT_FALSE(VerificaTotalizador_IBM());
+  IdTotCompCred = "\t \r\n";
+  EXPECT_FALSE(VerificaTotalizador_IBM());
   IdTotCompCred = "03";
   EXPECT_TRUE(VerificaTotalizador_IBM());
 }

@@ -1,5 +1,4 @@
 #include <cstdint>
-#include <cstdlib>
 #include <map>
 #include <set>
 #include <string>
@@ -195,10 +194,11 @@ TEST_F(StartImpFiscalTest, BadParameterIsShownAndTheStartGoesOn) {
 class StartWithPrinterLibraryTest : public CoreTest {};
 
 TEST_F(StartWithPrinterLibraryTest, BindsAllNamesOfTheSimulatedPrinter) {
-  const char* bin = std::getenv("ZEL_BUILD_BIN");
-  if (bin == nullptr || !sandbox_.FileExists(platform::JoinPath(bin, "libIBMFI32.so"))) {
-    GTEST_SKIP() << "libIBMFI32.so not built";
-  }
+  // Found as the driver finds it: beside the test's executable, in the
+  // build's library folder (ZEL_BUILD_BIN) or beside the driver's library.
+  platform::LibraryHandle probe = sandbox_.OpenLibrary("IBMFI32.dll");
+  if (probe == nullptr) GTEST_SKIP() << "libIBMFI32.so not built";
+  sandbox_.CloseLibrary(probe);
   ASSERT_TRUE(sandbox_.WriteWholeFile(platform::JoinPath(sandbox_.SystemDirectory(), "IBMFI32.INI"),
                                       "[Sistema]\r\nImpressora=1\r\n"));
   ZelResetModuleState();  // no fakes: the library's own entry points

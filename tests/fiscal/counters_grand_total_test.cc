@@ -14,7 +14,22 @@ using Strings = std::vector<std::string>;
 constexpr int kKey = fiscal::kVendrixCipherKey;
 constexpr const char* kSerial = "IB0123456789";
 
-class GrandTotalTest : public CoreTest {
+// Records how each file was written: replaced whole through a temporary file
+// or written in place.
+class WriteRecordingSandbox : public SandboxPlatform {
+ public:
+  bool WriteFileAtomically(const std::string& path, const std::string& data) override {
+    writes.push_back("atomic " + path);
+    return SandboxPlatform::WriteFileAtomically(path, data);
+  }
+  bool WriteWholeFile(const std::string& path, const std::string& data) override {
+    writes.push_back("in place " + path);
+    return SandboxPlatform::WriteWholeFile(path, data);
+  }
+  Strings writes;
+};
+
+class GrandTotalTest : public CoreTestWith<WriteRecordingSandbox> {
  protected:
   void SetUp() override {
     path_ = platform::JoinPath(sandbox_.ExecutableDirectory(), "Vendrix.cds");
@@ -189,7 +204,10 @@ TEST_F(GrandTotalTest, WithoutValidationThePrinterTotalIsStored) {
 
 TEST_F(GrandTotalTest, SavedFileHasNoChangeLog) {
   WriteVendrix({{"0001", "002", kSerial, "S", "1,00"}});
+  sandbox_.writes.clear();
   EXPECT_TRUE(Atu_TotGeral(Params("N", false)));
+  // Replaced whole, so a crash mid-save leaves the old file or the new one.
+  EXPECT_EQ(sandbox_.writes, Strings{"atomic " + path_});
   EXPECT_EQ(FileBytes().find("CHANGE_LOG"), std::string::npos);
   // The binary packet format of the host, not XML.
   EXPECT_EQ(FileBytes().substr(0, 4), std::string("\x96\x19\xE0\xBD", 4));
@@ -257,6 +275,24 @@ TEST_F(GrandTotalTest, PrinterTotalThatDoesNotConvertIsReported) {
   EXPECT_TRUE(Atu_TotGeral(Params("N", false)));
   EXPECT_EQ(host_.dialogs().size(), 1u);
   EXPECT_EQ(FileBytes(), original_);
+}
+
+TEST_F(GrandTotalTest, TotalThePrinterDidNotDeliverIsNeverStored) {
+  struct Case {
+    const char* valida;
+    bool recompor;
+  };
+  for (const Case& c : {Case{"N", false}, Case{"S", true}, Case{"S", false}}) {
+    SCOPED_TRACE(std::string(c.valida) + (c.recompor ? " recompor" : ""));
+    host_.Clear();
+    WriteVendrix({{"0001", "002", kSerial, "S", "999,00"}});
+    // The call failed, yet the buffer holds digits that would convert.
+    fake_.Answer("IBM_FI_GrandeTotal", -1, "000000000000000000");
+    EXPECT_TRUE(Atu_TotGeral(Params(c.valida, c.recompor)));
+    EXPECT_TRUE(host_.dialogs().empty());
+    EXPECT_EQ(FileBytes(), original_);
+  }
+  EXPECT_EQ(inRetorno, -1);
 }
 
 TEST_F(GrandTotalTest, CreatesTheDataModule) {
