@@ -197,7 +197,7 @@ std::vector<std::string> Split(std::string_view s) {
 
 }  // namespace
 
-std::string SerializeMemory(const PrinterMemory& m) {
+std::string SerializeMemory(const PrinterMemory& m, FiscalMemoryCache* cache) {
   std::string out = std::string(kMemoryMagic) + " " + std::to_string(kMemoryVersion) + "\n";
   Line counters("counters");
   PutCounters(counters, m.counters);
@@ -220,14 +220,20 @@ std::string SerializeMemory(const PrinterMemory& m) {
   out += (Line("flags") << m.daylight_saving << static_cast<long long>(m.clock_adjust_seconds)
                         << m.drawer_open << m.one_line_items << m.pending_description)
              .text();
-  for (const ZRecord& z : m.fiscal_memory) {
+  // The reductions only grow, so a cache keeps the lines already made.
+  FiscalMemoryCache local;
+  if (cache == nullptr) cache = &local;
+  if (cache->count > m.fiscal_memory.size()) *cache = FiscalMemoryCache{};
+  for (; cache->count < m.fiscal_memory.size(); ++cache->count) {
+    const ZRecord& z = m.fiscal_memory[cache->count];
     Line l("z");
     PutCounters(l, z.counters);
     l << static_cast<long long>(z.grand_total);
     PutDay(l, z.totals);
     l << RatesText(z.rates) << z.movement_date << z.made_at;
-    out += l.text();
+    cache->lines += l.text();
   }
+  out += cache->lines;
   out += (Line("faults") << m.faults.power_off << static_cast<int>(m.faults.paper)
                          << static_cast<long long>(m.faults.clock_skew_seconds))
              .text();

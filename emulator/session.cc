@@ -60,21 +60,24 @@ bool Session::Load(const std::string& ini_text) {
     memory = FreshMemory(config_);
   } else if (!DeserializeMemory(text, &memory)) {
     printer_.reset();
+    fiscal_memory_cache_ = FiscalMemoryCache{};
     return false;
   }
   printer_ = std::make_unique<Printer>(config_, std::move(memory));
+  fiscal_memory_cache_ = FiscalMemoryCache{};
   memory_text_ = text;
   return true;
 }
 
 bool Session::Save() {
   platform::Platform& pf = platform::Current();
-  std::string text = SerializeMemory(printer_->memory());
+  std::string text = SerializeMemory(printer_->memory(), &fiscal_memory_cache_);
   if (text != memory_text_) {
     if (!pf.WriteFileAtomically(memory_path_, text)) {
       // The file keeps the previous state; drop the change so that memory
       // and file agree.
       printer_.reset();
+      fiscal_memory_cache_ = FiscalMemoryCache{};
       return false;
     }
     memory_text_ = text;
@@ -101,6 +104,7 @@ int Session::Call(std::string_view entry, const std::function<int(Printer&)>& bo
   } catch (...) {
     // Nothing may escape into the C caller; the change is dropped.
     printer_.reset();
+    fiscal_memory_cache_ = FiscalMemoryCache{};
     return kExecutionError;
   }
   if (!Save()) return kExecutionError;
@@ -177,6 +181,7 @@ int Session::Control(std::string_view command, std::string* answer) {
   if (verb == "RESET") {
     Load(ini);  // paths only; an unreadable memory is replaced anyway
     printer_ = std::make_unique<Printer>(config_, FreshMemory(config_));
+    fiscal_memory_cache_ = FiscalMemoryCache{};
     memory_text_ = "\x01";  // force the write
     if (!Save()) return kExecutionError;
     *answer = "memory reset";

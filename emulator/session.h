@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "emulator/config.h"
+#include "emulator/persistence.h"
 #include "emulator/printer.h"
 #include "emulator/printer_state.h"
 
@@ -62,6 +63,9 @@ class Session {
   std::string tape_path_;
   std::string memory_text_;
   std::unique_ptr<Printer> printer_;
+  // The serialised reductions of printer_'s memory; reset whenever printer_
+  // is replaced.
+  FiscalMemoryCache fiscal_memory_cache_;
 };
 
 }  // namespace zel::emu

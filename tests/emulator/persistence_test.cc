@@ -74,5 +74,20 @@ TEST_F(PrinterTest, TornMemoryFileIsRejected) {
   EXPECT_EQ(SerializeMemory(out), text);
 }
 
+TEST_F(PrinterTest, CachedReductionLinesMatchAFreshWrite) {
+  FiscalMemoryCache cache;
+  for (int day = 10; day <= 12; ++day) {
+    SetNow(EncodeDateTime(2026, 12, day, 10, 0, 0, 0));
+    QuickSale();
+    EXPECT_EQ(SerializeMemory(m(), &cache), SerializeMemory(m()));
+    ASSERT_EQ(p().ReductionZ(), kOk);
+    EXPECT_EQ(SerializeMemory(m(), &cache), SerializeMemory(m()));
+  }
+  EXPECT_EQ(cache.count, 3u);
+  Reset();  // a memory with fewer reductions
+  EXPECT_EQ(SerializeMemory(m(), &cache), SerializeMemory(m()));
+  EXPECT_EQ(cache.count, 0u);
+}
+
 }  // namespace
 }  // namespace zel::emu::test
