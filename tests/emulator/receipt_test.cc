@@ -300,6 +300,32 @@ TEST_F(PrinterTest, TapeOfASaleReadsLikeAReceipt) {
   EXPECT_EQ(p().TakePrintout(), expected);
 }
 
+TEST_F(PrinterTest, TapeNeverWiderThanFortyEightColumns) {
+  ASSERT_EQ(p().SetOneLineItems(1), kOk);
+  ASSERT_EQ(p().OpenReceipt("12.345.678/0001-95", std::string(30, 'N'), std::string(80, 'E')), kOk);
+  ASSERT_EQ(p().ExtendDescription(std::string(200, 'D')), kOk);
+  ASSERT_EQ(p().SellItem("12345678901234", "X", "01", "9999999,99", "9999,999", "99999999", "0",
+                         "01", "KG"),
+            kOk);
+  ASSERT_EQ(p().StartClosing("A", "%", "99,99"), kOk);
+  ASSERT_EQ(p().Pay("Dinheiro", "999999999999,99"), kOk);
+  ASSERT_EQ(p().FinishClosing(std::string(300, '\xE7') + "\n\n" + std::string(10, 'f')), kOk);
+  ASSERT_EQ(p().ReadingX(), kOk);
+  std::string tape = p().TakePrintout();
+  size_t start = 0, lines = 0;
+  while (start < tape.size()) {
+    size_t end = tape.find('\n', start);
+    std::string line = tape.substr(start, end - start);
+    size_t columns = 0;
+    for (char c : line) columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;  // UTF-8
+    EXPECT_LE(columns, 48u) << line;
+    ++lines;
+    start = end + 1;
+  }
+  EXPECT_GT(lines, 40u);
+  EXPECT_NE(tape.find(std::string(48, 'D')), std::string::npos);  // the long description, wrapped
+}
+
 // Every command in every state: "." accepted, "N" refused as not executed,
 // "C" refused as a cancellation not allowed. Columns in kStates order.
 TEST_F(PrinterTest, EveryCommandInEveryState) {
