@@ -50,12 +50,13 @@ fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DZEL_FUZZ=ON -DZEL_SANITIZE=ON -DZEL_BENCH=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZ_TARGETS)
-	@for t in $(FUZZ_TARGETS); do \
+	@failed=""; for t in $(FUZZ_TARGETS); do \
 	  echo "== $$t"; mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
 	  $(FUZZ_BUILD)/bin/$$t -max_total_time=$(FUZZ_TIME) -print_final_stats=1 \
 	    -artifact_prefix=$(FUZZ_BUILD)/$$t- $(FUZZ_BUILD)/corpus/$$t \
-	    $$(test -d tests/fuzz/corpus/$$t && echo tests/fuzz/corpus/$$t) || exit 1; \
-	done
+	    $$(test -d tests/fuzz/corpus/$$t && echo tests/fuzz/corpus/$$t) || failed="$$failed $$t"; \
+	done; \
+	if [ -n "$$failed" ]; then echo "fuzz: failing input found by:$$failed (see $(FUZZ_BUILD)/*-crash-*)"; exit 1; fi
 
 format:
 	find include src emulator signer tools tests bench -name '*.h' -o -name '*.cc' | xargs clang-format -i
