@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/core_fixture.h"
+#include "runtime/host_error.h"
 #include "runtime/memtable.h"
 #include "runtime/string_list.h"
 #include "zel01900/receipt.h"
@@ -282,6 +283,130 @@ TEST_F(ClosingTest, ConsumptionLimitUsesTheLastMovementInTimeOrder) {
   EXPECT_TRUE(Close());
   const std::string footer = fake_.CallsTo("IBM_FI_TerminaFechamentoCupom")[0].args[0];
   EXPECT_NE(footer.find("LIMDIA85,00\n"), std::string::npos) << footer;
+}
+
+TEST_F(ClosingTest, CardPreCheckAsksUntilThePrinterIsReady) {
+  CardSale();
+  Movements({{"E", "001", 30, 1}});
+  // Ready for the first check, then not ready once for the card pre-check.
+  fake_.AnswerOnce("IBM_FI_VerificaEstadoImpressora", 1);
+  fake_.AnswerOnce("IBM_FI_VerificaEstadoImpressora", 0);
+  host_.QueueAnswers({true});
+  EXPECT_TRUE(Close());
+  EXPECT_EQ(fake_.CallCount("IBM_FI_VerificaEstadoImpressora"), 3);
+  ASSERT_FALSE(host_.dialogs().empty());
+  EXPECT_TRUE(host_.dialogs().back().IsQuestion());
+  EXPECT_EQ(Element(0), HostVariant(1));
+  EXPECT_EQ(Payments(), Strings{"Dinheiro=30,00"});
+
+  // "No" ends the call before the closing starts, without result.
+  fake_.ClearCalls();
+  host_.Clear();
+  result_ = Result();
+  fake_.AnswerOnce("IBM_FI_VerificaEstadoImpressora", 1);
+  fake_.AnswerOnce("IBM_FI_VerificaEstadoImpressora", 0);
+  EXPECT_FALSE(Close());
+  EXPECT_EQ(result_, Result());
+  EXPECT_EQ(fake_.CallCount("IBM_FI_IniciaFechamentoCupom"), 0);
+}
+
+TEST_F(ClosingTest, RefusedFooterIsRebuiltFromTheSameValues) {
+  CardSale();
+  Movements({{"E", "004", 30, 1}});  // consumer credit
+  params_[17] = "9";
+  params_[27] = "1";
+  params_[36] = "2";
+  params_[37] = 100.0;
+  params_[38] = 5.0;
+  fake_.AnswerOnce("IBM_FI_TerminaFechamentoCupom", 0);
+  host_.QueueAnswers({true});
+  EXPECT_TRUE(Close());
+  const std::vector<FakeCall> footers = fake_.CallsTo("IBM_FI_TerminaFechamentoCupom");
+  ASSERT_EQ(footers.size(), 2u);
+  EXPECT_EQ(footers[1].args[0], footers[0].args[0]);
+  // 100 - 30 + 5, worked out once per attempt from the host's balance.
+  EXPECT_NE(footers[1].args[0].find("Saldo Final : " + std::string(21, ' ') + "75,00\n"),
+            std::string::npos)
+      << footers[1].args[0];
+  EXPECT_EQ(Element(0), HostVariant(1));
+}
+
+TEST_F(ClosingTest, ConferenceNumbersArePaddedAndABadCounterReachesTheHost) {
+  Movements({{"E", "001", 30, 1}});
+  params_[28] = "123";
+  params_[29] = "0045";
+  EXPECT_TRUE(Close());
+  EXPECT_NE(fake_.CallsTo("IBM_FI_TerminaFechamentoCupom")[0].args[0].find(
+                "Conf.de Mesa - CER 000045 - COO 000123\n"),
+            std::string::npos);
+
+  fake_.ClearCalls();
+  result_ = Result();
+  params_[29] = "4x";
+  EXPECT_THROW(Close(), ConvertError);
+  EXPECT_TRUE(fake_.Calls().empty());
+  EXPECT_EQ(result_, Result());
+}
+
+TEST_F(ClosingTest, RefusedChangeVoucherIsOnlyReported) {
+  Movements({{"E", "001", 30, 1}});
+  params_[4] = true;
+  params_[7] = 1.0;
+  fake_.Answer("IBM_FI_RecebimentoNaoFiscal", 0);
+  EXPECT_TRUE(Close());
+  EXPECT_EQ(fake_.CallCount("IBM_FI_RecebimentoNaoFiscal"), 1);
+  EXPECT_EQ(Element(3), HostVariant(" Erro de comunica\xE7\xE3o."));
+}
+
+// The amount of a family line: the row's balance S = 100 less the family's
+// own value F = 30 (cdsFamiliaSaldo) and its loan V = 5 (cdsEmprestimo), the
+// lookups ignoring case.
+TEST_F(ClosingTest, FamilyLineValues) {
+  struct Case {
+    bool family_found;
+    bool loans_open;
+    std::string loan_kind;  // "" for no loan row of the family
+    std::string value;
+  };
+  const std::vector<Case> cases = {
+      {true, true, "d", "65,00"},   {true, true, "C", "75,00"},  {true, true, "", "70,00"},
+      {true, false, "D", "70,00"},  {false, true, "D", "95,00"}, {false, true, "c", "100,00"},
+      {false, false, "", "100,00"},
+  };
+  auto balances = [](const char* code, double value) {
+    MemTable table;
+    table.AddField("CDFAMILISALD", FieldType::kString, 10);
+    table.AddField("NMFAMILISALD", FieldType::kString, 40);
+    table.AddField("VRSALDCONFAM", FieldType::kFloat);
+    table.CreateDataSet();
+    table.AppendRecord({code, "FAMILIA", value});
+    return HostVariant::FromPacket(table.Data());
+  };
+  Movements({{"E", "001", 30, 1}});
+  params_[27] = "1";  // the family-balance footer
+  params_[36] = "1";
+  params_[32] = balances("fam1", 100);
+  for (const Case& c : cases) {
+    fake_.ClearCalls();
+    params_[33] = balances(c.family_found ? "FAM1" : "FAM2", 30);
+    params_[34] = HostVariant();
+    if (c.loans_open) {
+      MemTable loans;
+      loans.AddField("CDFAMILISALD", FieldType::kString, 10);
+      loans.AddField("IDTPMOVEXT", FieldType::kString, 1);
+      loans.AddField("VRMOVEXTCONS", FieldType::kFloat);
+      loans.CreateDataSet();
+      loans.AppendRecord({"FAM9", "D", 50.0});
+      if (!c.loan_kind.empty()) loans.AppendRecord({"Fam1", c.loan_kind, 5.0});
+      params_[34] = HostVariant::FromPacket(loans.Data());
+    }
+    EXPECT_TRUE(Close());
+    const std::string line =
+        "FAMILIA" + std::string(18, ' ') + std::string(22 - c.value.size(), ' ') + c.value + "\n";
+    EXPECT_NE(fake_.CallsTo("IBM_FI_TerminaFechamentoCupom")[0].args[0].find(line),
+              std::string::npos)
+        << c.family_found << c.loans_open << c.loan_kind;
+  }
 }
 
 TEST_F(ClosingTest, PrinterNotReadyEndsWithoutResult) {

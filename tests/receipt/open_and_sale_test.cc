@@ -180,6 +180,51 @@ TEST_F(OpenAndSaleTest, ItemFailureAsksToPrintAgain) {
   EXPECT_FALSE(boClieUtil);
 }
 
+TEST_F(OpenAndSaleTest, AttendedOpeningFailureOutsideACardSaleRewritesTheBundle) {
+  fake_.Answer("IBM_FI_AbreCupomMFD", 0);
+  HostParams params = MakeParams({{"ESQUEMACOR", "007"},
+                                  {"INTTEFERRO", 4},
+                                  {"INCLUICPF", "1"},
+                                  {"CUPNR", "000001"},
+                                  {"IDUTILTEF", "S"},
+                                  {"UTILTEF", false}});
+  EXPECT_FALSE(AbreCupom(params));
+  ASSERT_EQ(host_.dialogs().size(), 1u);  // the error notice only
+  EXPECT_FALSE(host_.dialogs()[0].IsQuestion());
+  EXPECT_EQ(Keys(params), (Strings{"INTTEFERRO", "INCLUICPF", "INCLUINOME", "INCLUIENDERECO",
+                                   "CUPNR", "CONTCUPOM", "MENSAGEMTAA"}));
+  EXPECT_EQ(RecebeParams(params, "INTTEFERRO"), HostVariant(4));
+  EXPECT_EQ(RecebeParams(params, "CUPNR").AsString(), "000001");
+  EXPECT_EQ(RecebeParams(params, "MENSAGEMTAA").AsString(), " Erro de comunica\xE7\xE3o.");
+  EXPECT_EQ(fake_.CallCount("IBM_FI_NumeroCupom"), 0);
+}
+
+TEST_F(OpenAndSaleTest, ItemFailureInACardSaleAndOnASelfServiceTerminal) {
+  fake_.Answer("IBM_FI_VendeItemDepartamento", 0);
+  HostParams params = MakeParams({{"ESQUEMACOR", "007"},
+                                  {"INTEFERRO", 2},
+                                  {"IDUTILTEF", "S"},
+                                  {"UTILTEF", true},
+                                  {"VALOR", 1.0},
+                                  {"QTDE", 1.0}});
+  const HostParams original = params;
+  EXPECT_FALSE(VendaItem(params));  // the operator declines
+  ASSERT_EQ(host_.dialogs().size(), 2u);
+  EXPECT_EQ(host_.dialogs()[1].text, "Impressora n\xE3o responde. Imprimir novamente?");
+  EXPECT_TRUE(host_.dialogs()[1].IsQuestion());
+  EXPECT_EQ(params, original);
+
+  // Self-service: no dialog; the bundle carries the message.
+  boNUtilTaa = false;
+  host_.Clear();
+  EXPECT_FALSE(VendaItem(params));
+  EXPECT_TRUE(host_.dialogs().empty());
+  EXPECT_EQ(Keys(params), (Strings{"INTTEFERRO", "MENSAGEMTAA"}));
+  EXPECT_EQ(RecebeParams(params, "INTTEFERRO"), HostVariant(2));
+  EXPECT_EQ(RecebeParams(params, "MENSAGEMTAA").AsString(), " Erro de comunica\xE7\xE3o.");
+  EXPECT_EQ(fake_.CallCount("IBM_FI_VendeItemDepartamento"), 2);
+}
+
 TEST_F(OpenAndSaleTest, ItemWithAValueThatDoesNotConvertFails) {
   HostParams params = MakeParams({{"VALOR", "abc"}});
   EXPECT_FALSE(VendaItem(params));
