@@ -500,6 +500,23 @@ TEST_F(LibraryTest, FailedMemoryWriteDropsTheCommand) {
   EXPECT_EQ(Query(IBM_FI_NumeroCupom, 6), "000000");
 }
 
+TEST_F(LibraryTest, AnUnreadableMemoryIsNeverReplacedSilently) {
+  ASSERT_EQ(IBM_FI_LeituraX(), 1);
+  std::string text;
+  ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.MEM"), &text));
+  const std::string torn = text.substr(0, text.size() / 2);
+  ASSERT_TRUE(platform::Current().WriteWholeFile(SystemFile("IBMFI32.MEM"), torn));
+  std::string coo(6, ' ');
+  EXPECT_EQ(IBM_FI_NumeroCupom(coo.data()), -1);
+  EXPECT_EQ(coo, "      ");
+  EXPECT_EQ(IBM_FI_AbreCupomMFD("", "", ""), -1);
+  EXPECT_EQ(Control("state"), -1);
+  ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.MEM"), &text));
+  EXPECT_EQ(text, torn);  // left for the technician to look at
+  ASSERT_EQ(Control("reset"), 1);
+  EXPECT_EQ(Query(IBM_FI_NumeroCupom, 6), "000000");
+}
+
 TEST_F(LibraryTest, ASalePrintsOnTheTape) {
   ASSERT_EQ(IBM_FI_AbreCupomMFD("", "", ""), 1);
   ASSERT_EQ(Sell(), 1);
