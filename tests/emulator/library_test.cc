@@ -544,6 +544,19 @@ TEST_F(LibraryTest, IniIdentityAndStandingFaults) {
   EXPECT_EQ(Query(IBM_FI_NumeroCaixa, 4), "0007");
 }
 
+TEST_F(LibraryTest, MemoryAndTapeWhereTheIniPutsThem) {
+  std::string ini;
+  ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.INI"), &ini));
+  ini = SetIniValue(ini, "Memoria", SystemFile("CAIXA1.MEM"));
+  ini = SetIniValue(ini, "Bobina", SystemFile("CAIXA1.TXT"));
+  ASSERT_TRUE(platform::Current().WriteWholeFile(SystemFile("IBMFI32.INI"), ini));
+  ASSERT_EQ(IBM_FI_LeituraX(), 1);
+  EXPECT_TRUE(platform::Current().FileExists(SystemFile("CAIXA1.MEM")));
+  EXPECT_TRUE(platform::Current().FileExists(SystemFile("CAIXA1.TXT")));
+  EXPECT_FALSE(platform::Current().FileExists(SystemFile("IBMFI32.MEM")));
+  EXPECT_FALSE(platform::Current().FileExists(SystemFile("IBMFI32_BOBINA.TXT")));
+}
+
 TEST_F(LibraryTest, IniFaultsFireOncePerValue) {
   std::string ini;
   ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.INI"), &ini));
