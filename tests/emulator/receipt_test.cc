@@ -32,12 +32,18 @@ const std::map<std::string, Command>& Commands() {
       {"ReadingX", [](Printer& p) { return p.ReadingX(); }},
       {"ReductionZ", [](Printer& p) { return p.ReductionZ(); }},
       {"DaylightSaving", [](Printer& p) { return p.SwitchDaylightSaving(); }},
+      {"NonFiscalReceipt",
+       [](Printer& p) { return p.NonFiscalReceipt("01", "00000000000100", "Dinheiro"); }},
+      {"Barcode", [](Printer& p) { return p.Barcode("EAN13", "789100010010"); }},
+      {"Cut", [](Printer& p) { return p.Cut(0); }},
+      {"ProgramPaymentForm", [](Printer& p) { return p.ProgramPaymentForm("Cheque", "1"); }},
   };
   return commands;
 }
 
 // Brings the printer into a named state.
 void Enter(Printer& p, const std::string& state) {
+  ASSERT_EQ(p.NameTotalizer(1, "RECEBIMENTO"), kOk);
   if (state == "idle") return;
   if (state == "report") {
     ASSERT_EQ(p.Report("rel"), kOk);
@@ -332,12 +338,28 @@ TEST_F(PrinterTest, EveryCommandInEveryState) {
   const char* const kStates[] = {"idle", "receipt-empty", "selling", "totalling",
                                  "paid", "closed",        "linked",  "report"};
   const std::map<std::string, std::string> expected = {
-      {"OpenReceipt", ".NNNN.NN"},   {"SellItem", "N..NNNNN"},      {"CancelLastItem", "NC.NNNNN"},
-      {"CancelItem", "NC.NNNNN"},    {"StartClosing", "NN.NNNNN"},  {"Pay", "NNN.NNNN"},
-      {"FinishClosing", "NNNN.NNN"}, {"CancelReceipt", "C.....CC"}, {"PrintText", "NNNNNN.."},
-      {"CloseLinked", "NNNNNN.N"},   {"CloseReport", "NNNNNNN."},   {"Report", ".NNNN.N."},
-      {"Supply", ".NNNN.NN"},        {"Withdrawal", ".NNNN.NN"},    {"OpenLinked", "NNNNN.NN"},
-      {"ReadingX", ".NNNN.NN"},      {"ReductionZ", ".NNNN.NN"},    {"DaylightSaving", ".NNNNNNN"},
+      {"OpenReceipt", ".NNNN.NN"},
+      {"SellItem", "N..NNNNN"},
+      {"CancelLastItem", "NC.NNNNN"},
+      {"CancelItem", "NC.NNNNN"},
+      {"StartClosing", "NN.NNNNN"},
+      {"Pay", "NNN.NNNN"},
+      {"FinishClosing", "NNNN.NNN"},
+      {"CancelReceipt", "C.....CC"},
+      {"PrintText", "NNNNNN.."},
+      {"CloseLinked", "NNNNNN.N"},
+      {"CloseReport", "NNNNNNN."},
+      {"Report", ".NNNN.N."},
+      {"Supply", ".NNNN.NN"},
+      {"Withdrawal", ".NNNN.NN"},
+      {"OpenLinked", "NNNNN.NN"},
+      {"ReadingX", ".NNNN.NN"},
+      {"ReductionZ", ".NNNN.NN"},
+      {"DaylightSaving", ".NNNNNNN"},
+      {"NonFiscalReceipt", ".NNNN.NN"},
+      {"Barcode", "NNNNNNN."},
+      {"Cut", ".NNNN..."},
+      {"ProgramPaymentForm", ".NNNN.NN"},
   };
   ASSERT_EQ(expected.size(), Commands().size());
   for (const auto& [command, cells] : expected) {
