@@ -43,7 +43,10 @@ void CarregaRecebimento(const std::string& /*NaoUsado*/, const std::string& Esqu
   Tabela.SetFilter("IDTPBUTTON = '5'");
   Tabela.SetFiltered(true);
   Tabela.First();
-  std::string programadas;  // upper-case names programmed in this call, each followed by "@"
+  // Upper-case names programmed in this call, each followed by "@". Looked
+  // up with the "@" before the name too, so that a name that ends another
+  // one ("QUE" and "CHEQUE") still counts as a name of its own.
+  std::string programadas = "@";
 
   std::string formas(3016, ' ');
   inRetorno = IBM_FI_VerificaFormasPagamento(formas.data());
@@ -63,9 +66,12 @@ void CarregaRecebimento(const std::string& /*NaoUsado*/, const std::string& Esqu
     const std::string chave = Upper(nome);
     const std::string vale = tipo == "4" ? "N" : "S";
     const std::string cd_tipo = Text(Tabela, "CDTIPORECE");
-    const size_t na_impressora = formas_maiusculas.find(chave);
+    // A form without a fiscal name is not taken for the printer's first form
+    // (an empty text is found at the start of any list).
+    const size_t na_impressora = chave.empty() ? std::string::npos : formas_maiusculas.find(chave);
 
-    if (programadas.find(chave + "@") == std::string::npos && na_impressora == std::string::npos) {
+    if (programadas.find("@" + chave + "@") == std::string::npos &&
+        na_impressora == std::string::npos) {
       if (!ProgramForm(nome, Esquema, false, false)) {
         // The printer refused the form: it cannot be used in this working
         // cycle. Delete makes the next row current.

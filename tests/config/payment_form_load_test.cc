@@ -77,10 +77,37 @@ TEST_F(PaymentFormLoadTest, ProgramsMissingFormsAndDeletesRefusedOnes) {
 
 TEST_F(PaymentFormLoadTest, AFormNamedTwiceIsProgrammedOnce) {
   host_table_.AppendRecord({"007", "Chq2", "", "", "1", "5", "CHEQUE", "S"});
+  // A name that ends one programmed before is a form of its own.
+  host_table_.AppendRecord({"008", "Que", "", "", "1", "5", "que", "S"});
   CarregaRecebimento("", "007", 0, host_table_);
-  EXPECT_EQ(fake_.CallCount("IBM_FI_ProgramaFormaPagamentoMFD"), 3);  // two forms and the report
+  // Cheque, Recusado, que and the report.
+  EXPECT_EQ(fake_.CallCount("IBM_FI_ProgramaFormaPagamentoMFD"), 4);
   ASSERT_TRUE(host_table_.Locate("CDTIPORECE", HostVariant("007")));
   EXPECT_EQ(host_table_.FieldByName("NMTIPORECE").AsString(), "CHEQUE");
+}
+
+TEST_F(PaymentFormLoadTest, RefusedLastFormEndsTheWalk) {
+  // The refused form is the last row under the filter: deleting it must not
+  // bring the row before it round again.
+  MemTable& table = host_table_;
+  table.EmptyDataSet();
+  table.AppendRecord({"001", "Din", "", "", "1", "5", "Dinheiro", "S"});
+  table.AppendRecord({"002", "Chq", "", "", "4", "5", "Cheque", ""});
+  table.AppendRecord({"006", "Val", "", "", "1", "3", "Vale", "S"});
+  // Without a fiscal name the form is offered to the printer as such (and
+  // refused here), never named after the printer's first form.
+  table.AppendRecord({"007", "Sem", "", "", "1", "5", "", "S"});
+  table.AppendRecord({"003", "Rec", "", "", "1", "5", "Recusado", "S"});
+  fake_.AnswerOnce("IBM_FI_ProgramaFormaPagamentoMFD", 1);  // Cheque
+  fake_.AnswerOnce("IBM_FI_ProgramaFormaPagamentoMFD", 0);  // no name
+  fake_.AnswerOnce("IBM_FI_ProgramaFormaPagamentoMFD", 0);  // Recusado
+  CarregaRecebimento("", "007", 0, table);
+  const std::vector<FakeCall> calls = fake_.CallsTo("IBM_FI_ProgramaFormaPagamentoMFD");
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_TRUE(calls[1].IsNull(0));
+  EXPECT_EQ(Rows(table), (Strings{"001 DINHEIRO S S", "002 Chq S N"}));
+  EXPECT_EQ(Rows(dtmImpIBM->cdsReceb),
+            (Strings{"001 DINHEIRO  S", "002 Chq  N", "006 Val  ", "007 Sem  ", "003 Rec  "}));
 }
 
 TEST_F(PaymentFormLoadTest, ConfigFormaPgProgramsFifteenCharacters) {
