@@ -45,7 +45,10 @@ void CarregaAliquota(const std::string& Esquema, zel::MemTable& Tabela);
 // Programs on the printer the payment forms of the host's table (rows with
 // IDTPBUTTON '5'; the table is left filtered on them) and marks them
 // (NMTIPORECE, CDFPIMPFIS, IDEMIVALE) in the table and in cdsReceb. A form
-// the printer refuses is deleted from the host's table.
+// the printer already knew (or one named twice) gets the printer's name in
+// NMTIPORECE; a form programmed in this call keeps the host's NMTIPORECE and
+// is marked CDFPIMPFIS "S". A form the printer refuses is deleted from the
+// host's table.
 void CarregaRecebimento(const std::string& NaoUsado, const std::string& Esquema, int NaoUsado2,
                         zel::MemTable& Tabela);
 
