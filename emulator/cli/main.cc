@@ -2,6 +2,7 @@
 // identity, state and counters, prints the paper tape, resets the memory and
 // sets or clears faults, on the same files the library uses.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "emulator/ibmfi32.h"

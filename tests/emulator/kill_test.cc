@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -26,6 +27,7 @@ namespace {
 
 constexpr const char* kKillAt = "ZEL_EMU_KILL_AT";      // the write number, 1 = the first
 constexpr const char* kKillSide = "ZEL_EMU_KILL_SIDE";  // "before" or "after"
+constexpr const char* kKillNow = "ZEL_EMU_KILL_NOW";    // the parent's clock, a TDateTime
 
 // A day's work through the library's entry points: tables, a sale, a linked
 // slip, a report, cash movements, readings.
@@ -102,15 +104,21 @@ std::vector<int32_t> RunScript(KillingPlatform& killing) {
 TEST(EmulatorKillScript, RunsToTheEnd) {
   const char* kill_at = std::getenv(kKillAt);
   const char* side = std::getenv(kKillSide);
-  if (kill_at != nullptr && side != nullptr) {
+  const char* now = std::getenv(kKillNow);
+  if (kill_at != nullptr && side != nullptr && now != nullptr) {
     // The child: the native platform on the folder the parent prepared
-    // (ZEL_SYSTEM_DIR), with the sandbox's fixed clock.
+    // (ZEL_SYSTEM_DIR), with the parent's fixed clock.
     class ChildPlatform : public KillingPlatform {
      public:
-      using KillingPlatform::KillingPlatform;
-      TDateTime Now() override { return EncodeDateTime(2026, 12, 10, 10, 0, 0, 0); }
+      ChildPlatform(int kill_at, bool after, TDateTime now)
+          : KillingPlatform(&platform::Native(), kill_at, after), now_(now) {}
+      TDateTime Now() override { return now_; }
+
+     private:
+      TDateTime now_;
     };
-    ChildPlatform child(&platform::Native(), std::atoi(kill_at), std::string(side) == "after");
+    ChildPlatform child(std::atoi(kill_at), std::string(side) == "after",
+                        std::strtod(now, nullptr));
     RunScript(child);
     return;  // not killed: the parent sees the final state and fails
   }
@@ -134,6 +142,8 @@ TEST(EmulatorKillTest, KilledAtAnyMemoryWriteLeavesTheOldOrTheNewState) {
   RunScript(recorder);
   const std::vector<std::string> states = recorder.states();
   ASSERT_GT(states.size(), Script().size() / 2);  // most commands change the memory
+  char now[40];
+  std::snprintf(now, sizeof now, "%.17g", sandbox.Now());
 
   for (int at = 1; at <= static_cast<int>(states.size()); ++at) {
     for (bool after : {false, true}) {
@@ -141,8 +151,9 @@ TEST(EmulatorKillTest, KilledAtAnyMemoryWriteLeavesTheOldOrTheNewState) {
                    std::to_string(at));
       sandbox.RemoveFile(memory_file);  // a new printer
       std::string command = "ZEL_SYSTEM_DIR='" + platform::ToSystemPath(sandbox.SystemDirectory()) +
-                            "' " + kKillAt + "=" + std::to_string(at) + " " + kKillSide + "=" +
-                            (after ? "after" : "before") + " '" + platform::ToSystemPath(program) +
+                            "' " + kKillNow + "=" + now + " " + kKillAt + "=" + std::to_string(at) +
+                            " " + kKillSide + "=" + (after ? "after" : "before") + " '" +
+                            platform::ToSystemPath(program) +
                             "' --gtest_filter=EmulatorKillScript.RunsToTheEnd >/dev/null 2>&1";
       EXPECT_NE(std::system(command.c_str()), 0);  // killed, not finished
 
