@@ -395,6 +395,69 @@ TEST_F(LibraryTest, DrawerAndCutter) {
   EXPECT_EQ(st2, kSt2NotExecuted);
 }
 
+TEST_F(LibraryTest, QueriesAnswerTheDayInTheirWidths) {
+  std::string date = Query(IBM_FI_DataMovimento, 6);
+  EXPECT_EQ(date, "      ");  // no fiscal day open
+  ASSERT_EQ(IBM_FI_ProgramaFormaPagamentoMFD("Cartao", "1"), 1);
+  ASSERT_EQ(IBM_FI_AbreCupomMFD(nullptr, nullptr, nullptr), 1);
+  ASSERT_EQ(IBM_FI_VendeItemDepartamento("1", "A", "01", "10,00", "1,000", "00000020", "00000050",
+                                         "01", "UN"),
+            1);
+  ASSERT_EQ(
+      IBM_FI_VendeItemDepartamento("2", "B", "01", "5,00", "1,000", "0000", "0000", "01", "UN"), 1);
+  ASSERT_EQ(IBM_FI_CancelaItemAnterior(), 1);
+  ASSERT_EQ(IBM_FI_IniciaFechamentoCupom("A", "$", "1,00"), 1);
+  ASSERT_EQ(IBM_FI_EfetuaFormaPagamento("Cartao", "10,70"), 1);
+  ASSERT_EQ(IBM_FI_TerminaFechamentoCupom(nullptr), 1);
+  ASSERT_EQ(IBM_FI_AbreComprovanteNaoFiscalVinculado("Cartao", nullptr, nullptr), 1);
+  ASSERT_EQ(IBM_FI_FechaComprovanteNaoFiscalVinculado(), 1);
+  ASSERT_EQ(IBM_FI_RelatorioGerencial("texto"), 1);
+  ASSERT_EQ(IBM_FI_FechaRelatorioGerencial(), 1);
+  ASSERT_EQ(IBM_FI_AbreCupomMFD(nullptr, nullptr, nullptr), 1);
+  ASSERT_EQ(Sell(), 1);
+  ASSERT_EQ(IBM_FI_IniciaFechamentoCupom("d", "$", nullptr), 1);
+  ASSERT_EQ(IBM_FI_EfetuaFormaPagamento("Dinheiro", "10,00"), 1);
+  ASSERT_EQ(IBM_FI_TerminaFechamentoCupom(nullptr), 1);
+  ASSERT_EQ(IBM_FI_CancelaCupom(), 1);
+
+  struct Expected {
+    const char* name;
+    int32_t (*call)(char*);
+    const char* answer;
+  };
+  const Expected expected[] = {
+      {"DataMovimento", IBM_FI_DataMovimento, "101226"},
+      {"NumeroCupom", IBM_FI_NumeroCupom, "000005"},
+      {"ContadorCupomFiscalMFD", IBM_FI_ContadorCupomFiscalMFD, "000002"},
+      {"NumeroOperacoesNaoFiscais", IBM_FI_NumeroOperacoesNaoFiscais, "000002"},
+      {"ContadorRelatoriosGerenciaisMFD", IBM_FI_ContadorRelatoriosGerenciaisMFD, "000001"},
+      {"ContadorComprovantesCreditoMFD", IBM_FI_ContadorComprovantesCreditoMFD, "000001"},
+      {"NumeroCuponsCancelados", IBM_FI_NumeroCuponsCancelados, "0001"},
+      {"NumeroReducoes", IBM_FI_NumeroReducoes, "0000"},
+      {"NumeroIntervencoes", IBM_FI_NumeroIntervencoes, "0001"},
+      {"NumeroSubstituicoesProprietario", IBM_FI_NumeroSubstituicoesProprietario, "0001"},
+      {"GrandeTotal", IBM_FI_GrandeTotal, "000000000000002620"},
+      {"VendaBruta", IBM_FI_VendaBruta, "000000000000002620"},
+      {"Descontos", IBM_FI_Descontos, "00000000000050"},
+      {"Acrescimos", IBM_FI_Acrescimos, "00000000000120"},
+      {"Cancelamentos", IBM_FI_Cancelamentos, "00000000001500"},
+      {"NumeroCaixa", IBM_FI_NumeroCaixa, "0001"},
+      {"NumeroSerieMFD", IBM_FI_NumeroSerieMFD, "IB010900000000000001"},
+      {"VersaoFirmwareMFD", IBM_FI_VersaoFirmwareMFD, "010900"},
+  };
+  for (const Expected& e : expected) {
+    EXPECT_EQ(Query(e.call, std::string(e.answer).size()), e.answer) << e.name;
+  }
+  char first[6], last[6], day[6], time[6], make[15], model[20], type[7];
+  ASSERT_EQ(IBM_FI_InicioFimCOOsMFD(first, last), 1);
+  EXPECT_EQ(std::string(first, 6) + std::string(last, 6), "000001000005");
+  ASSERT_EQ(IBM_FI_DataHoraImpressora(day, time), 1);
+  EXPECT_EQ(std::string(day, 6) + std::string(time, 6), "101226100000");
+  ASSERT_EQ(IBM_FI_MarcaModeloTipoImpressoraMFD(make, model, type), 1);
+  EXPECT_EQ(std::string(make, 15) + "|" + std::string(model, 20) + "|" + std::string(type, 7),
+            "IBM            |ECF-IF EMULADOR     |ECF-IF ");
+}
+
 TEST_F(LibraryTest, PowerOffAnswersLikeASwitchedOffPrinter) {
   ASSERT_EQ(Control("power off"), 1);
   EXPECT_EQ(IBM_FI_VerificaImpressoraLigada(), -6);
