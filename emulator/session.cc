@@ -52,6 +52,13 @@ bool Session::Load(const std::string& ini_text) {
   if (!pf.ReadWholeFile(memory_path_, &text)) {
     if (pf.FileExists(memory_path_)) return false;
     text.clear();
+  } else if (text.empty()) {
+    // The memory is never written empty: an empty file was truncated by
+    // something else and is as unreadable as a torn one. Only a missing file
+    // means a new printer.
+    printer_.reset();
+    fiscal_memory_cache_ = FiscalMemoryCache{};
+    return false;
   }
   if (text != memory_text_) reload = true;
   if (!reload) return true;

@@ -578,6 +578,13 @@ TEST_F(LibraryTest, AnUnreadableMemoryIsNeverReplacedSilently) {
   EXPECT_EQ(text, torn);  // left for the technician to look at
   ASSERT_EQ(Control("reset"), 1);
   EXPECT_EQ(Query(IBM_FI_NumeroCupom, 6), "000000");
+
+  // Nor is an emptied one (only a missing file is a new printer).
+  ASSERT_EQ(IBM_FI_LeituraX(), 1);
+  ASSERT_TRUE(platform::Current().WriteWholeFile(SystemFile("IBMFI32.MEM"), ""));
+  EXPECT_EQ(IBM_FI_LeituraX(), -1);
+  ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.MEM"), &text));
+  EXPECT_EQ(text, "");
 }
 
 TEST_F(LibraryTest, ASalePrintsOnTheTape) {
