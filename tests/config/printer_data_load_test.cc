@@ -110,7 +110,9 @@ TEST_F(PrinterDataLoadTest, PrinterSettingZeroIsCorrected) {
 }
 
 TEST_F(PrinterDataLoadTest, OtherSettingsAreLeftAlone) {
-  for (const std::string ini : {"Impressora=1\r\n", "Impressora=00\r\n", "Path=C:\\\r\n"}) {
+  // Only the first Impressora line counts, whatever its section.
+  for (const std::string ini : {"Impressora=1\r\n", "Impressora=00\r\n", "Path=C:\\\r\n",
+                                "[A]\r\nImpressora=1\r\n[B]\r\nImpressora=0\r\n"}) {
     ASSERT_TRUE(sandbox_.WriteWholeFile(IniPath(), ini));
     HostParams params = Params();
     EXPECT_TRUE(Carrega_Dados_Impressora(params));
