@@ -76,11 +76,20 @@ bool Session::Load(const std::string& ini_text) {
   return true;
 }
 
-bool Session::Save() {
+bool Session::Save(bool replace) {
   platform::Platform& pf = platform::Current();
   std::string text = SerializeMemory(printer_->memory(), &fiscal_memory_cache_);
   if (text != memory_text_) {
-    if (!pf.WriteFileAtomically(memory_path_, text)) {
+    // Another process (a second POS, ecf-printer) may have changed the
+    // printer since this call read it: its change wins and this command is
+    // dropped, rather than silently undoing the other one.
+    bool changed_elsewhere = false;
+    if (!replace) {
+      std::string on_disk;
+      if (!pf.ReadWholeFile(memory_path_, &on_disk)) on_disk.clear();
+      changed_elsewhere = on_disk != memory_text_;
+    }
+    if (changed_elsewhere || !pf.WriteFileAtomically(memory_path_, text)) {
       // The file keeps the previous state; drop the change so that memory
       // and file agree.
       printer_.reset();
@@ -189,8 +198,8 @@ int Session::Control(std::string_view command, std::string* answer) {
     Load(ini);  // paths only; an unreadable memory is replaced anyway
     printer_ = std::make_unique<Printer>(config_, FreshMemory(config_));
     fiscal_memory_cache_ = FiscalMemoryCache{};
-    memory_text_ = "\x01";  // force the write
-    if (!Save()) return kExecutionError;
+    memory_text_ = "\x01";  // force the write, whatever the file holds
+    if (!Save(true)) return kExecutionError;
     *answer = "memory reset";
     return kOk;
   }

@@ -49,8 +49,9 @@ class Session {
   // memory file is unreadable.
   bool Load(const std::string& ini_text);
   // Writes the memory when it changed and appends the printout. False when
-  // the memory could not be written (the change is then dropped).
-  bool Save();
+  // the memory could not be written, or (unless `replace`) when another
+  // process rewrote the file since Load; the change is then dropped.
+  bool Save(bool replace = false);
   std::string StateText();
   // The command itself, or the pending fault that replaces it.
   int RunBody(Printer& printer, const std::optional<PendingFault>& fault,

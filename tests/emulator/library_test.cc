@@ -556,6 +556,48 @@ TEST_F(LibraryTest, MemoryIsSharedWithOtherProcessesThroughItsFile) {
   EXPECT_EQ(Query(IBM_FI_NumeroCuponsCancelados, 4), "0001");
 }
 
+// Another process rewrites the memory file right after this process read it
+// for a command.
+class InterleavingPlatform : public platform::PlatformWrapper {
+ public:
+  InterleavingPlatform(platform::Platform* target, std::string file, std::string foreign)
+      : PlatformWrapper(target), file_(std::move(file)), foreign_(std::move(foreign)) {}
+  bool ReadWholeFile(const std::string& path, std::string* out) override {
+    bool ok = PlatformWrapper::ReadWholeFile(path, out);
+    if (path == file_ && !foreign_.empty()) {
+      EXPECT_TRUE(PlatformWrapper::WriteFileAtomically(path, foreign_));
+      foreign_.clear();
+    }
+    return ok;
+  }
+
+ private:
+  std::string file_;
+  std::string foreign_;
+};
+
+TEST_F(LibraryTest, AChangeByAnotherProcessMeanwhileIsNeverUndone) {
+  ASSERT_EQ(IBM_FI_AbreCupomMFD("", "", ""), 1);
+  ASSERT_EQ(Sell(), 1);
+  std::string text;
+  ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.MEM"), &text));
+  PrinterMemory memory;
+  ASSERT_TRUE(DeserializeMemory(text, &memory));
+  Printer other(ParseConfig(""), memory);
+  other.SetComputerTime(platform::Current().Now());
+  ASSERT_EQ(other.CancelReceipt(), 1);
+  const std::string foreign = SerializeMemory(other.memory());
+
+  InterleavingPlatform interleaving(&sandbox_, SystemFile("IBMFI32.MEM"), foreign);
+  platform::SetCurrent(&interleaving);
+  EXPECT_EQ(Sell(), -1);  // dropped: the other process cancelled the receipt meanwhile
+  platform::SetCurrent(&sandbox_);
+  ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.MEM"), &text));
+  EXPECT_EQ(text, foreign);
+  EXPECT_EQ(Flags() & kFlagReceiptOpen, 0);
+  EXPECT_EQ(Query(IBM_FI_NumeroCuponsCancelados, 4), "0001");
+}
+
 TEST_F(LibraryTest, FailedMemoryWriteDropsTheCommand) {
   sandbox_.FailNextWrite(platform::kErrorDiskFull);
   EXPECT_EQ(IBM_FI_AbreCupomMFD("", "", ""), -1);
