@@ -175,6 +175,26 @@ TEST(DataPacketXmlTest, TextWithoutWidthKeepsItsLongestValue) {
   EXPECT_EQ(u.FieldByName("NM").AsString(), std::string(300, 'x'));
 }
 
+// Index parameters and read-only fields survive a load and a rewrite in
+// either form; parameters this runtime has no use for are ignored.
+TEST(DataPacketXmlTest, IndexParamsAndReadOnlyFieldsSurviveARewrite) {
+  const std::string xml =
+      "<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+      "<FIELD attrname=\"CD\" fieldtype=\"string\" WIDTH=\"4\" readonly=\"true\"/>"
+      "<FIELD attrname=\"QT\" fieldtype=\"i4\"/></FIELDS>"
+      "<PARAMS DEFAULT_ORDER=\"2\" PRIMARY_KEY=\"1 2\" LCID=\"1046\" MD_SEMANTICS=\"7\"/>"
+      "</METADATA><ROWDATA><ROW CD=\"b\" QT=\"2\"/><ROW CD=\"a\" QT=\"1\"/></ROWDATA>"
+      "</DATAPACKET>";
+  MemTable t;
+  t.SetData(xml);
+  ASSERT_EQ(t.RecordCount(), 2);
+  MemTable copy;
+  copy.SetData(t.Data());
+  const std::string out = copy.SaveToString(MemTable::PacketFormat::kXml);
+  EXPECT_THAT(out, HasSubstr("<PARAMS DEFAULT_ORDER=\"2\" PRIMARY_KEY=\"1 2\" LCID=\"1046\"/>"));
+  EXPECT_THAT(out, HasSubstr("<FIELD attrname=\"CD\" fieldtype=\"string\" readonly=\"true\""));
+}
+
 TEST(DataPacketXmlTest, MalformedDocumentsRaiseClearErrors) {
   const std::string fields =
       "<?xml version=\"1.0\"?><DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
