@@ -368,6 +368,31 @@ TEST_F(LibraryTest, NullTextsAreEmptyTextsAndRefusalsCarryTheirReason) {
   EXPECT_EQ(IBM_FI_FlagsFiscais(&flags), 1);
 }
 
+TEST_F(LibraryTest, UnprogrammedFormsAndTotalizersHaveTheirOwnCodes) {
+  struct Case {
+    const char* name;
+    std::function<int32_t()> call;
+    int32_t code;
+  };
+  const Case cases[] = {
+      {"supply in an unknown form", [] { return IBM_FI_Suprimento("1,00", "Cheque"); }, -24},
+      {"non-fiscal receipt on an unnamed totalizer",
+       [] { return IBM_FI_RecebimentoNaoFiscal("09", "00000000000100", "Dinheiro"); }, -25},
+      {"non-fiscal receipt in an unknown form",
+       [] { return IBM_FI_RecebimentoNaoFiscal("01", "00000000000100", "Cheque"); }, -24},
+      {"linked slip for an unknown form",
+       [] { return IBM_FI_AbreComprovanteNaoFiscalVinculado("Cheque", nullptr, nullptr); }, -24},
+  };
+  ASSERT_EQ(IBM_FI_NomeiaTotalizadorNaoSujeitoIcms(1, "RECEBIMENTO"), 1);
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.call(), c.code) << c.name;
+    int ack, st1, st2;
+    Status(&ack, &st1, &st2);
+    EXPECT_EQ(st2, kSt2NotExecuted) << c.name;
+  }
+  EXPECT_EQ(Query(IBM_FI_NumeroCupom, 6), "000000");
+}
+
 TEST_F(LibraryTest, DrawerAndCutter) {
   int32_t state = -1;
   ASSERT_EQ(IBM_FI_VerificaEstadoGaveta(&state), 1);
