@@ -252,6 +252,32 @@ TEST_F(PrinterTest, CancellingTheLastReceiptKeepsTheGrandTotal) {
   EXPECT_EQ(St2(), kSt2CancelNotAllowed);
 }
 
+TEST_F(PrinterTest, GrandTotalNeverDecreases) {
+  const std::vector<Command> day = {
+      [](Printer& p) { return p.OpenReceipt("", "", ""); },
+      [](Printer& p) { return p.SellItem("1", "A", "01", "7,00", "1", "00000100", "", "", ""); },
+      [](Printer& p) { return p.SellItem("2", "B", "FF", "3,00", "2", "", "00000050", "", ""); },
+      [](Printer& p) { return p.CancelLastItem(); },
+      [](Printer& p) { return p.StartClosing("D", "%", "10,00"); },
+      [](Printer& p) { return p.Pay("Dinheiro", "50,00"); },
+      [](Printer& p) { return p.FinishClosing(""); },
+      [](Printer& p) { return p.CancelReceipt(); },
+      [](Printer& p) { return p.OpenReceipt("", "", ""); },
+      [](Printer& p) { return p.SellItem("3", "C", "05", "2,50", "4", "", "", "", ""); },
+      [](Printer& p) { return p.CancelItem("0001"); },
+      [](Printer& p) { return p.SellItem("4", "D", "II", "1,00", "1", "", "", "", ""); },
+      [](Printer& p) { return p.CancelReceipt(); },
+      [](Printer& p) { return p.ReductionZ(); },
+  };
+  int64_t previous = m().grand_total;
+  for (size_t i = 0; i < day.size(); ++i) {
+    ASSERT_EQ(day[i](p()), kOk) << i;
+    EXPECT_GE(m().grand_total, previous) << i;
+    previous = m().grand_total;
+  }
+  EXPECT_EQ(m().grand_total, 800 + 600 + 1000 + 100);  // every sale and surcharge, none undone
+}
+
 TEST_F(PrinterTest, CancellingTheOpenReceiptMovesItsTotalsToCancellations) {
   ASSERT_EQ(p().OpenReceipt("", "", ""), kOk);
   ASSERT_EQ(p().SellItem("1", "A", "05", "3,00", "1", "0000", "0000", "01", "UN"), kOk);
