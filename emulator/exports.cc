@@ -475,7 +475,14 @@ int32_t IBM_FI_MapaResumo(void) {
 // ---- Control ----
 int32_t IBM_EMU_Control(const char* command, char* answer, int32_t answer_size) {
   std::string text;
-  int code = Session::Instance().Control(T(command), &text);
+  int code;
+  try {
+    code = Session::Instance().Control(T(command), &text);
+  } catch (...) {
+    // Nothing may escape into the C caller.
+    text = "internal error";
+    code = zel::emu::kExecutionError;
+  }
   if (answer != nullptr && answer_size > 0) {
     size_t n = std::min(text.size(), static_cast<size_t>(answer_size - 1));
     std::memcpy(answer, text.data(), n);
