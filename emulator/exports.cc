@@ -26,7 +26,13 @@ void Put(char* buffer, size_t width, const std::string& value) {
 
 template <typename Body>
 int32_t Run(const char* entry, Body body) {
-  return Session::Instance().Call(entry, [&](Printer& p) { return body(p); });
+  try {
+    return Session::Instance().Call(entry, [&](Printer& p) { return body(p); });
+  } catch (...) {
+    // Nothing may escape into the C caller (the command body's own failures
+    // are caught in the session; this covers reading and writing the files).
+    return zel::emu::kExecutionError;
+  }
 }
 
 // A query that fills one buffer of `width` with value(printer).
