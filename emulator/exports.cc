@@ -26,13 +26,7 @@ void Put(char* buffer, size_t width, const std::string& value) {
 
 template <typename Body>
 int32_t Run(const char* entry, Body body) {
-  try {
-    return Session::Instance().Call(entry, [&](Printer& p) { return body(p); });
-  } catch (...) {
-    // Nothing may escape into the C caller (the command body's own failures
-    // are caught in the session; this covers reading and writing the files).
-    return zel::emu::kExecutionError;
-  }
+  return Session::Instance().Call(entry, [&](Printer& p) { return body(p); });
 }
 
 // A query that fills one buffer of `width` with value(printer).
@@ -481,14 +475,7 @@ int32_t IBM_FI_MapaResumo(void) {
 // ---- Control ----
 int32_t IBM_EMU_Control(const char* command, char* answer, int32_t answer_size) {
   std::string text;
-  int code;
-  try {
-    code = Session::Instance().Control(T(command), &text);
-  } catch (...) {
-    // Nothing may escape into the C caller.
-    text = "internal error";
-    code = zel::emu::kExecutionError;
-  }
+  int code = Session::Instance().Control(T(command), &text);
   if (answer != nullptr && answer_size > 0) {
     size_t n = std::min(text.size(), static_cast<size_t>(answer_size - 1));
     std::memcpy(answer, text.data(), n);

@@ -105,6 +105,18 @@ bool Session::Save(bool replace) {
 
 int Session::Call(std::string_view entry, const std::function<int(Printer&)>& body) {
   std::lock_guard<std::mutex> lock(mutex_);
+  try {
+    return CallLocked(entry, body);
+  } catch (...) {
+    // Nothing may escape into the C caller; an unsaved change is dropped so
+    // that the next call starts again from the file.
+    printer_.reset();
+    fiscal_memory_cache_ = FiscalMemoryCache{};
+    return kExecutionError;
+  }
+}
+
+int Session::CallLocked(std::string_view entry, const std::function<int(Printer&)>& body) {
   platform::Platform& pf = platform::Current();
   std::string ini;
   if (!pf.ReadWholeFile(IniPath(), &ini)) return kIniMissing;
@@ -113,16 +125,8 @@ int Session::Call(std::string_view entry, const std::function<int(Printer&)>& bo
   printer.SetComputerTime(pf.Now());
   bool armed = ArmIniFaults(config_.faults, printer.mutable_memory());
   if (printer.IsOff()) return armed && !Save() ? kExecutionError : kPrinterOff;
-  int code = kOk;
   std::optional<PendingFault> fault = TakeFault(printer.mutable_memory().faults, entry);
-  try {
-    code = RunBody(printer, fault, body);
-  } catch (...) {
-    // Nothing may escape into the C caller; the change is dropped.
-    printer_.reset();
-    fiscal_memory_cache_ = FiscalMemoryCache{};
-    return kExecutionError;
-  }
+  int code = RunBody(printer, fault, body);
   if (!Save()) return kExecutionError;
   return code;
 }
@@ -177,6 +181,17 @@ std::string Session::StateText() {
 
 int Session::Control(std::string_view command, std::string* answer) {
   std::lock_guard<std::mutex> lock(mutex_);
+  try {
+    return ControlLocked(command, answer);
+  } catch (...) {
+    printer_.reset();
+    fiscal_memory_cache_ = FiscalMemoryCache{};
+    *answer = "internal error";
+    return kExecutionError;
+  }
+}
+
+int Session::ControlLocked(std::string_view command, std::string* answer) {
   platform::Platform& pf = platform::Current();
   std::string verb = Upper(Trim(command));
   std::string ini;

@@ -53,6 +53,9 @@ class Session {
   // process rewrote the file since Load; the change is then dropped.
   bool Save(bool replace = false);
   std::string StateText();
+  // Call without the lock and without the exception guard.
+  int CallLocked(std::string_view entry, const std::function<int(Printer&)>& body);
+  int ControlLocked(std::string_view command, std::string* answer);
   // The command itself, or the pending fault that replaces it.
   int RunBody(Printer& printer, const std::optional<PendingFault>& fault,
               const std::function<int(Printer&)>& body);
