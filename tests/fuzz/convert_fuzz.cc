@@ -5,7 +5,7 @@
 // driver prints with and with an arbitrary pattern.
 //
 // Input: one selector byte, eight bytes of a double, then the text (also
-// used as a pattern).
+// used as a FormatFloat, FormatDateTime and Format pattern).
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>
@@ -70,6 +70,28 @@ void Numbers(const std::string& text, double raw, const zel::FormatSettings& fs)
   }
 }
 
+// The text as a Format pattern over integer, float and text arguments. A
+// width or precision of more than five digits is left out: it asks for a
+// result of gigabytes, which is the caller's doing.
+void Formats(const std::string& text, double raw) {
+  int run = 0;
+  for (char c : text) {
+    run = c >= '0' && c <= '9' ? run + 1 : 0;
+    if (run > 5) return;
+  }
+  int64_t integer;  // the same eight bytes as an integer
+  std::memcpy(&integer, &raw, sizeof integer);
+  try {
+    zel::Format(text, {zel::FormatArg(integer), zel::FormatArg(raw), zel::FormatArg(text),
+                       zel::FormatArg(integer), zel::FormatArg(raw)});
+  } catch (const zel::ConvertError&) {
+  }
+  try {
+    zel::Format(text, {zel::FormatArg(raw), zel::FormatArg(text), zel::FormatArg(integer)});
+  } catch (const zel::ConvertError&) {
+  }
+}
+
 // A date-time read from the text is written with the short date and long
 // time and reads back to the same day (and second).
 void Dates(const std::string& text, double raw, const zel::FormatSettings& fs) {
@@ -127,5 +149,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   Numbers(text, raw, fs);
   Dates(text, raw, fs);
+  Formats(text, raw);
   return 0;
 }
