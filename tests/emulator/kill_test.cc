@@ -6,7 +6,7 @@
 // memory file goes through, then starts this same test program again, once
 // per memory write and side (just before the write, just after it), with
 // KillingPlatform killing that child at the chosen write; afterwards it reads
-// what the child left behind.
+// what the child left behind and finishes the day from there itself.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -74,17 +74,22 @@ class KillingPlatform : public platform::PlatformWrapper {
     int n = ++writes_;
     if (n == kill_at_ && !after_) std::raise(SIGKILL);
     bool ok = PlatformWrapper::WriteFileAtomically(path, data);
-    if (ok) states_.push_back(data);
+    if (ok) states_.push_back(data), writers_.push_back(command_);
     if (n == kill_at_ && after_) std::raise(SIGKILL);
     return ok;
   }
   const std::vector<std::string>& states() const { return states_; }
+  // The script command (index) that made each state.
+  const std::vector<size_t>& writers() const { return writers_; }
+  void set_command(size_t command) { command_ = command; }
 
  private:
   int kill_at_;
   bool after_;
   int writes_ = 0;
   std::vector<std::string> states_;
+  std::vector<size_t> writers_;
+  size_t command_ = 0;
 };
 
 // Runs the script in the sandbox's system folder (IBMFI32.INI already
@@ -93,7 +98,11 @@ std::vector<int32_t> RunScript(KillingPlatform& killing) {
   platform::Platform* previous = &platform::Current();
   platform::SetCurrent(&killing);
   std::vector<int32_t> codes;
-  for (const auto& command : Script()) codes.push_back(command());
+  const auto script = Script();
+  for (size_t i = 0; i < script.size(); ++i) {
+    killing.set_command(i);
+    codes.push_back(script[i]());
+  }
   platform::SetCurrent(previous);
   return codes;
 }
@@ -168,9 +177,15 @@ TEST(EmulatorKillTest, KilledAtAnyMemoryWriteLeavesTheOldOrTheNewState) {
         PrinterMemory memory;
         EXPECT_TRUE(DeserializeMemory(left, &memory));
       }
-      // The next process works on from there.
-      int32_t flags = -1;
-      EXPECT_EQ(IBM_FI_FlagsFiscais(&flags), 1);
+      // The next process (this one) works on from there: it repeats the
+      // command that was cut short before its write, or goes on with the next
+      // one when the write was done, and ends the day as if nothing happened.
+      const auto script = Script();
+      for (size_t i = recorder.writers()[at - 1] + (after ? 1 : 0); i < script.size(); ++i) {
+        EXPECT_EQ(script[i](), 1) << "command " << i;
+      }
+      ASSERT_TRUE(sandbox.ReadWholeFile(memory_file, &left));
+      EXPECT_EQ(left, states.back());
     }
   }
 }
