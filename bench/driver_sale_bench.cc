@@ -237,9 +237,19 @@ void ReportPerItem(benchmark::State& state, int vendor_calls_per_sale) {
   }
 }
 
+// A set-up failure (no temporary folder, the simulated printer library not
+// built) skips the benchmark with its reason instead of ending the program.
+void Guarded(benchmark::State& state, void (*body)(benchmark::State&)) {
+  try {
+    body(state);
+  } catch (const std::exception& e) {
+    state.SkipWithError(e.what());
+  }
+}
+
 // ---- (a) through the driver, against the simulated printer ----
 
-void BM_DriverSaleSimulatedPrinter(benchmark::State& state) {
+void RunDriverSaleSimulatedPrinter(benchmark::State& state) {
   BenchPlatform sandbox;
   ZelResetModuleState();
   SimulatedPrinter printer;
@@ -260,6 +270,9 @@ void BM_DriverSaleSimulatedPrinter(benchmark::State& state) {
   platform::LibraryHandle driver_handle = ImpFisDLLHandle;
   ZelResetModuleState();
   platform::Current().CloseLibrary(driver_handle);
+}
+void BM_DriverSaleSimulatedPrinter(benchmark::State& state) {
+  Guarded(state, RunDriverSaleSimulatedPrinter);
 }
 BENCHMARK(BM_DriverSaleSimulatedPrinter)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -337,7 +350,7 @@ void InstallNoopVendor() {
   boImpFiscalOK = true;
 }
 
-void BM_DriverSaleNoopVendor(benchmark::State& state) {
+void RunDriverSaleNoopVendor(benchmark::State& state) {
   BenchPlatform sandbox;
   ZelResetModuleState();
   InstallNoopVendor();
@@ -355,6 +368,7 @@ void BM_DriverSaleNoopVendor(benchmark::State& state) {
   ReportPerItem(state, static_cast<int>(noop_vendor_calls / sales));
   ZelResetModuleState();
 }
+void BM_DriverSaleNoopVendor(benchmark::State& state) { Guarded(state, RunDriverSaleNoopVendor); }
 BENCHMARK(BM_DriverSaleNoopVendor)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // ---- (c) the driver's vendor calls, made directly on the simulated printer ----
@@ -424,7 +438,7 @@ std::function<int32_t()> Prepare(const SimulatedPrinter& printer, const Recorded
   throw std::runtime_error(std::string("unknown entry point ") + call.name);
 }
 
-void BM_DirectSaleSimulatedPrinter(benchmark::State& state) {
+void RunDirectSaleSimulatedPrinter(benchmark::State& state) {
   const std::vector<RecordedCall> recorded = RecordDriverSale();
   BenchPlatform sandbox;
   SimulatedPrinter printer;
@@ -441,6 +455,9 @@ void BM_DirectSaleSimulatedPrinter(benchmark::State& state) {
     }
   }
   ReportPerItem(state, static_cast<int>(calls.size()));
+}
+void BM_DirectSaleSimulatedPrinter(benchmark::State& state) {
+  Guarded(state, RunDirectSaleSimulatedPrinter);
 }
 BENCHMARK(BM_DirectSaleSimulatedPrinter)->Unit(benchmark::kMillisecond)->UseRealTime();
 
