@@ -165,10 +165,11 @@ int Printer::FiscalMemoryReading(bool by_date, std::string_view start, std::stri
     from = ParseDate(start);
     to = ParseDate(end);
   } else {
+    // Reduction numbers have four digits.
     auto a = ParseDecimal(start, 0);
     auto b = ParseDecimal(end, 0);
-    from = a ? static_cast<int>(*a) : 0;
-    to = b ? static_cast<int>(*b) : 0;
+    from = a && *a <= 9999 ? static_cast<int>(*a) : 0;
+    to = b && *b <= 9999 ? static_cast<int>(*b) : 0;
   }
   if (from <= 0 || to < from) return Refuse(kInvalidParameter, 0, kSt2ParamType);
   if (memory_.open != OpenDocument::kNone) return Refuse(kExecutionError, 0, kSt2NotExecuted);

@@ -744,6 +744,8 @@ TEST_F(LibraryTest, ReadingsToFilesAndEntriesOfALaterVersion) {
   EXPECT_EQ(IBM_FI_LeituraMemoriaFiscalReducao("0001", "0001"), 1);
   EXPECT_EQ(IBM_FI_LeituraMemoriaFiscalData("01/12/2026", "10/12/2026"), 1);
   EXPECT_EQ(IBM_FI_LeituraMemoriaFiscalData("32/12/2026", "10/12/2026"), -2);
+  EXPECT_EQ(IBM_FI_LeituraMemoriaFiscalReducao("0001", "99999999999"), -2);
+  EXPECT_EQ(IBM_FI_LeituraMemoriaFiscalReducao("0002", "0001"), -2);
   std::string tape;
   ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32_BOBINA.TXT"), &tape));
   EXPECT_NE(tape.find("CRZ:0001 10/12/2026 COO:000002"), std::string::npos) << tape;
