@@ -107,17 +107,23 @@ bool DecodeBcd(std::string_view bytes, double& value) {
   const int sign_places = static_cast<unsigned char>(bytes[1]);
   const int places = sign_places & 0x3F;
   if (precision > 2 * static_cast<int>(bytes.size() - 2)) return false;
+  // The digits are written out as a decimal text, with leading zeros so
+  // that at least one digit stands before the point, and read back by
+  // from_chars (exact rounding). The text is built front to back in one pass.
+  const int shown = std::max(precision, places + 1);
   std::string digits;
-  for (int i = 0; i < precision; ++i) {
-    const unsigned char byte = static_cast<unsigned char>(bytes[2 + i / 2]);
-    const int d = i % 2 == 0 ? byte >> 4 : byte & 0x0F;
-    if (d > 9) return false;
+  digits.reserve(static_cast<size_t>(shown) + 1);
+  for (int k = 0; k < shown; ++k) {
+    if (k == shown - places) digits.push_back('.');
+    const int i = k - (shown - precision);  // negative: a leading zero
+    int d = 0;
+    if (i >= 0) {
+      const unsigned char byte = static_cast<unsigned char>(bytes[2 + i / 2]);
+      d = i % 2 == 0 ? byte >> 4 : byte & 0x0F;
+      if (d > 9) return false;
+    }
     digits.push_back(static_cast<char>('0' + d));
   }
-  if (static_cast<int>(digits.size()) <= places) {
-    digits.insert(0, static_cast<size_t>(places - static_cast<int>(digits.size()) + 1), '0');
-  }
-  digits.insert(digits.size() - static_cast<size_t>(places), ".");
   double v = 0;
   const auto res = std::from_chars(digits.data(), digits.data() + digits.size(), v);
   if (res.ec != std::errc()) return false;

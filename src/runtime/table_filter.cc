@@ -163,17 +163,23 @@ class Not : public FilterExpression {
   std::shared_ptr<FilterExpression> inner_;
 };
 
+// A chain of terms joined by AND (or by OR), held flat so that a long chain
+// costs neither stack depth to evaluate nor to destroy.
 class Junction : public FilterExpression {
  public:
-  Junction(bool is_and, std::shared_ptr<FilterExpression> a, std::shared_ptr<FilterExpression> b)
-      : is_and_(is_and), a_(std::move(a)), b_(std::move(b)) {}
+  Junction(bool is_and, std::vector<std::shared_ptr<FilterExpression>> terms)
+      : is_and_(is_and), terms_(std::move(terms)) {}
   bool Matches(const std::vector<FieldValue>& v) const override {
-    return is_and_ ? (a_->Matches(v) && b_->Matches(v)) : (a_->Matches(v) || b_->Matches(v));
+    // AND stops at the first failing term, OR at the first passing one.
+    for (const auto& term : terms_) {
+      if (term->Matches(v) != is_and_) return !is_and_;
+    }
+    return is_and_;
   }
 
  private:
   bool is_and_;
-  std::shared_ptr<FilterExpression> a_, b_;
+  std::vector<std::shared_ptr<FilterExpression>> terms_;
 };
 
 class IsNull : public FilterExpression {
@@ -387,34 +393,45 @@ class Parser {
     }
   }
 
-  std::shared_ptr<FilterExpression> ParseOr() {
-    auto left = ParseAnd();
-    while (Keyword("OR")) {
+  std::shared_ptr<FilterExpression> ParseOr() { return ParseChain(false); }
+
+  std::shared_ptr<FilterExpression> ParseAnd() { return ParseChain(true); }
+
+  // term { OR term } or factor { AND factor }, gathered into one node.
+  std::shared_ptr<FilterExpression> ParseChain(bool is_and) {
+    std::vector<std::shared_ptr<FilterExpression>> terms;
+    terms.push_back(is_and ? ParseFactor() : ParseAnd());
+    while (Keyword(is_and ? "AND" : "OR")) {
       Advance();
-      left = std::make_shared<Junction>(false, left, ParseAnd());
+      terms.push_back(is_and ? ParseFactor() : ParseAnd());
     }
-    return left;
+    if (terms.size() == 1) return std::move(terms.front());
+    return std::make_shared<Junction>(is_and, std::move(terms));
   }
 
-  std::shared_ptr<FilterExpression> ParseAnd() {
-    auto left = ParseFactor();
-    while (Keyword("AND")) {
-      Advance();
-      left = std::make_shared<Junction>(true, left, ParseFactor());
+  // Parentheses and NOT nest by recursion; a bound on the depth keeps a
+  // hostile text from exhausting the stack.
+  void Enter() {
+    if (++depth_ > kMaxNesting) {
+      Fail("nesting deeper than " + std::to_string(kMaxNesting) + " levels");
     }
-    return left;
   }
 
   std::shared_ptr<FilterExpression> ParseFactor() {
     if (Keyword("NOT")) {
+      Enter();
       Advance();
-      return std::make_shared<Not>(ParseFactor());
+      auto inner = std::make_shared<Not>(ParseFactor());
+      --depth_;
+      return inner;
     }
     if (tok_.kind == Tok::kLParen) {
+      Enter();
       Advance();
       auto inner = ParseOr();
       if (tok_.kind != Tok::kRParen) Fail("')' expected");
       Advance();
+      --depth_;
       return inner;
     }
     const Operand left = ParseOperand();
@@ -554,6 +571,8 @@ class Parser {
   const FormatSettings& fs_;
   size_t pos_ = 0;
   Token tok_;
+  int depth_ = 0;  // parentheses and NOT currently open
+  static constexpr int kMaxNesting = 256;
 };
 
 }  // namespace

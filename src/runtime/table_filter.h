@@ -26,8 +26,9 @@ class FilterExpression {
   virtual ~FilterExpression() = default;
 
   // Parses and binds `text`. DatasetError for a malformed expression, an
-  // unknown field ("Field 'X' not found") or a literal that cannot be
-  // compared with its field. Field names are matched without regard to case.
+  // unknown field ("Field 'X' not found"), a literal that cannot be
+  // compared with its field, or parentheses and NOT nested deeper than 256
+  // levels. Field names are matched without regard to case.
   static std::shared_ptr<FilterExpression> Compile(
       std::string_view text, const std::vector<FieldDef>& fields, bool case_insensitive,
       const FormatSettings& fs = BrazilianFormatSettings());

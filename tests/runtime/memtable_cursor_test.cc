@@ -237,6 +237,52 @@ TEST_F(MemTableCursorTest, MalformedFilterRaisesAndKeepsThePreviousOne) {
   }
 }
 
+TEST_F(MemTableCursorTest, DeeplyNestedFilterRaisesInsteadOfOverflowing) {
+  t_.SetFilter("QT = 2");
+  t_.SetFiltered(true);
+  auto repeat = [](std::string_view piece, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += piece;
+    return s;
+  };
+  const std::string parens = repeat("(", 100000) + "QT = 1" + repeat(")", 100000);
+  const std::string nots = repeat("NOT ", 100000) + "QT = 1";
+  for (const std::string& bad : {parens, nots, repeat("(", 5000)}) {
+    try {
+      t_.SetFilter(bad);
+      ADD_FAILURE() << "accepted " << bad.size() << " bytes of nesting";
+    } catch (const DatasetError& e) {
+      EXPECT_THAT(e.what(), HasSubstr("nesting deeper than 256 levels"));
+    }
+    EXPECT_EQ(t_.Filter(), "QT = 2");
+    EXPECT_EQ(Codes(), "13");
+  }
+  // Nesting within the bound is still accepted.
+  t_.SetFilter(repeat("(", 200) + repeat("NOT ", 51) + "QT = 1" + repeat(")", 200));
+  EXPECT_EQ(Codes(), "135");
+}
+
+TEST_F(MemTableCursorTest, LongAndOrChainsEvaluate) {
+  std::string all_and = "QT = 1";
+  std::string all_or = "CD = '9'";
+  for (int i = 0; i < 100000; ++i) {
+    all_and += " AND VR > -5";
+    all_or += " OR CD = '9'";
+  }
+  t_.SetFilter(all_and);
+  t_.SetFiltered(true);
+  EXPECT_EQ(Codes(), "24");
+  t_.SetFilter(all_and + " AND CD = '4'");  // the last term decides
+  EXPECT_EQ(Codes(), "4");
+  t_.SetFilter(all_or);
+  EXPECT_EQ(Codes(), "");
+  t_.SetFilter(all_or + " OR CD = '3'");
+  EXPECT_EQ(Codes(), "3");
+  // AND binds tighter than OR within one chain.
+  t_.SetFilter("CD = '1' OR QT = 1 AND VR > 3 OR CD = '5' AND NOT QT = 0");
+  EXPECT_EQ(Codes(), "1");
+}
+
 TEST_F(MemTableCursorTest, FilterSwitchesOnAndOffAndFirstPassingRecordIsCurrent) {
   t_.SetRecNo(5);
   t_.SetFilter("QT = 1");

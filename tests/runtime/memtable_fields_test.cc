@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "runtime/datapacket_values.h"
 #include "runtime/datetime.h"
 #include "runtime/host_error.h"
 #include "runtime/memtable.h"
@@ -226,6 +227,27 @@ TEST(MemTableStructureTest, RequiredFieldMustHaveAValue) {
   t.FieldByName("CD").SetAsString("1");
   t.Post();
   EXPECT_EQ(t.RecordCount(), 1);
+}
+
+// Packed decimals as data packets hold them: digit count, sign bit and
+// decimal places, then one digit per nibble.
+TEST(DecodeBcdTest, ReadsPackedDecimals) {
+  struct Case {
+    std::string bytes;
+    double value;
+  };
+  for (const Case& c :
+       {Case{std::string("\x04\x02\x12\x34", 4), 12.34},
+        Case{std::string("\x02\x83\x12", 3), -0.012},  // fewer digits than places
+        Case{std::string("\x03\x00\x12\x30", 4), 123}, Case{std::string("\x00\x00", 2), 0}}) {
+    double v = -99;
+    ASSERT_TRUE(datapacket::DecodeBcd(c.bytes, v)) << c.value;
+    EXPECT_DOUBLE_EQ(v, c.value);
+  }
+  double v = 0;
+  EXPECT_FALSE(datapacket::DecodeBcd(std::string("\x02\x01\x1A", 3), v));  // not a digit
+  EXPECT_FALSE(datapacket::DecodeBcd(std::string("\x05\x00\x12", 3), v));  // digits missing
+  EXPECT_FALSE(datapacket::DecodeBcd(std::string("\x01", 1), v));
 }
 
 }  // namespace
