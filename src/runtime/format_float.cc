@@ -289,7 +289,7 @@ std::string FloatToStrF(double value, FloatFormat format, int precision, int dig
   digits = std::clamp(digits, 0, 18);
   RoundToDecimals(d, digits);
   std::string number = IntegerDigits(d);
-  if (number.empty()) number = "0";
+  if (number.empty()) number.push_back('0');
   if (format != FloatFormat::kFixed) number = GroupThousands(number, fs.thousand_separator);
   if (digits > 0) {
     number.push_back(fs.decimal_separator);
