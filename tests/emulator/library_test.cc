@@ -353,7 +353,7 @@ TEST_F(LibraryTest, NullTextsAreEmptyTextsAndRefusalsCarryTheirReason) {
       int32_t code = call();
       EXPECT_TRUE(code == 1 || code == -1 || code == -2 || code == -3 || code == -24 || code == -25)
           << name << " " << code;
-      int ack, st1, st2;
+      int ack = 0, st1 = 0, st2 = 0;
       Status(&ack, &st1, &st2);
       int reason = st1 & ~(kSt1ReceiptOpen | kSt1PaperLow);
       if (code == 1) {
