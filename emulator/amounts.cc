@@ -103,4 +103,12 @@ std::string Upper(std::string_view text) {
 
 bool SameName(std::string_view a, std::string_view b) { return Upper(Trim(a)) == Upper(Trim(b)); }
 
+int64_t MulDiv(int64_t a, int64_t b, int64_t c) {
+  __extension__ using Wide = __int128;
+  const Wide q = static_cast<Wide>(a) * b / c;
+  if (q > INT64_MAX) return INT64_MAX;
+  if (q < INT64_MIN) return INT64_MIN;
+  return static_cast<int64_t>(q);
+}
+
 }  // namespace zel::emu

@@ -36,4 +36,9 @@ std::string Upper(std::string_view text);  // ASCII and Latin-1 letters
 // Case-insensitive comparison of the trimmed texts.
 bool SameName(std::string_view a, std::string_view b);
 
+// a * b / c truncated toward zero, computed without overflowing 64 bits (the
+// product of two amounts of the printer's widths does not fit). `c` is not
+// zero; a quotient beyond 64 bits is clamped.
+int64_t MulDiv(int64_t a, int64_t b, int64_t c);
+
 }  // namespace zel::emu

@@ -223,7 +223,7 @@ int Printer::StartClosing(std::string_view kind, std::string_view mode, std::str
     return Refuse(kInvalidParameter, 0, kSt2ParamType);
   }
   int64_t subtotal = r.Subtotal();
-  int64_t amount = m == "$" ? *v : subtotal * *v / 10000;
+  int64_t amount = m == "$" ? *v : MulDiv(subtotal, *v, 10000);
   if (k == "D" && amount >= subtotal) return Refuse(kInvalidParameter, 0, kSt2ParamType);
   if (CheckPaper() != kOk) return kExecutionError;
 
@@ -235,7 +235,7 @@ int Printer::StartClosing(std::string_view kind, std::string_view mode, std::str
     int largest = 0;
     for (int p = 0; p < kTaxPositions; ++p) {
       if (r.net[p] <= 0) continue;
-      share[p] = amount * r.net[p] / subtotal;
+      share[p] = MulDiv(amount, r.net[p], subtotal);
       given += share[p];
       if (r.net[p] > r.net[largest]) largest = p;
     }
