@@ -400,6 +400,13 @@ void MemTable::SetIndexName(std::string name) {
     }
     return;
   }
+  ReorderOrRestore(old_name, old_fields);
+}
+
+// Puts the open table in the order just chosen, keeping the current record;
+// an order that cannot be resolved (unknown index or field) restores the
+// previous choice and raises.
+void MemTable::ReorderOrRestore(const std::string& old_name, const std::string& old_fields) {
   try {
     ResolveOrdering();
   } catch (...) {
@@ -420,17 +427,7 @@ void MemTable::SetIndexFieldNames(std::string fields) {
   index_name_.clear();
   index_field_names_ = std::move(fields);
   if (!Active()) return;
-  try {
-    ResolveOrdering();
-  } catch (...) {
-    index_name_ = old_name;
-    index_field_names_ = old_fields;
-    ResolveOrdering();
-    throw;
-  }
-  const Row* current = view_.empty() ? nullptr : view_[static_cast<size_t>(cursor_)];
-  BuildView(current);
-  bof_ = eof_ = view_.empty();
+  ReorderOrRestore(old_name, old_fields);
 }
 
 void MemTable::SetFilter(std::string text) {

@@ -252,6 +252,7 @@ class MemTable {
   int ResolveField(std::string_view name) const;
   std::vector<int> ResolveFieldList(std::string_view fields) const;
   void ResolveOrdering();
+  void ReorderOrRestore(const std::string& old_name, const std::string& old_fields);
   std::shared_ptr<FilterExpression> CompileFilter(std::string_view text) const;
   bool Ordered() const { return !order_fields_.empty(); }
   bool ViewLess(const Row* a, const Row* b) const;
