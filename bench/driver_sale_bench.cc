@@ -31,6 +31,7 @@
 #include "runtime/datetime.h"
 #include "runtime/memtable.h"
 #include "runtime/variant.h"
+#include "support/host_tables.h"
 #include "zel01900/testing.h"
 #include "zel01900/zel01900.h"
 
@@ -151,17 +152,7 @@ std::vector<HostParams> ItemParams() {
 // The sale's cash movement as the host hands it to the closing.
 std::string CashMovement(double amount) {
   MemTable table;
-  for (const char* name :
-       {"CDFILIAL", "IDTIPOMOVIVE", "CDTIPORECE", "NMTIPORECE", "IDTIPORECE", "CDTIPOTROCO",
-        "NRORDTROCO", "CDCLIENTE", "CDCONSUMIDOR", "DSIMPFISCAL", "CDFPIMPFIS", "NRCARTBANCO",
-        "CDNSUHOSTTEF", "CDBANCARTCR", "CDTIPORECEORIG"}) {
-    table.AddField(name, FieldType::kString, 40);
-  }
-  for (const char* name : {"VRMOVIVEND", "VRMOVIVEOUT", "VRCOTINDOUT"}) {
-    table.AddField(name, FieldType::kFloat);
-  }
-  table.AddField("DTHRINCMOV", FieldType::kDateTime);
-  table.AddField("DTMOVIMCAIXA", FieldType::kDateTime);
+  test::DefineMovementFields(table);
   table.CreateDataSet();
   table.Append();
   table.FieldByName("CDFILIAL").SetAsString("0001");

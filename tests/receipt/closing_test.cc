@@ -9,6 +9,7 @@
 #include "runtime/host_error.h"
 #include "runtime/memtable.h"
 #include "runtime/string_list.h"
+#include "support/host_tables.h"
 #include "zel01900/receipt.h"
 
 namespace zel::test {
@@ -27,17 +28,7 @@ struct Movement {
 
 std::string MovementPacket(const std::vector<Movement>& movements) {
   MemTable table;
-  for (const char* name :
-       {"CDFILIAL", "IDTIPOMOVIVE", "CDTIPORECE", "NMTIPORECE", "IDTIPORECE", "CDTIPOTROCO",
-        "NRORDTROCO", "CDCLIENTE", "CDCONSUMIDOR", "DSIMPFISCAL", "CDFPIMPFIS", "NRCARTBANCO",
-        "CDNSUHOSTTEF", "CDBANCARTCR", "CDTIPORECEORIG"}) {
-    table.AddField(name, FieldType::kString, 40);
-  }
-  for (const char* name : {"VRMOVIVEND", "VRMOVIVEOUT", "VRCOTINDOUT"}) {
-    table.AddField(name, FieldType::kFloat);
-  }
-  table.AddField("DTHRINCMOV", FieldType::kDateTime);
-  table.AddField("DTMOVIMCAIXA", FieldType::kDateTime);
+  DefineMovementFields(table);
   table.CreateDataSet();
   for (const Movement& m : movements) {
     table.Append();

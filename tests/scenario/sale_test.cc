@@ -15,6 +15,7 @@
 #include "runtime/memtable.h"
 #include "runtime/string_list.h"
 #include "runtime/win1252.h"
+#include "support/host_tables.h"
 #include "support/recording_host.h"
 #include "support/sandbox_platform.h"
 #include "zel01900/testing.h"
@@ -89,17 +90,7 @@ class SaleScenarioTest : public ::testing::Test {
 
   static std::string Movements() {
     MemTable table;
-    for (const char* name :
-         {"CDFILIAL", "IDTIPOMOVIVE", "CDTIPORECE", "NMTIPORECE", "IDTIPORECE", "CDTIPOTROCO",
-          "NRORDTROCO", "CDCLIENTE", "CDCONSUMIDOR", "DSIMPFISCAL", "CDFPIMPFIS", "NRCARTBANCO",
-          "CDNSUHOSTTEF", "CDBANCARTCR", "CDTIPORECEORIG"}) {
-      table.AddField(name, FieldType::kString, 40);
-    }
-    for (const char* name : {"VRMOVIVEND", "VRMOVIVEOUT", "VRCOTINDOUT"}) {
-      table.AddField(name, FieldType::kFloat);
-    }
-    table.AddField("DTHRINCMOV", FieldType::kDateTime);
-    table.AddField("DTMOVIMCAIXA", FieldType::kDateTime);
+    DefineMovementFields(table);
     table.CreateDataSet();
     auto add = [&](const char* type, double amount, int minute) {
       table.Append();
