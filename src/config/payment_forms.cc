@@ -2,10 +2,9 @@
 #include <string>
 
 #include "config/config_support.h"
+#include "core/driver_support.h"
 #include "hostutil/layout.h"
 #include "platform/platform.h"
-#include "receipt/driver_support.h"
-#include "receipt/item_format.h"
 #include "runtime/memtable.h"
 #include "zel01900/config_loads.h"
 #include "zel01900/core.h"
@@ -16,14 +15,14 @@ namespace {
 using zel::HostVariant;
 using zel::MemTable;
 using zel::config::Upper;
-using zel::receipt::Cut;
+using zel::core::Cut;
 
 constexpr size_t kFormNameWidth = 15;
 
 // Programs one payment form that allows linked slips; the analysis result.
 bool ProgramForm(const std::string& nome, const std::string& esquema, bool mostra,
                  bool cancela_aberto) {
-  inRetorno = IBM_FI_ProgramaFormaPagamentoMFD(zel::receipt::TextArg(nome), "1");
+  inRetorno = IBM_FI_ProgramaFormaPagamentoMFD(zel::core::TextArg(nome), "1");
   ImpFisDebug("IBM_FI_ProgramaFormaPagamentoMFD : " + nome + "1");
   return AnalisaRetorno(esquema, inRetorno, mostra, cancela_aberto, false);
 }
@@ -50,7 +49,7 @@ void CarregaRecebimento(const std::string& /*NaoUsado*/, const std::string& Esqu
 
   std::string formas(3016, ' ');
   inRetorno = IBM_FI_VerificaFormasPagamento(formas.data());
-  ImpFisDebug(zel::receipt::AnswerLog("IBM_FI_VerificaFormasPagamento", formas));
+  ImpFisDebug(zel::core::AnswerLog("IBM_FI_VerificaFormasPagamento", formas));
   AnalisaRetorno(Esquema, inRetorno, false, false, false);
   const std::string formas_maiusculas = Upper(formas);
 
@@ -123,7 +122,7 @@ void CarregaRecebimento(const std::string& /*NaoUsado*/, const std::string& Esqu
     Tabela.Next();
   }
 
-  const std::string relatorio = Cut(zel::receipt::Msg("RelGerencial"), kFormNameWidth);
+  const std::string relatorio = Cut(zel::core::Msg("RelGerencial"), kFormNameWidth);
   if (formas.find(relatorio) == std::string::npos) ProgramForm(relatorio, Esquema, false, false);
 }
 

@@ -3,11 +3,11 @@
 #include <exception>
 #include <string>
 
+#include "core/driver_support.h"
 #include "hostutil/host_services.h"
 #include "hostutil/layout.h"
 #include "hostutil/params.h"
 #include "platform/platform.h"
-#include "receipt/driver_support.h"
 #include "runtime/format.h"
 #include "runtime/host_error.h"
 #include "runtime/string_list.h"
@@ -16,7 +16,7 @@
 
 namespace {
 
-using zel::receipt::AnswerLog;
+using zel::core::AnswerLog;
 
 // The message tables have no text for this case.
 constexpr const char* kPrinterSettingFixed =
@@ -50,7 +50,7 @@ void CheckVendorPrinterSetting(const std::string& esquema) {
 }  // namespace
 
 bool Carrega_Dados_Impressora(zel::HostParams& Params) {
-  const zel::FormatSettings& fs = zel::receipt::HostLocale();
+  const zel::FormatSettings& fs = zel::core::HostLocale();
   std::string esquema, data_hora, ecf, reducao, serie, data;
   try {
     esquema = zel::RecebeParams(Params, "ESQUEMA").AsString(fs);

@@ -3,9 +3,8 @@
 #include <string>
 
 #include "config/config_support.h"
+#include "core/driver_support.h"
 #include "hostutil/layout.h"
-#include "receipt/driver_support.h"
-#include "receipt/item_format.h"
 #include "runtime/convert.h"
 #include "runtime/memtable.h"
 #include "zel01900/config_loads.h"
@@ -31,15 +30,15 @@ bool IsIssRate(const std::string& digits, const std::string& iss_list) {
 }  // namespace
 
 void CarregaAliquota(const std::string& Esquema, zel::MemTable& Tabela) {
-  const zel::FormatSettings& fs = zel::receipt::HostLocale();
+  const zel::FormatSettings& fs = zel::core::HostLocale();
   std::string aliquotas(79, ' ');
   inRetorno = IBM_FI_RetornoAliquotas(aliquotas.data());
-  ImpFisDebug(zel::receipt::AnswerLog("IBM_FI_RetornoAliquotas", aliquotas));
+  ImpFisDebug(zel::core::AnswerLog("IBM_FI_RetornoAliquotas", aliquotas));
   AnalisaRetorno(Esquema, inRetorno, false, false, false);
 
   stAliquotaIss.assign(79, ' ');
   inRetorno = IBM_FI_VerificaAliquotasIss(stAliquotaIss.data());
-  ImpFisDebug(zel::receipt::AnswerLog("IBM_FI_VerificaAliquotasIss", stAliquotaIss));
+  ImpFisDebug(zel::core::AnswerLog("IBM_FI_VerificaAliquotasIss", stAliquotaIss));
   AnalisaRetorno(Esquema, inRetorno, false, false, false);
 
   zel::MemTable& tabela = EnsureDataModule().cdsAliqImpFis;
@@ -48,8 +47,8 @@ void CarregaAliquota(const std::string& Esquema, zel::MemTable& Tabela) {
   std::string resto = zel::config::Trim(aliquotas);
   int posicao = 1;
   while (!zel::EmptyString(resto)) {
-    const std::string digitos = zel::receipt::Cut(resto, 4);
-    const std::string texto = zel::receipt::Cut(digitos, 2) + fs.decimal_separator +
+    const std::string digitos = zel::core::Cut(resto, 4);
+    const std::string texto = zel::core::Cut(digitos, 2) + fs.decimal_separator +
                               digitos.substr(std::min<size_t>(2, digitos.size()));
     double valor = 0;
     // A record that is not a number (a blank position) gives no row.

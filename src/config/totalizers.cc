@@ -5,8 +5,7 @@
 #include <string_view>
 
 #include "config/config_support.h"
-#include "receipt/driver_support.h"
-#include "receipt/item_format.h"
+#include "core/driver_support.h"
 #include "zel01900/config_loads.h"
 #include "zel01900/core.h"
 #include "zel01900/data_module.h"
@@ -14,7 +13,7 @@
 namespace {
 
 using zel::config::Trim;
-using zel::receipt::Cut;
+using zel::core::Cut;
 
 // Width of one record of the totalizer list and of the name in it.
 constexpr size_t kRecordWidth = 20;
@@ -37,7 +36,7 @@ void CarregaTotalizador(std::string& IdCV, std::string& IdVCons, std::string& Id
 
   std::string lista(179, ' ');
   inRetorno = IBM_FI_VerificaTotalizadoresNaoFiscais(lista.data());
-  ImpFisDebug(zel::receipt::AnswerLog("IBM_FI_VerificaTotalizadoresNaoFiscais", lista));
+  ImpFisDebug(zel::core::AnswerLog("IBM_FI_VerificaTotalizadoresNaoFiscais", lista));
   AnalisaRetorno(Esquema, inRetorno, false, false, false);
 
   IdCV.clear();
@@ -56,7 +55,7 @@ void CarregaTotalizador(std::string& IdCV, std::string& IdVCons, std::string& Id
   while (!resto.empty() && resto.front() != '\0') {
     const std::string nome = Trim(resto.substr(0, kNameWidth));
     for (const Totalizer& t : totalizers) {
-      if (nome == Trim(Cut(zel::receipt::Msg(t.search_key), kNameWidth))) {
+      if (nome == Trim(Cut(zel::core::Msg(t.search_key), kNameWidth))) {
         *t.index = zel::config::TwoDigits(posicao);
       }
     }
@@ -67,8 +66,8 @@ void CarregaTotalizador(std::string& IdCV, std::string& IdVCons, std::string& Id
   for (const Totalizer& t : totalizers) {
     if (!t.index->empty()) continue;
     *t.index = zel::config::TwoDigits(posicao);
-    const std::string texto = zel::receipt::Msg(t.program_key);
-    inRetorno = IBM_FI_NomeiaTotalizadorNaoSujeitoIcms(posicao, zel::receipt::TextArg(texto));
+    const std::string texto = zel::core::Msg(t.program_key);
+    inRetorno = IBM_FI_NomeiaTotalizadorNaoSujeitoIcms(posicao, zel::core::TextArg(texto));
     ImpFisDebug("IBM_FI_NomeiaTotalizadorNaoSujeitoIcms : " + *t.index + " - " + texto);
     AnalisaRetorno(Esquema, inRetorno, false, false, false);
     ++posicao;

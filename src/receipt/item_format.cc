@@ -5,8 +5,6 @@
 
 namespace zel::receipt {
 
-std::string Cut(std::string_view text, size_t count) { return std::string(text.substr(0, count)); }
-
 std::string FormatItemPrice(double price, const FormatSettings& fs) {
   return FormatFloat("#0.00", Trunc2(price), fs);
 }

@@ -6,17 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "core/driver_support.h"
 #include "runtime/format_settings.h"
 
 namespace zel::receipt {
 
-// The first `count` characters of `text` (the whole text when shorter).
-std::string Cut(std::string_view text, size_t count);
-
-// The vendor library takes an empty text as a null pointer.
-inline const char* TextArg(const std::string& text) {
-  return text.empty() ? nullptr : text.c_str();
-}
+using core::Cut;
+using core::TextArg;
 
 // Unit price: truncated (not rounded) to two decimals, then "#0.00" with the
 // locale's decimal separator ("10,99" for 10.999).
