@@ -27,6 +27,12 @@ using zel::fiscal::kVendrixCipherKey;
 // printer's value is then taken without asking.
 constexpr const char* kResetMark = "10,10";
 
+// Shown when the check was asked for and the printer's grand total could not
+// be read.
+constexpr const char* kPrinterTotalUnreadable =
+    "N\xE3o foi poss\xEDvel ler o totalizador geral da impressora fiscal. "
+    "O totalizador geral gravado n\xE3o foi conferido.";
+
 void ShowNotice(const std::string& text, const std::string& esquema) {
   zel::Mensagem(text, "", "N", "N", zel::kDialogError, "", esquema, 0);
 }
@@ -98,14 +104,31 @@ bool Atu_TotGeral(const zel::HostParams& params) {
 
     const std::string stored =
         zel::Uncripto(table.FieldByName("CAMPO02").AsString(), kVendrixCipherKey);
+    const bool validate = valida == "S";
     std::string current;
-    BuscaTotGer(esquema, current);
+    bool delivered = false;
+    try {
+      BuscaTotGer(esquema, current);
+      delivered = inRetorno == 1;
+    } catch (const std::exception&) {
+      // An answer that is not an amount: when only storing, the conversion
+      // error is reported like any other failure below.
+      if (!validate) throw;
+    }
     // A total the printer did not deliver (its code is in the debug log) is
     // neither stored nor compared: writing it would replace the host's
-    // record of the grand total with whatever the answer buffer held.
-    if (inRetorno != 1) return result;
+    // record of the grand total with whatever the answer buffer held. When
+    // the host asked for the check, an unreadable total fails it: the till
+    // must not take an unchecked grand total as a good one.
+    if (!delivered) {
+      if (validate) {
+        ShowNotice(kPrinterTotalUnreadable, esquema);
+        result = false;
+      }
+      return result;
+    }
 
-    if (valida != "S") {
+    if (!validate) {
       StoreGrandTotal(table, current, path);
       return result;
     }

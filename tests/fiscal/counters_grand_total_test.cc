@@ -278,21 +278,38 @@ TEST_F(GrandTotalTest, PrinterTotalThatDoesNotConvertIsReported) {
 }
 
 TEST_F(GrandTotalTest, TotalThePrinterDidNotDeliverIsNeverStored) {
+  // Without validation the failure is only logged; with validation asked the
+  // check fails with a notice, whatever the host allows to recompose.
   struct Case {
     const char* valida;
     bool recompor;
+    int32_t code;
+    const char* buffer;
+    bool result;
   };
-  for (const Case& c : {Case{"N", false}, Case{"S", true}, Case{"S", false}}) {
-    SCOPED_TRACE(std::string(c.valida) + (c.recompor ? " recompor" : ""));
+  const std::string unreadable =
+      "N\xE3o foi poss\xEDvel ler o totalizador geral da impressora fiscal. "
+      "O totalizador geral gravado n\xE3o foi conferido.";
+  for (const Case& c : {Case{"N", false, -1, "000000000000000000", true},
+                        Case{"S", true, -1, "000000000000000000", false},
+                        Case{"S", false, -1, "000000000000000000", false},
+                        Case{"S", true, 0, "", false},  // no answer: the blanks stay
+                        Case{"S", false, 1, "NAO E UM VALOR    ", false}}) {
+    SCOPED_TRACE(std::string(c.valida) + (c.recompor ? " recompor " : " ") +
+                 std::to_string(c.code));
     host_.Clear();
     WriteVendrix({{"0001", "002", kSerial, "S", "999,00"}});
-    // The call failed, yet the buffer holds digits that would convert.
-    fake_.Answer("IBM_FI_GrandeTotal", -1, "000000000000000000");
-    EXPECT_TRUE(Atu_TotGeral(Params(c.valida, c.recompor)));
-    EXPECT_TRUE(host_.dialogs().empty());
+    // A failed call may still leave digits that would convert.
+    fake_.Answer("IBM_FI_GrandeTotal", c.code, c.buffer);
+    EXPECT_EQ(Atu_TotGeral(Params(c.valida, c.recompor)), c.result);
+    if (c.result) {
+      EXPECT_TRUE(host_.dialogs().empty());
+    } else {
+      ASSERT_EQ(host_.dialogs().size(), 1u);
+      EXPECT_EQ(host_.dialogs()[0].text, unreadable);
+    }
     EXPECT_EQ(FileBytes(), original_);
   }
-  EXPECT_EQ(inRetorno, -1);
 }
 
 TEST_F(GrandTotalTest, CreatesTheDataModule) {
