@@ -3,6 +3,8 @@
 #include "hostutil/layout.h"
 #include "runtime/format.h"
 #include "runtime/table_filter.h"
+#include "zel01900/core.h"
+#include "zel01900/module_vars.h"
 
 namespace zel::config {
 
@@ -20,5 +22,11 @@ std::string Upper(std::string_view text) {
 }
 
 std::string TwoDigits(int index) { return Ajusta(IntToStr(index), 2); }
+
+bool QueryAnswered(const std::string& esquema, int32_t code) {
+  const bool answered = code == 1;
+  AnalisaRetorno(esquema, code, !answered && boNUtilTaa, false, false);
+  return answered;
+}
 
 }  // namespace zel::config

@@ -38,6 +38,16 @@ void SetText(MemTable& table, const char* field, const std::string& value) {
 void CarregaRecebimento(const std::string& /*NaoUsado*/, const std::string& Esquema,
                         int /*NaoUsado2*/, zel::MemTable& Tabela) {
   MemTable& receb = EnsureDataModule().cdsReceb;
+
+  std::string formas(3016, ' ');
+  inRetorno = IBM_FI_VerificaFormasPagamento(formas.data());
+  ImpFisDebug(zel::core::AnswerLog("IBM_FI_VerificaFormasPagamento", formas));
+  // Without the printer's list every form would look unknown, be programmed
+  // again and, when the printer refused that, be deleted from the host's
+  // table: the tables stay as they were.
+  if (!zel::config::QueryAnswered(Esquema, inRetorno)) return;
+  const std::string formas_maiusculas = Upper(formas);
+
   receb.SetData(Tabela.Data());
   Tabela.SetFilter("IDTPBUTTON = '5'");
   Tabela.SetFiltered(true);
@@ -46,12 +56,6 @@ void CarregaRecebimento(const std::string& /*NaoUsado*/, const std::string& Esqu
   // up with the "@" before the name too, so that a name that ends another
   // one ("QUE" and "CHEQUE") still counts as a name of its own.
   std::string programadas = "@";
-
-  std::string formas(3016, ' ');
-  inRetorno = IBM_FI_VerificaFormasPagamento(formas.data());
-  ImpFisDebug(zel::core::AnswerLog("IBM_FI_VerificaFormasPagamento", formas));
-  AnalisaRetorno(Esquema, inRetorno, false, false, false);
-  const std::string formas_maiusculas = Upper(formas);
 
   while (!Tabela.Eof()) {
     zel::platform::Current().ProcessMessages();

@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "config/config_support.h"
 #include "core/driver_support.h"
 #include "hostutil/host_services.h"
 #include "hostutil/layout.h"
@@ -69,22 +70,32 @@ bool Carrega_Dados_Impressora(zel::HostParams& Params) {
 
   CheckVendorPrinterSetting(esquema);
 
+  // A query the printer did not answer leaves the host's own value in the
+  // bundle and makes the load fail: its blank buffer is no printer datum.
   bool resultado = true;
   std::string movimento(6, ' ');
   inRetorno = IBM_FI_DataMovimento(movimento.data());
   ImpFisDebug(AnswerLog("IBM_FI_DataMovimento", movimento));
-  AnalisaRetorno(esquema, inRetorno, false, false, false);
-  // No fiscal day open yet: the movement date is today.
-  if (movimento == std::string(6, ' ')) movimento = zel::FormatDateTime("ddmmyy", zel::Date(), fs);
-  data = movimento;
+  if (zel::config::QueryAnswered(esquema, inRetorno)) {
+    // No fiscal day open yet: the movement date is today.
+    if (movimento == std::string(6, ' ')) {
+      movimento = zel::FormatDateTime("ddmmyy", zel::Date(), fs);
+    }
+    data = movimento;
+  } else {
+    resultado = false;
+  }
 
   if (!zel::EmptyString(data)) {
     std::string dia(6, ' ');
     std::string hora(6, ' ');
     inRetorno = IBM_FI_DataHoraImpressora(dia.data(), hora.data());
     ImpFisDebug(AnswerLog("IBM_FI_DataHoraImpressora", dia + hora));
-    data_hora = dia + hora;
-    AnalisaRetorno(esquema, inRetorno, false, false, false);
+    if (zel::config::QueryAnswered(esquema, inRetorno)) {
+      data_hora = dia + hora;
+    } else {
+      resultado = false;
+    }
   } else {
     resultado = false;
   }
@@ -93,8 +104,11 @@ bool Carrega_Dados_Impressora(zel::HostParams& Params) {
     std::string caixa(4, ' ');
     inRetorno = IBM_FI_NumeroCaixa(caixa.data());
     ImpFisDebug(AnswerLog("IBM_FI_NumeroCaixa", caixa));
-    ecf = caixa;
-    AnalisaRetorno(esquema, inRetorno, false, false, false);
+    if (zel::config::QueryAnswered(esquema, inRetorno)) {
+      ecf = caixa;
+    } else {
+      resultado = false;
+    }
   } else {
     resultado = false;
   }
@@ -103,8 +117,11 @@ bool Carrega_Dados_Impressora(zel::HostParams& Params) {
     std::string numero_serie(20, ' ');
     inRetorno = IBM_FI_NumeroSerieMFD(numero_serie.data());
     ImpFisDebug(AnswerLog("IBM_FI_NumeroSerieMFD : ", numero_serie));
-    serie = numero_serie;
-    AnalisaRetorno(esquema, inRetorno, false, false, false);
+    if (zel::config::QueryAnswered(esquema, inRetorno)) {
+      serie = numero_serie;
+    } else {
+      resultado = false;
+    }
   } else {
     resultado = false;
   }

@@ -34,12 +34,19 @@ void CarregaAliquota(const std::string& Esquema, zel::MemTable& Tabela) {
   std::string aliquotas(79, ' ');
   inRetorno = IBM_FI_RetornoAliquotas(aliquotas.data());
   ImpFisDebug(zel::core::AnswerLog("IBM_FI_RetornoAliquotas", aliquotas));
-  AnalisaRetorno(Esquema, inRetorno, false, false, false);
+  // A list the printer did not deliver would give an empty rate table, and a
+  // missing ISS list would mark every ISS rate as ICMS: the host's table and
+  // the ISS list of the last load stay as they were.
+  if (!zel::config::QueryAnswered(Esquema, inRetorno)) return;
 
+  const std::string iss_anterior = stAliquotaIss;
   stAliquotaIss.assign(79, ' ');
   inRetorno = IBM_FI_VerificaAliquotasIss(stAliquotaIss.data());
   ImpFisDebug(zel::core::AnswerLog("IBM_FI_VerificaAliquotasIss", stAliquotaIss));
-  AnalisaRetorno(Esquema, inRetorno, false, false, false);
+  if (!zel::config::QueryAnswered(Esquema, inRetorno)) {
+    stAliquotaIss = iss_anterior;
+    return;
+  }
 
   zel::MemTable& tabela = EnsureDataModule().cdsAliqImpFis;
   tabela.Close();

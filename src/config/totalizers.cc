@@ -32,12 +32,14 @@ void CarregaTotalizador(std::string& IdCV, std::string& IdVCons, std::string& Id
                         const std::string& Esquema, int /*NaoUsado2*/,
                         zel::MemTable* /*NaoUsado3*/) {
   EnsureDataModule();
-  IdTotRelatorio.clear();
 
   std::string lista(179, ' ');
   inRetorno = IBM_FI_VerificaTotalizadoresNaoFiscais(lista.data());
   ImpFisDebug(zel::core::AnswerLog("IBM_FI_VerificaTotalizadoresNaoFiscais", lista));
-  AnalisaRetorno(Esquema, inRetorno, false, false, false);
+  // Without the printer's list every totalizer would look missing and be
+  // named again after nine blank records: the indices of the last load stay.
+  if (!zel::config::QueryAnswered(Esquema, inRetorno)) return;
+  IdTotRelatorio.clear();
 
   IdCV.clear();
   IdVCons.clear();
