@@ -20,6 +20,10 @@ std::string Msg2(std::string_view key);
 // Asks the operator a yes/no question (dialog kind 3); true on yes.
 bool AskOperator(const std::string& text, const std::string& colour_scheme);
 
+// Lets the next failure to write the debug log be told to the operator again
+// (once per start of the driver).
+void ResetDebugLogNotice();
+
 // The debug-log entry of a vendor call that answers in buffers.
 inline std::string AnswerLog(std::string_view entry_point, std::string_view answer) {
   return std::string(entry_point) + "\r\nRetorno da Impressora : " + std::string(answer);

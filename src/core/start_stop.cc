@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "core/driver_support.h"
 #include "hostutil/host_services.h"
 #include "hostutil/params.h"
 #include "platform/platform.h"
@@ -39,6 +40,7 @@ void ReadStartParameters(const HostParams& params) {
 bool StartImpFiscal(const HostParams& params) {
   const HostParams copy = params;
   ReadStartParameters(copy);
+  zel::core::ResetDebugLogNotice();
 
   zel::platform::Platform& platform = zel::platform::Current();
   if (ImpFisDLLHandle != nullptr) {

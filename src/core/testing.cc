@@ -1,6 +1,7 @@
 // Returning the module to its load-time state, for tests.
 #include "zel01900/testing.h"
 
+#include "core/driver_support.h"
 #include "zel01900/core.h"
 #include "zel01900/data_module.h"
 
@@ -22,6 +23,7 @@ void ZelResetModuleState() {
   boComando = false;
   cdsAuxExtSimp = nullptr;
   stDataCat.clear();
+  zel::core::ResetDebugLogNotice();
 #define ZEL_RESET_ENTRY_POINT(name, type) name = nullptr;
   ZEL_VENDOR_ENTRY_POINTS(ZEL_RESET_ENTRY_POINT)
   ZEL_OTHER_ENTRY_POINTS(ZEL_RESET_ENTRY_POINT)

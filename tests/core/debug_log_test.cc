@@ -1,5 +1,6 @@
 #include <string>
 
+#include "core/driver_support.h"
 #include "core_fixture.h"
 #include "runtime/datetime.h"
 #include "runtime/host_error.h"
@@ -30,12 +31,23 @@ TEST_F(ImpFisDebugTest, NewMonthStartsANewFile) {
   EXPECT_EQ(LogText(), "10/12/2026 10:00:00 - dezembro\r\n");
 }
 
-TEST_F(ImpFisDebugTest, WriteFailureReachesTheCaller) {
+TEST_F(ImpFisDebugTest, WriteFailureIsToldOnceAndNeverRaises) {
   ImpFisDebug("antes");
   sandbox_.FailNextWrite(platform::kErrorDiskFull);
-  EXPECT_THROW(ImpFisDebug("perdida"), FileIOError);
+  EXPECT_NO_THROW(ImpFisDebug("perdida"));
+  sandbox_.FailNextWrite(platform::kErrorDiskFull);
+  EXPECT_NO_THROW(ImpFisDebug("perdida de novo"));
   ImpFisDebug("depois");
   EXPECT_EQ(LogEntries(), (std::vector<std::string>{"antes", "depois"}));
+  ASSERT_EQ(host_.dialogs().size(), 1u);
+  EXPECT_EQ(host_.dialogs()[0].text.rfind(
+                "N\xE3o foi poss\xEDvel gravar o log da impressora fiscal (" + LogPath() + ")", 0),
+            0u);
+  // A new start of the driver tells it again.
+  zel::core::ResetDebugLogNotice();
+  sandbox_.FailNextWrite(platform::kErrorDiskFull);
+  ImpFisDebug("terceira perdida");
+  EXPECT_EQ(host_.dialogs().size(), 2u);
 }
 
 }  // namespace

@@ -231,6 +231,23 @@ TEST_F(OpenAndSaleTest, ItemWithAValueThatDoesNotConvertFails) {
   EXPECT_EQ(fake_.CallCount("IBM_FI_VendeItemDepartamento"), 0);
 }
 
+TEST_F(OpenAndSaleTest, UnwritableDebugLogDoesNotChangeWhatTheHostIsTold) {
+  // A folder where the month's log should be: every write fails.
+  ASSERT_TRUE(sandbox_.MakeDirectory(LogPath()));
+  fake_.Answer("IBM_FI_NumeroCupom", 1, "000124");
+  HostParams open = OpenParams("", "", "");
+  EXPECT_TRUE(AbreCupom(open));
+  for (int i = 0; i < 3; ++i) {
+    HostParams item = ItemParams(10.0, 1.0, 0.0, 0.0);
+    EXPECT_TRUE(VendaItem(item));
+  }
+  EXPECT_EQ(fake_.CallCount("IBM_FI_AbreCupomMFD"), 1);
+  EXPECT_EQ(fake_.CallCount("IBM_FI_VendeItemDepartamento"), 3);
+  // Told once, not asked to print anything again.
+  ASSERT_EQ(host_.dialogs().size(), 1u);
+  EXPECT_EQ(host_.dialogs()[0].question, "N");
+}
+
 TEST_F(OpenAndSaleTest, ReceiptNumber) {
   fake_.Answer("IBM_FI_NumeroCupom", 1, "000321");
   EXPECT_EQ(Nr_Cupom("", "007"), "000321");
