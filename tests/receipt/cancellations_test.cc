@@ -108,6 +108,7 @@ TEST_F(CancellationsTest, RefusedCancellationStillUpdatesTheGrandTotal) {
   EXPECT_EQ(StoredTotal(), "1234,56");
   ASSERT_FALSE(host_.dialogs().empty());
   EXPECT_EQ(host_.dialogs()[0].colour_scheme, "007");
+  EXPECT_TRUE(host_.doc_calls().empty());  // no cancellation, nothing to record
 }
 
 TEST_F(CancellationsTest, UnreadableNumberSendsNothingButStillUpdatesTheGrandTotal) {
