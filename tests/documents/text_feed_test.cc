@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -100,6 +103,50 @@ TEST(ReportChunksTest, PiecesOfALongLineKeepCrLfAndUtf8SequencesWhole) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ReportChunks(c.text, c.limit), c.chunks) << c.name;
+  }
+}
+
+// Random texts of line feeds, carriage returns, UTF-8 sequences and
+// Windows-1252 letters, against small limits: whatever the text, nothing is
+// lost or added, no feed exceeds the limit, CR LF is never split and, when
+// every line fits the limit, feeds end at line ends.
+TEST(ReportChunksTest, RandomTextsKeepEveryInvariant) {
+  const std::string alphabet[] = {"a", "b", "\n", "\r\n", "\r", "\xC3\xA9", "\xE2\x82\xAC", "\xE9"};
+  std::mt19937 random(20261210);
+  for (int round = 0; round < 2000; ++round) {
+    const size_t limit = 4 + random() % 600;
+    std::string text;
+    const size_t pieces = random() % 400;
+    for (size_t i = 0; i < pieces; ++i) text += alphabet[random() % std::size(alphabet)];
+    size_t longest = 0;
+    for (size_t start = 0; start < text.size();) {
+      const size_t lf = text.find('\n', start);
+      const size_t end = lf == std::string::npos ? text.size() : lf + 1;
+      longest = std::max(longest, end - start);
+      start = end;
+    }
+    const Strings chunks = ReportChunks(text, limit);
+    ASSERT_EQ(Joined(chunks), text) << round;
+    for (size_t i = 0; i < chunks.size(); ++i) {
+      ASSERT_FALSE(chunks[i].empty()) << round;
+      ASSERT_LE(chunks[i].size(), limit) << round;
+      if (i + 1 < chunks.size()) {
+        ASSERT_FALSE(chunks[i].back() == '\r' && chunks[i + 1].front() == '\n') << round;
+        if (longest <= limit) {
+          ASSERT_EQ(chunks[i].back(), '\n') << round;
+        }
+      }
+    }
+    const Strings slips = SlipChunks(text, limit);
+    const bool fragment = !text.empty() && text.back() != '\n';
+    ASSERT_EQ(Joined(slips), fragment ? text + "\n" : text) << round;
+    for (const std::string& slip : slips) {
+      ASSERT_LE(slip.size(), limit) << round;
+      if (longest < limit) {
+        ASSERT_LE(std::count(slip.begin(), slip.end(), '\n'), 4) << round;
+        ASSERT_EQ(slip.back(), '\n') << round;
+      }
+    }
   }
 }
 
