@@ -8,7 +8,7 @@
 
 namespace {
 
-// `lines` lines of 46 columns, as the listings are laid out.
+// `lines` listing lines of about 50 bytes each.
 std::string Listing(int lines) {
   std::string text;
   for (int i = 0; i < lines; ++i) {
