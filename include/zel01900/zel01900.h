@@ -11,3 +11,6 @@
 #include "zel01900/receipt.h"
 #include "zel01900/readings.h"
 #include "zel01900/small_commands.h"
+#include "zel01900/cancellations.h"
+#include "zel01900/documents.h"
+#include "zel01900/movement_date.h"
