@@ -121,6 +121,9 @@ std::string PlatformWrapper::MakeTempDirectory(const std::string& prefix) {
   return target_->MakeTempDirectory(prefix);
 }
 bool PlatformWrapper::RemoveTree(const std::string& path) { return target_->RemoveTree(path); }
+std::unique_ptr<FileLock> PlatformWrapper::LockFile(const std::string& path, int timeout_ms) {
+  return target_->LockFile(path, timeout_ms);
+}
 int PlatformWrapper::LastError() { return target_->LastError(); }
 void PlatformWrapper::SetLastErrorCode(int code) { target_->SetLastErrorCode(code); }
 std::string PlatformWrapper::LastErrorText() { return target_->LastErrorText(); }
