@@ -108,6 +108,9 @@ std::string PlatformWrapper::FirstMatch(const std::string& pattern) {
 bool PlatformWrapper::ReadWholeFile(const std::string& path, std::string* out) {
   return target_->ReadWholeFile(path, out);
 }
+bool PlatformWrapper::ReadWholeFileByNativeName(const std::string& native_path, std::string* out) {
+  return target_->ReadWholeFileByNativeName(native_path, out);
+}
 bool PlatformWrapper::WriteWholeFile(const std::string& path, const std::string& data) {
   return target_->WriteWholeFile(path, data);
 }

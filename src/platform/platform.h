@@ -162,6 +162,11 @@ class Platform {
   // Reads a whole file's bytes into *out (replacing its content). On failure
   // *out is left empty.
   virtual bool ReadWholeFile(const std::string& path, std::string* out) = 0;
+  // ReadWholeFile for a path exactly as the user's command line gives it:
+  // UTF-8 (or any bytes the file system takes) on POSIX, used unchanged;
+  // UTF-8 converted to the system's wide form on the host's system. For
+  // tools, whose users may name files that no Windows-1252 text can.
+  virtual bool ReadWholeFileByNativeName(const std::string& native_path, std::string* out) = 0;
   // Creates or truncates `path` and writes `data`. The folder must exist.
   virtual bool WriteWholeFile(const std::string& path, const std::string& data) = 0;
   // Replaces `path` with `data` so that a reader or a crash sees either the
@@ -259,6 +264,7 @@ class PlatformWrapper : public Platform {
   bool RenameFile(const std::string& from, const std::string& to) override;
   std::string FirstMatch(const std::string& pattern) override;
   bool ReadWholeFile(const std::string& path, std::string* out) override;
+  bool ReadWholeFileByNativeName(const std::string& native_path, std::string* out) override;
   bool WriteWholeFile(const std::string& path, const std::string& data) override;
   bool WriteFileAtomically(const std::string& path, const std::string& data) override;
   bool AppendToFile(const std::string& path, const std::string& data) override;

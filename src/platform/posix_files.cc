@@ -279,8 +279,15 @@ std::string PosixPlatform::FirstMatch(const std::string& pattern) {
 }
 
 bool PosixPlatform::ReadWholeFile(const std::string& path, std::string* out) {
+  return ReadSystemFile(ToSystemPath(path), out);
+}
+
+bool PosixPlatform::ReadWholeFileByNativeName(const std::string& native_path, std::string* out) {
+  return ReadSystemFile(native_path, out);
+}
+
+bool PosixPlatform::ReadSystemFile(const std::string& file, std::string* out) {
   out->clear();
-  std::string file = ToSystemPath(path);
   if (file.empty()) return Fail(kErrorInvalidParameter, "empty file name");
   FileDescriptor input(OpenRetrying(file, O_RDONLY));
   if (!input.valid()) return FailErrno(errno, "cannot open", file);

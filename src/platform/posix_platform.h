@@ -47,6 +47,7 @@ class PosixPlatform : public Platform {
   bool RenameFile(const std::string& from, const std::string& to) override;
   std::string FirstMatch(const std::string& pattern) override;
   bool ReadWholeFile(const std::string& path, std::string* out) override;
+  bool ReadWholeFileByNativeName(const std::string& native_path, std::string* out) override;
   bool WriteWholeFile(const std::string& path, const std::string& data) override;
   bool WriteFileAtomically(const std::string& path, const std::string& data) override;
   bool AppendToFile(const std::string& path, const std::string& data) override;
@@ -72,6 +73,8 @@ class PosixPlatform : public Platform {
   // file system's encoding; "" when unknown.
   static std::string OwnLibraryFolder();
   LibraryHandle TryOpen(const std::string& system_path, std::string* error_text);
+  // ReadWholeFile on a path already in the file system's encoding.
+  bool ReadSystemFile(const std::string& system_path, std::string* out);
   // Writes all of `data` to an open descriptor; false with errno set.
   static bool WriteAll(int fd, const std::string& data);
   // Creates the temporary file of an atomic write of `system_file`, locked
