@@ -145,6 +145,12 @@ TEST_F(PrinterTest, AMemoryFileMustHoldEveryRecordOnceAndMatchItsChecksum) {
   }
 }
 
+TEST(MemoryChecksumTest, IsTheCrc32OfZipAndPng) {
+  EXPECT_EQ(MemoryChecksum(""), 0u);
+  EXPECT_EQ(MemoryChecksum("123456789"), 0xCBF43926u);  // the check value of CRC-32
+  EXPECT_EQ(MemoryChecksum("The quick brown fox jumps over the lazy dog"), 0x414FA339u);
+}
+
 TEST_F(PrinterTest, AVersionOneFileLoadsAndIsWrittenInTheCurrentVersion) {
   QuickSale();
   const std::string current = SerializeMemory(m());
