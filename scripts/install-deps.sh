@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are missing.
-# Chromium, which only the page test of `ecf serve` uses, is tried last and is
-# not required: without it that test skips and says why.
+# Chromium and Node, which only the page test of `ecf serve` uses, are tried
+# last and are not required: without them that test skips and says why.
 set -euo pipefail
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libpugixml-dev nlohmann-json3-dev libsqlite3-dev libcpp-httplib-dev)
 optional=(chromium)
+# Node may come from elsewhere than Debian; any node on the PATH will do.
+command -v node >/dev/null 2>&1 || optional+=(nodejs)
 sudo_cmd=""
 [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
 is_installed() {
