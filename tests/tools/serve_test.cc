@@ -253,6 +253,42 @@ TEST_F(ServiceTest, FaultsReachTheSimulatedPrinterAndShowInState) {
   EXPECT_EQ(res->status, 400);
 }
 
+TEST_F(ServiceTest, OperatorQuestionsAreAnsweredFromTheRequestElseNoAndReported) {
+  auto res = PostCalls(SetupSteps());
+  ASSERT_TRUE(res && res->status == 200);
+  // The printer refuses the opening of a card sale once: the driver asks the
+  // operator whether to print again.
+  Json open = {{"call", "AbreCupom"},
+               {"args",
+                {{{"params",
+                   {{"ESQUEMACOR", "002"},
+                    {"INTTEFERRO", 0},
+                    {"INCLUICPF", ""},
+                    {"INCLUINOME", ""},
+                    {"INCLUIENDERECO", ""},
+                    {"IDUTILTEF", "S"},
+                    {"UTILTEF", true}}}}}}};
+  struct Case {
+    Json answers;  // null: none given
+    bool answer;
+  };
+  for (const Case& c : {Case{nullptr, false}, Case{Json::array({true}), true}}) {
+    res = client_->Post("/faults", "fail IBM_FI_AbreCupomMFD -1 nth 1", "text/plain");
+    ASSERT_TRUE(res && res->status == 200);
+    Json request = open;
+    if (!c.answers.is_null()) request["answers"] = c.answers;
+    res = PostCalls(request);
+    ASSERT_TRUE(res && res->status == 200);
+    const Json line = Json::parse(res->body);
+    EXPECT_EQ(line["result"], c.answer) << line.dump();
+    ASSERT_FALSE(line["dialogs"].empty()) << line.dump();
+    const Json& question = line["dialogs"].back();
+    EXPECT_EQ(question["question"], true) << line.dump();
+    EXPECT_EQ(question["answer"], c.answer) << line.dump();
+    EXPECT_EQ(State()["open"], c.answer ? "receipt" : "none");
+  }
+}
+
 TEST_F(ServiceTest, AClientThatDropsMidSaleLeavesTheSaleComplete) {
   auto res = PostCalls(SetupSteps());
   ASSERT_TRUE(res && res->status == 200);
