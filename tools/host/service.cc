@@ -200,7 +200,8 @@ int JsonDepth(const std::string& text) {
 }
 
 Service::Service(SessionOptions options)
-    : session_(std::make_unique<HostSession>(std::move(options))) {
+    : files_(zel::platform::MakeNativePlatform()),
+      session_(std::make_unique<HostSession>(std::move(options))) {
   keys_path_ = JoinPath(session_->home(), "ecf-serve-keys.jsonl");
   LoadKeys();
   // The library the driver binds, opened once more for the simulated
@@ -211,7 +212,7 @@ Service::Service(SessionOptions options)
     control_ = reinterpret_cast<ControlFn>(platform.LibrarySymbol(library_, "IBM_EMU_Control"));
   }
   std::string tape;
-  zel::platform::Native().ReadWholeFile(session_->TapePath(), &tape);
+  files_->ReadWholeFile(session_->TapePath(), &tape);
   tape_ = std::move(tape);
 }
 
@@ -228,7 +229,7 @@ std::string Service::Today() { return FormatIsoDateTime(session_->Now()).substr(
 
 void Service::LoadKeys() {
   std::string text;
-  if (!zel::platform::Native().ReadWholeFile(keys_path_, &text)) return;
+  if (!files_->ReadWholeFile(keys_path_, &text)) return;
   const std::string today = Today();
   std::string kept;
   for (const std::string& line : SplitLines(text)) {
@@ -244,7 +245,7 @@ void Service::LoadKeys() {
     kept += line + "\n";
   }
   // Only today's keys are kept on disk too.
-  if (kept.size() != text.size()) zel::platform::Native().WriteFileAtomically(keys_path_, kept);
+  if (kept.size() != text.size()) files_->WriteFileAtomically(keys_path_, kept);
 }
 
 void Service::RememberKey(const std::string& key, const Remembered& entry) {
@@ -254,7 +255,7 @@ void Service::RememberKey(const std::string& key, const Remembered& entry) {
                      {"request", entry.request},
                      {"status", entry.reply.status},
                      {"reply", entry.reply.body}};
-  zel::platform::Native().AppendToFile(
+  files_->AppendToFile(
       keys_path_, line.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n");
 }
 
@@ -276,6 +277,9 @@ Reply Service::Calls(const std::string& body, const std::string& idempotency_key
     return Error(400, "expected a step {\"call\": ..., \"args\": [...]}, a list of steps, " +
                           std::string("or {\"steps\": [...]}"));
   }
+  // Decoding the arguments builds host values (tables, variants) as the call
+  // would: done under the lock too, one request at a time.
+  std::lock_guard<std::mutex> lock(call_mutex_);
   std::deque<bool> answers;
   int number = 0;
   try {
@@ -293,7 +297,6 @@ Reply Service::Calls(const std::string& body, const std::string& idempotency_key
     return Error(400, ToJsonText(e.what()));
   }
 
-  std::lock_guard<std::mutex> lock(call_mutex_);
   const std::string canonical = request.dump(-1, ' ', false, Json::error_handler_t::replace);
   const std::string today = Today();
   if (!idempotency_key.empty()) {
@@ -391,7 +394,7 @@ Reply Service::Faults(const std::string& body) {
 Reply Service::Log(size_t count) {
   std::string text;
   const std::string path = session_->LogPath();
-  zel::platform::Native().ReadWholeFile(path, &text);
+  files_->ReadWholeFile(path, &text);
   std::vector<std::string> lines = SplitLines(text);
   Json tail = Json::array();
   for (size_t i = lines.size() > count ? lines.size() - count : 0; i < lines.size(); ++i) {
@@ -402,7 +405,7 @@ Reply Service::Log(size_t count) {
 
 void Service::RefreshTape() {
   std::string tape;
-  zel::platform::Native().ReadWholeFile(session_->TapePath(), &tape);
+  files_->ReadWholeFile(session_->TapePath(), &tape);
   std::lock_guard<std::mutex> lock(tape_mutex_);
   if (tape != tape_) {
     tape_ = std::move(tape);

@@ -85,6 +85,9 @@ class Service {
   void RefreshTape();
   int Control(const std::string& command, std::string* answer);
 
+  // The service's own file reads (tape, log, keys), apart from the driver's
+  // platform so that they never change the error code the driver reads.
+  std::unique_ptr<zel::platform::Platform> files_;
   std::unique_ptr<HostSession> session_;
   std::mutex call_mutex_;  // one printer command at a time
   std::map<std::string, Remembered> keys_;
