@@ -116,8 +116,15 @@ class ServeTest : public ::testing::Test {
   }
   void TearDown() override {
     client_.reset();
+    if (serve_ && serve_->available()) {
+      serve_->Stop();
+      // What the service said on its way out: nothing from the sanitizers.
+      const std::string said = serve_->output();
+      EXPECT_EQ(said.find("Sanitizer"), std::string::npos) << said;
+      EXPECT_NE(said.find("ecf serve: stopped"), std::string::npos) << said;
+    }
     serve_.reset();
-    zel::platform::Native().RemoveTree(home_);
+    if (!home_.empty()) zel::platform::Native().RemoveTree(home_);
   }
 
   // POSTs JSON to /calls (with an idempotency key when given).

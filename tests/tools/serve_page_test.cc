@@ -20,17 +20,22 @@ std::string FindProgram(std::initializer_list<const char*> names) {
   return "";
 }
 
-using PageTest = ServeTest;
+class PageTest : public ServeTest {
+ protected:
+  void SetUp() override {
+#ifdef ECF_SKIP_BROWSER_TESTS
+    GTEST_SKIP() << "the page test runs in the plain build only";
+#endif
+    chromium_ = FindProgram({"chromium", "chromium-browser"});
+    if (chromium_.empty()) GTEST_SKIP() << "chromium is not installed (scripts/install-deps.sh)";
+    node_ = FindProgram({"node", "nodejs"});
+    if (node_.empty()) GTEST_SKIP() << "node is not installed (scripts/install-deps.sh)";
+    ServeTest::SetUp();
+  }
+  std::string chromium_, node_;
+};
 
 TEST_F(PageTest, ShowsTheTapeOfASaleAsItPrintsAndAFaultButtonReachesThePrinter) {
-#ifdef ECF_SKIP_BROWSER_TESTS
-  GTEST_SKIP() << "the page test runs in the plain build only";
-#endif
-  const std::string chromium = FindProgram({"chromium", "chromium-browser"});
-  if (chromium.empty()) GTEST_SKIP() << "chromium is not installed (scripts/install-deps.sh)";
-  const std::string node = FindProgram({"node", "nodejs"});
-  if (node.empty()) GTEST_SKIP() << "node is not installed (scripts/install-deps.sh)";
-
   // The driver started and loaded; the page then watches the sale.
   const Json steps = DemoScenario()["steps"];
   auto res = PostCalls(Json(std::vector<Json>(steps.begin(), steps.begin() + 5)));
@@ -46,11 +51,11 @@ TEST_F(PageTest, ShowsTheTapeOfASaleAsItPrintsAndAFaultButtonReachesThePrinter) 
   native.RemoveFile(screenshot);
   const std::string out = zel::platform::JoinPath(home_, "page.json");
   const std::string err = zel::platform::JoinPath(home_, "page.err");
-  const std::string command =
-      node + " " + Quoted(ECF_TESTS_DIR "/serve_page_check.js") + " " + chromium + " " +
-      serve_->url() + "/ " + Quoted(sale_path) + " " + Quoted(screenshot) + " " +
-      Quoted(zel::platform::JoinPath(home_, "chromium-profile")) + " > " + Quoted(out) + " 2> " +
-      Quoted(err);
+  const std::string command = node_ + " " + Quoted(ECF_TESTS_DIR "/serve_page_check.js") + " " +
+                              chromium_ + " " + serve_->url() + "/ " + Quoted(sale_path) + " " +
+                              Quoted(screenshot) + " " +
+                              Quoted(zel::platform::JoinPath(home_, "chromium-profile")) + " > " +
+                              Quoted(out) + " 2> " + Quoted(err);
   const int status = std::system(command.c_str());
   std::string text, complaints;
   native.ReadWholeFile(out, &text);
