@@ -15,6 +15,18 @@ namespace {
 
 using zel::platform::JoinPath;
 
+// Marks a printer command in progress for the tape watcher.
+class Busy {
+ public:
+  explicit Busy(std::atomic<bool>& flag) : flag_(flag) { flag_ = true; }
+  ~Busy() { flag_ = false; }
+  Busy(const Busy&) = delete;
+  Busy& operator=(const Busy&) = delete;
+
+ private:
+  std::atomic<bool>& flag_;
+};
+
 Reply Error(int status, const std::string& message) {
   return Reply{status, Json{{"error", message}}, false};
 }
@@ -214,6 +226,7 @@ Service::Service(SessionOptions options)
   std::string tape;
   files_->ReadWholeFile(session_->TapePath(), &tape);
   tape_ = std::move(tape);
+  watcher_ = std::thread([this] { WatchTape(); });
 }
 
 Service::~Service() {
@@ -255,8 +268,8 @@ void Service::RememberKey(const std::string& key, const Remembered& entry) {
                      {"request", entry.request},
                      {"status", entry.reply.status},
                      {"reply", entry.reply.body}};
-  files_->AppendToFile(
-      keys_path_, line.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n");
+  files_->AppendToFile(keys_path_,
+                       line.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n");
 }
 
 Reply Service::Calls(const std::string& body, const std::string& idempotency_key) {
@@ -322,6 +335,7 @@ Reply Service::Calls(const std::string& body, const std::string& idempotency_key
   Reply reply;
   number = 0;
   try {
+    Busy busy(busy_);
     for (const auto& step : steps) lines.push_back(RunStep(*session_, step, ++number));
     reply.body = single ? lines[0] : lines;
   } catch (const std::exception& e) {
@@ -376,6 +390,7 @@ Reply Service::Faults(const std::string& body) {
   if (!FaultCommands(body, &commands, &error)) return Error(400, error);
   Json results = Json::array();
   std::lock_guard<std::mutex> lock(call_mutex_);
+  Busy busy(busy_);
   for (const std::string& command : commands) {
     std::string answer;
     const int code = Control(FromJsonText(command), &answer);
@@ -404,6 +419,8 @@ Reply Service::Log(size_t count) {
 }
 
 void Service::RefreshTape() {
+  // One reader at a time, so that an older read never replaces a newer one.
+  std::lock_guard<std::mutex> reading(refresh_mutex_);
   std::string tape;
   files_->ReadWholeFile(session_->TapePath(), &tape);
   std::lock_guard<std::mutex> lock(tape_mutex_);
@@ -424,32 +441,42 @@ bool Service::TapeSince(size_t from, int wait_ms, std::string* lines, size_t* ne
     const size_t last = tape_.rfind('\n');
     return last == std::string::npos || last + 1 <= start ? start : last + 1;
   };
-  {
-    std::unique_lock<std::mutex> lock(tape_mutex_);
-    if (from > tape_.size()) from = 0;
-    const bool changed = tape_changed_.wait_for(lock, std::chrono::milliseconds(wait_ms), [&] {
-      return stopping_ || complete_end(from) > from;
-    });
-    if (stopping_) return false;
-    if (changed) {
-      *next = complete_end(from);
-      *lines = tape_.substr(from, *next - from);
-      return true;
-    }
-  }
-  // Nothing printed through this service meanwhile; another process (the
-  // printer's own tool) may have printed, so look at the file when no call is
-  // running.
-  std::unique_lock<std::mutex> call(call_mutex_, std::try_to_lock);
-  if (call.owns_lock()) RefreshTape();
-  *next = from;
+  std::unique_lock<std::mutex> lock(tape_mutex_);
+  if (from > tape_.size()) from = 0;
+  ++readers_;
+  tape_changed_.wait_for(lock, std::chrono::milliseconds(wait_ms),
+                         [&] { return stopping_ || complete_end(from) > from; });
+  --readers_;
+  if (stopping_) return false;
+  *next = complete_end(from);
+  *lines = tape_.substr(from, *next - from);
   return true;
 }
 
+void Service::WatchTape() {
+  // While a call runs, the tape is looked at every tick, so that a reader
+  // sees each line as it is printed rather than when the call returns; when
+  // idle, now and then, for what another process (the printer's own tool)
+  // printed. Only while someone reads.
+  constexpr auto kTick = std::chrono::milliseconds(50);
+  int tick = 0;
+  std::unique_lock<std::mutex> lock(tape_mutex_);
+  while (!tape_changed_.wait_for(lock, kTick, [&] { return stopping_; })) {
+    ++tick;
+    if (readers_ == 0 || !(busy_ || tick % 20 == 0)) continue;
+    lock.unlock();
+    RefreshTape();
+    lock.lock();
+  }
+}
+
 void Service::Stop() {
-  std::lock_guard<std::mutex> lock(tape_mutex_);
-  stopping_ = true;
-  tape_changed_.notify_all();
+  {
+    std::lock_guard<std::mutex> lock(tape_mutex_);
+    stopping_ = true;
+    tape_changed_.notify_all();
+  }
+  if (watcher_.joinable() && watcher_.get_id() != std::this_thread::get_id()) watcher_.join();
 }
 
 }  // namespace ecf

@@ -9,16 +9,19 @@
 // kept in the host folder ("ecf-serve-keys.jsonl"), so a till that retries
 // after the service restarted does not sell twice either.
 //
-// The paper tape is watched after every call: readers of TapeSince() get each
-// printed line once, in order, with the tape's byte offset after it.
+// The paper tape is watched while calls run and after each: readers of
+// TapeSince() get each printed line once, in order, as it is printed, with the
+// tape's byte offset after it.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "host/json_codec.h"
 #include "host/session.h"
@@ -83,6 +86,7 @@ class Service {
   void LoadKeys();
   void RememberKey(const std::string& key, const Remembered& entry);
   void RefreshTape();
+  void WatchTape();
   int Control(const std::string& command, std::string* answer);
 
   // The service's own file reads (tape, log, keys), apart from the driver's
@@ -96,10 +100,14 @@ class Service {
   void* library_ = nullptr;
   ControlFn control_ = nullptr;
 
-  std::mutex tape_mutex_;
+  std::mutex refresh_mutex_;
+  std::mutex tape_mutex_;  // guards what follows
   std::condition_variable tape_changed_;
   std::string tape_;
+  int readers_ = 0;  // TapeSince() callers waiting
   bool stopping_ = false;
+  std::atomic<bool> busy_{false};  // a printer command is running
+  std::thread watcher_;
 };
 
 // The nesting depth of a JSON text (brackets and braces outside strings), so
