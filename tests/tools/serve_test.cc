@@ -253,6 +253,19 @@ TEST_F(ServiceTest, FaultsReachTheSimulatedPrinterAndShowInState) {
   EXPECT_EQ(res->status, 400);
 }
 
+TEST_F(ServiceTest, ThePageComesFromTheProgramAndFetchesNothingFromElsewhere) {
+  auto res = client_->Get("/");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 200);
+  EXPECT_EQ(res->get_header_value("Content-Type"), "text/html; charset=utf-8");
+  const std::string& page = res->body;
+  EXPECT_NE(page.find("id=\"tape\""), std::string::npos);
+  EXPECT_NE(page.find("/tape/stream"), std::string::npos);
+  for (const char* outside : {"http://", "https://", "src=", "@import", "url("}) {
+    EXPECT_EQ(page.find(outside), std::string::npos) << outside;
+  }
+}
+
 TEST_F(ServiceTest, OperatorQuestionsAreAnsweredFromTheRequestElseNoAndReported) {
   auto res = PostCalls(SetupSteps());
   ASSERT_TRUE(res && res->status == 200);
