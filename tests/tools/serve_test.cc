@@ -3,9 +3,11 @@
 // number of clients, idempotency keys, the tape stream, faults, and bad
 // requests answered with a JSON error.
 #include <atomic>
+#include <sstream>
 #include <thread>
 #include <vector>
 
+#include "host/commands.h"
 #include "host/service.h"
 #include "tools/serve_fixture.h"
 
@@ -36,6 +38,20 @@ size_t Count(const std::string& text, const std::string& what) {
 void ExpectNoException(const Json& lines) {
   ASSERT_TRUE(lines.is_array()) << lines.dump();
   for (const auto& line : lines) EXPECT_FALSE(line.contains("exception")) << line.dump();
+}
+
+TEST(ServeCommandTest, RefusesBadArgumentsBeforeOpeningAnything) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--port", "65536"},
+                                               {"--port", "80a"},
+                                               {"--port"},
+                                               {"--clock", "yesterday"},
+                                               {"--printer", "NoEqualsSign"},
+                                               {"--bogus"}}) {
+    std::ostringstream out, err;
+    EXPECT_EQ(ServeCommand(args, out, err), 2) << args[0];
+    EXPECT_FALSE(err.str().empty());
+    EXPECT_EQ(out.str(), "");
+  }
 }
 
 using ServiceTest = ServeTest;

@@ -21,8 +21,8 @@ constexpr int kWorkers = kMaxStreams + 8;
 constexpr int kStreamWaitMs = 1000;  // between keep-alives of a quiet stream
 
 constexpr const char* kServeUsage =
-    "usage: ecf serve [--home DIR] [--port N] [--clock 2026-12-10T10:00:00] [--printer "
-    "KEY=VALUE]\n";
+    "usage: ecf serve [--home DIR] [--port N] [--clock 2026-12-10T10:00:00]\n"
+    "                 [--printer KEY=VALUE ...]\n";
 
 volatile std::sig_atomic_t g_stop_requested = 0;
 extern "C" void OnStopSignal(int) { g_stop_requested = 1; }
