@@ -16,6 +16,7 @@ const base = url.endsWith("/") ? url : url + "/";
 const browser = spawn(chromium, [
   "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
   "--disable-background-networking", "--disable-component-update", "--disable-sync",
+  "--disable-dev-shm-usage",
   "--user-data-dir=" + profile, "--remote-debugging-pipe", "--window-size=1280,900",
   "about:blank",
 ], { stdio: ["ignore", "ignore", "pipe", "pipe", "pipe"] });
