@@ -12,7 +12,9 @@ constexpr const char* kUsage =
     "  demo [--home DIR] [--interactive]  a business day on the simulated printer\n"
     "  run SCENARIO.json                  host calls from a scenario, one JSON line per step\n"
     "  table FILE [--save OTHER]          a data-packet file (.cds or .xml) as JSON\n"
-    "  documents HOME                     the host's records of printed documents\n";
+    "  documents HOME                     the host's records of printed documents\n"
+    "  serve [--home DIR] [--port N]      the driver as a local JSON service, and a page\n"
+    "                                     showing the paper tape (http://127.0.0.1:8019/)\n";
 
 }  // namespace
 
@@ -26,6 +28,7 @@ int main(int argc, char** argv) {
   if (command == "demo") return ecf::DemoCommand(args, std::cout, std::cerr);
   if (command == "run") return ecf::RunCommand(args, std::cout, std::cerr);
   if (command == "table") return ecf::TableCommand(args, std::cout, std::cerr);
+  if (command == "serve") return ecf::ServeCommand(args, std::cout, std::cerr);
   if (command == "documents") return ecf::DocumentsCommand(args, std::cout, std::cerr);
   if (command == "help" || command == "--help" || command == "-h") {
     std::cout << kUsage;

@@ -16,6 +16,9 @@ int TableCommand(const std::vector<std::string>& args, std::ostream& out, std::o
 int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 // ecf documents [HOME]: the host's records of printed documents.
 int DocumentsCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// ecf serve [--home DIR] [--port N] [--clock ISO] [--printer KEY=VALUE]: the
+// driver as a local HTTP service until SIGINT or SIGTERM (server.cc).
+int ServeCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 // ecf demo [--home DIR] [--interactive]
 int DemoCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

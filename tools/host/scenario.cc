@@ -41,17 +41,6 @@ SessionOptions OptionsOf(const Json& scenario) {
   return options;
 }
 
-std::deque<bool> AnswersOf(const Json& scenario) {
-  std::deque<bool> answers;
-  if (!scenario.contains("answers")) return answers;
-  if (!scenario["answers"].is_array()) throw ScenarioError("\"answers\" must be an array");
-  for (const auto& a : scenario["answers"]) {
-    if (!a.is_boolean()) throw ScenarioError("\"answers\" must hold true or false");
-    answers.push_back(a.get<bool>());
-  }
-  return answers;
-}
-
 Json DialogsJson(const std::vector<Dialog>& dialogs) {
   Json list = Json::array();
   for (const auto& d : dialogs) {
@@ -89,6 +78,69 @@ Json ParseScenario(const std::string& text) {
   return Json::parse(text, check);
 }
 
+std::deque<bool> AnswersOf(const Json& scenario) {
+  std::deque<bool> answers;
+  if (!scenario.contains("answers")) return answers;
+  if (!scenario["answers"].is_array()) throw ScenarioError("\"answers\" must be an array");
+  for (const auto& a : scenario["answers"]) {
+    if (!a.is_boolean()) throw ScenarioError("\"answers\" must hold true or false");
+    answers.push_back(a.get<bool>());
+  }
+  return answers;
+}
+
+void CheckStep(const Json& step, int number) {
+  const std::string where = "step " + std::to_string(number);
+  if (!step.is_object() || !step.contains("call") || !step["call"].is_string()) {
+    throw ScenarioError(where + ": a step needs \"call\": \"OperationName\"");
+  }
+  const std::string call = step["call"].get<std::string>();
+  try {
+    FindOperation(call).check(step.contains("args") ? step["args"] : Json::array());
+  } catch (const CallError& e) {
+    throw ScenarioError(where + " (" + call + "): " + e.what());
+  } catch (const EncodingError& e) {
+    throw ScenarioError(where + " (" + call + "): " + e.what());
+  }
+}
+
+Json RunStep(HostSession& session, const Json& step, int number) {
+  const std::string where = "step " + std::to_string(number);
+  // A scenario read from a file is measured by ParseScenario; one built
+  // elsewhere (a service request) is measured here, before anything copies it.
+  if (NestingDepth(step) > kMaxScenarioDepth - 2) throw ScenarioError(TooDeep(where));
+  if (!step.is_object() || !step.contains("call") || !step["call"].is_string()) {
+    throw ScenarioError(where + ": a step needs \"call\": \"OperationName\"");
+  }
+  const std::string call = step["call"].get<std::string>();
+  const Json args = step.contains("args") ? step["args"] : Json::array();
+  Json line = {{"step", number}, {"call", call}};
+  try {
+    const Operation& operation = FindOperation(call);
+    if (operation.needs_printer && !DriverStarted()) {
+      operation.check(args);
+      // The driver calls its entry points without checking them; a host
+      // that calls it before a successful start gets an access violation.
+      // Reported as the exception a host would catch, not a crash.
+      throw zel::HostError(
+          "Access violation: the driver is not started (call StartImpFiscal first)");
+    }
+    const CallOutcome outcome = operation.invoke(args);
+    line["result"] = outcome.result;
+    line["args"] = outcome.args;
+  } catch (const CallError& e) {
+    throw ScenarioError(where + " (" + call + "): " + e.what());
+  } catch (const EncodingError& e) {
+    throw ScenarioError(where + " (" + call + "): " + e.what());
+  } catch (const zel::HostError& e) {
+    line["result"] = nullptr;
+    line["args"] = args;
+    line["exception"] = ToJsonText(e.what());
+  }
+  line["dialogs"] = DialogsJson(session.TakeDialogs());
+  return line;
+}
+
 void RunScenario(const Json& scenario, const StepSink& sink, bool interactive) {
   if (!scenario.is_object()) throw ScenarioError("a scenario must be a JSON object");
   if (!scenario.contains("steps") || !scenario["steps"].is_array()) {
@@ -100,43 +152,7 @@ void RunScenario(const Json& scenario, const StepSink& sink, bool interactive) {
   session.SetAnswers(AnswersOf(scenario));
 
   int number = 0;
-  for (const auto& step : scenario["steps"]) {
-    ++number;
-    const std::string where = "step " + std::to_string(number);
-    // The whole scenario is measured by ParseScenario; a scenario built
-    // elsewhere is measured here, step by step, before anything copies it.
-    if (NestingDepth(step) > kMaxScenarioDepth - 2) throw ScenarioError(TooDeep(where));
-    if (!step.is_object() || !step.contains("call") || !step["call"].is_string()) {
-      throw ScenarioError(where + ": a step needs \"call\": \"OperationName\"");
-    }
-    const std::string call = step["call"].get<std::string>();
-    const Json args = step.contains("args") ? step["args"] : Json::array();
-    Json line = {{"step", number}, {"call", call}};
-    try {
-      const Operation& operation = FindOperation(call);
-      if (operation.needs_printer && !DriverStarted()) {
-        operation.check(args);
-        // The driver calls its entry points without checking them; a host
-        // that calls it before a successful start gets an access violation.
-        // Reported as the exception a host would catch, not a crash.
-        throw zel::HostError(
-            "Access violation: the driver is not started (call StartImpFiscal first)");
-      }
-      const CallOutcome outcome = operation.invoke(args);
-      line["result"] = outcome.result;
-      line["args"] = outcome.args;
-    } catch (const CallError& e) {
-      throw ScenarioError(where + " (" + call + "): " + e.what());
-    } catch (const EncodingError& e) {
-      throw ScenarioError(where + " (" + call + "): " + e.what());
-    } catch (const zel::HostError& e) {
-      line["result"] = nullptr;
-      line["args"] = args;
-      line["exception"] = ToJsonText(e.what());
-    }
-    line["dialogs"] = DialogsJson(session.TakeDialogs());
-    sink(line);
-  }
+  for (const auto& step : scenario["steps"]) sink(RunStep(session, step, ++number));
   Json paths = {{"tape", ToJsonText(session.TapePath())},
                 {"log", ToJsonText(session.LogPath())},
                 {"home", ToJsonText(session.home())},

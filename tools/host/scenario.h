@@ -11,6 +11,7 @@
 // the debug log, the host folder and the host's records.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <ostream>
 #include <stdexcept>
@@ -36,6 +37,8 @@ inline constexpr int kMaxScenarioDepth = 64;
 // kMaxScenarioDepth, and Json::parse_error when it is not JSON.
 Json ParseScenario(const std::string& text);
 
+class HostSession;
+
 // Receives each step's line, then the closing line with the paths.
 using StepSink = std::function<void(const Json& line)>;
 
@@ -46,5 +49,14 @@ using StepSink = std::function<void(const Json& line)>;
 void RunScenario(const Json& scenario, const StepSink& sink, bool interactive = false);
 // The same, one JSON object per line on `out`.
 void RunScenario(const Json& scenario, std::ostream& out);
+
+// The pieces of a run, for hosts that take steps one request at a time
+// (`ecf serve`). AnswersOf reads "answers" of a scenario or request;
+// CheckStep refuses, as RunStep would, a malformed step, an unknown
+// operation or an argument of the wrong count or kind, without calling
+// anything; RunStep calls the step in `session` and gives its output line.
+std::deque<bool> AnswersOf(const Json& scenario);
+void CheckStep(const Json& step, int number);
+Json RunStep(HostSession& session, const Json& step, int number);
 
 }  // namespace ecf

@@ -1,0 +1,339 @@
+#include "host/service.h"
+
+#include <chrono>
+#include <sstream>
+#include <vector>
+
+#include "host/operations.h"
+#include "host/printer_control.h"
+#include "host/scenario.h"
+#include "platform/platform.h"
+#include "runtime/win1252.h"
+#include "zel01900/zel01900.h"
+
+namespace ecf {
+namespace {
+
+using zel::platform::JoinPath;
+
+// Marks a printer command in progress for the tape watcher.
+class Busy {
+ public:
+  explicit Busy(std::atomic<bool>& flag) : flag_(flag) { flag_ = true; }
+  ~Busy() { flag_ = false; }
+  Busy(const Busy&) = delete;
+  Busy& operator=(const Busy&) = delete;
+
+ private:
+  std::atomic<bool>& flag_;
+};
+
+Reply Error(int status, const std::string& message) {
+  return Reply{status, Json{{"error", message}}, false};
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  std::istringstream in(text);
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+}  // namespace
+
+int JsonDepth(const std::string& text) {
+  int depth = 0, deepest = 0;
+  bool in_string = false, escaped = false;
+  for (char c : text) {
+    if (in_string) {
+      if (escaped) {
+        escaped = false;
+      } else if (c == '\\') {
+        escaped = true;
+      } else if (c == '"') {
+        in_string = false;
+      }
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > deepest) deepest = depth;
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return deepest;
+}
+
+Service::Service(SessionOptions options)
+    : files_(zel::platform::MakeNativePlatform()),
+      session_(std::make_unique<HostSession>(std::move(options))) {
+  keys_path_ = JoinPath(session_->home(), "ecf-serve-keys.jsonl");
+  LoadKeys();
+  // The library the driver binds, opened once more for the simulated
+  // printer's control entry point; another vendor's library has none.
+  auto& platform = zel::platform::Current();
+  library_ = platform.OpenLibrary("IBMFI32.dll");
+  if (library_ != nullptr) {
+    control_ = reinterpret_cast<ControlFn>(platform.LibrarySymbol(library_, "IBM_EMU_Control"));
+  }
+  std::string tape;
+  files_->ReadWholeFile(session_->TapePath(), &tape);
+  tape_ = std::move(tape);
+  watcher_ = std::thread([this] { WatchTape(); });
+}
+
+Service::~Service() {
+  Stop();
+  {
+    std::lock_guard<std::mutex> lock(call_mutex_);
+    if (DriverStarted()) StopImpFiscal();
+  }
+  if (library_ != nullptr) zel::platform::Current().CloseLibrary(library_);
+}
+
+std::string Service::Today() { return FormatIsoDateTime(session_->Now()).substr(0, 10); }
+
+void Service::LoadKeys() {
+  std::string text;
+  if (!files_->ReadWholeFile(keys_path_, &text)) return;
+  const std::string today = Today();
+  std::string kept;
+  for (const std::string& line : SplitLines(text)) {
+    // A torn last line (the service was killed while writing it) is skipped.
+    const Json entry = Json::parse(line, nullptr, false);
+    if (entry.is_discarded() || !entry.is_object() || entry.value("day", "") != today ||
+        !entry.contains("key") || !entry.contains("request") || !entry.contains("reply")) {
+      continue;
+    }
+    keys_[entry["key"].get<std::string>()] =
+        Remembered{today, entry["request"].get<std::string>(),
+                   Reply{entry.value("status", 200), entry["reply"], true}};
+    kept += line + "\n";
+  }
+  // Only today's keys are kept on disk too.
+  if (kept.size() != text.size()) files_->WriteFileAtomically(keys_path_, kept);
+}
+
+void Service::RememberKey(const std::string& key, const Remembered& entry) {
+  keys_[key] = entry;
+  const Json line = {{"day", entry.day},
+                     {"key", key},
+                     {"request", entry.request},
+                     {"status", entry.reply.status},
+                     {"reply", entry.reply.body}};
+  files_->AppendToFile(keys_path_,
+                       line.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n");
+}
+
+Reply Service::Calls(const std::string& body, const std::string& idempotency_key) {
+  if (body.size() > kMaxRequestBytes) return Error(413, "the request is too large");
+  if (JsonDepth(body) > kMaxJsonDepth) return Error(400, "the request is nested too deeply");
+  const Json request = Json::parse(body, nullptr, false);
+  if (request.is_discarded()) return Error(400, "the request is not valid JSON");
+
+  const bool single = request.is_object() && request.contains("call");
+  Json steps;
+  if (single) {
+    steps = Json::array({request});
+  } else if (request.is_array()) {
+    steps = request;
+  } else if (request.is_object() && request.contains("steps") && request["steps"].is_array()) {
+    steps = request["steps"];
+  } else {
+    return Error(400, "expected a step {\"call\": ..., \"args\": [...]}, a list of steps, " +
+                          std::string("or {\"steps\": [...]}"));
+  }
+  // Decoding the arguments builds host values (tables, variants) as the call
+  // would: done under the lock too, one request at a time.
+  std::lock_guard<std::mutex> lock(call_mutex_);
+  std::deque<bool> answers;
+  int number = 0;
+  try {
+    if (request.is_object()) answers = AnswersOf(request);
+    for (const auto& step : steps) {
+      ++number;
+      if (step.is_object() && step.contains("call") && step["call"].is_string() &&
+          Operations().count(step["call"].get<std::string>()) == 0) {
+        return Error(404, "step " + std::to_string(number) + ": unknown operation \"" +
+                              step["call"].get<std::string>() + "\"");
+      }
+      CheckStep(step, number);
+    }
+  } catch (const ScenarioError& e) {
+    return Error(400, ToJsonText(e.what()));
+  }
+
+  const std::string canonical = request.dump(-1, ' ', false, Json::error_handler_t::replace);
+  const std::string today = Today();
+  if (!idempotency_key.empty()) {
+    auto it = keys_.find(idempotency_key);
+    if (it != keys_.end() && it->second.day != today) {
+      keys_.clear();  // a new day: yesterday's keys are free again
+      it = keys_.end();
+    }
+    if (it != keys_.end()) {
+      if (it->second.request != canonical) {
+        return Error(409, "the idempotency key \"" + idempotency_key +
+                              "\" was used today for another request");
+      }
+      Reply replay = it->second.reply;
+      replay.replayed = true;
+      return replay;
+    }
+  }
+
+  session_->SetAnswers(std::move(answers));
+  session_->TakeDialogs();  // nothing left over from an earlier request
+  Json lines = Json::array();
+  Reply reply;
+  number = 0;
+  try {
+    Busy busy(busy_);
+    for (const auto& step : steps) lines.push_back(RunStep(*session_, step, ++number));
+    reply.body = single ? lines[0] : lines;
+  } catch (const std::exception& e) {
+    // Checked above, so only a failure inside the host itself lands here;
+    // the steps that ran are reported with it.
+    reply.status = 500;
+    reply.body = {{"error", ToJsonText(e.what())}, {"steps", lines}};
+  }
+  session_->SetAnswers({});
+  RefreshTape();
+  if (!idempotency_key.empty()) RememberKey(idempotency_key, Remembered{today, canonical, reply});
+  return reply;
+}
+
+int Service::Control(const std::string& command, std::string* answer) {
+  std::vector<char> buffer(16384, '\0');
+  const int code =
+      control_(command.c_str(), buffer.data(), static_cast<int32_t>(buffer.size() - 1));
+  *answer = ToJsonText(buffer.data());
+  return code;
+}
+
+Reply Service::State() {
+  if (control_ == nullptr) {
+    return Error(501, "the printer library is not the simulated printer (no IBM_EMU_Control)");
+  }
+  std::string answer;
+  int code;
+  bool started;
+  {
+    std::lock_guard<std::mutex> lock(call_mutex_);
+    code = Control("state", &answer);
+    started = DriverStarted();
+  }
+  if (code != 1)
+    return Error(500, "the simulated printer answered " + std::to_string(code) + ": " + answer);
+  Json state = ParseStateText(answer);
+  state["driver_started"] = started;
+  state["home"] = ToJsonText(session_->home());
+  state["tape"] = ToJsonText(session_->TapePath());
+  state["log"] = ToJsonText(session_->LogPath());
+  return Reply{200, state, false};
+}
+
+Reply Service::Faults(const std::string& body) {
+  if (control_ == nullptr) {
+    return Error(501, "the printer library is not the simulated printer (no IBM_EMU_Control)");
+  }
+  if (body.size() > kMaxRequestBytes) return Error(413, "the request is too large");
+  std::vector<std::string> commands;
+  std::string error;
+  if (!ParseFaultCommands(body, &commands, &error)) return Error(400, error);
+  Json results = Json::array();
+  std::lock_guard<std::mutex> lock(call_mutex_);
+  Busy busy(busy_);
+  for (const std::string& command : commands) {
+    std::string answer;
+    const int code = Control(FromJsonText(command), &answer);
+    results.push_back({{"command", command}, {"code", code}, {"answer", answer}});
+    if (code != 1) {
+      RefreshTape();
+      Reply reply{code == -2 ? 400 : 500, {{"error", command + ": " + answer}}, false};
+      reply.body["results"] = results;
+      return reply;
+    }
+  }
+  RefreshTape();
+  return Reply{200, {{"results", results}}, false};
+}
+
+Reply Service::Log(size_t count) {
+  std::string text;
+  const std::string path = session_->LogPath();
+  files_->ReadWholeFile(path, &text);
+  std::vector<std::string> lines = SplitLines(text);
+  Json tail = Json::array();
+  for (size_t i = lines.size() > count ? lines.size() - count : 0; i < lines.size(); ++i) {
+    tail.push_back(ToJsonText(lines[i]));
+  }
+  return Reply{200, {{"log", ToJsonText(path)}, {"lines", tail}}, false};
+}
+
+void Service::RefreshTape() {
+  // One reader at a time, so that an older read never replaces a newer one.
+  std::lock_guard<std::mutex> reading(refresh_mutex_);
+  std::string tape;
+  files_->ReadWholeFile(session_->TapePath(), &tape);
+  std::lock_guard<std::mutex> lock(tape_mutex_);
+  if (tape != tape_) {
+    tape_ = std::move(tape);
+    tape_changed_.notify_all();
+  }
+}
+
+std::string Service::Tape() {
+  std::lock_guard<std::mutex> lock(tape_mutex_);
+  return tape_;
+}
+
+bool Service::TapeSince(size_t from, int wait_ms, std::string* lines, size_t* next) {
+  lines->clear();
+  auto complete_end = [&](size_t start) {
+    const size_t last = tape_.rfind('\n');
+    return last == std::string::npos || last + 1 <= start ? start : last + 1;
+  };
+  std::unique_lock<std::mutex> lock(tape_mutex_);
+  if (from > tape_.size()) from = 0;
+  ++readers_;
+  tape_changed_.wait_for(lock, std::chrono::milliseconds(wait_ms),
+                         [&] { return stopping_ || complete_end(from) > from; });
+  --readers_;
+  if (stopping_) return false;
+  *next = complete_end(from);
+  *lines = tape_.substr(from, *next - from);
+  return true;
+}
+
+void Service::WatchTape() {
+  // While a call runs, the tape is looked at every tick, so that a reader
+  // sees each line as it is printed rather than when the call returns; when
+  // idle, now and then, for what another process (the printer's own tool)
+  // printed. Only while someone reads.
+  constexpr auto kTick = std::chrono::milliseconds(50);
+  int tick = 0;
+  std::unique_lock<std::mutex> lock(tape_mutex_);
+  while (!tape_changed_.wait_for(lock, kTick, [&] { return stopping_; })) {
+    ++tick;
+    if (readers_ == 0 || !(busy_ || tick % 20 == 0)) continue;
+    lock.unlock();
+    RefreshTape();
+    lock.lock();
+  }
+}
+
+void Service::Stop() {
+  {
+    std::lock_guard<std::mutex> lock(tape_mutex_);
+    stopping_ = true;
+    tape_changed_.notify_all();
+  }
+  if (watcher_.joinable() && watcher_.get_id() != std::this_thread::get_id()) watcher_.join();
+}
+
+}  // namespace ecf
