@@ -7,6 +7,7 @@ namespace zel::datapacket {
 
 namespace {
 constexpr int kDefaultTextWidth = 20;
+constexpr int kBcdWidth = 32;
 }  // namespace
 
 bool LooksBinary(std::string_view bytes) {
@@ -39,6 +40,15 @@ std::string SubtypeOf(const FieldDef& def) {
 
 int TextWidth(const FieldDef& def) { return def.size > 0 ? def.size : kDefaultTextWidth; }
 
+bool IsBlobType(FieldType type) {
+  return type == FieldType::kMemo || type == FieldType::kBlob || type == FieldType::kGraphic ||
+         type == FieldType::kWideMemo;
+}
+
+int BcdWidth(const FieldDef& def) {
+  return def.precision > 0 ? std::min(def.precision, 0xFFFF) : kBcdWidth;
+}
+
 void FitTextWidths(Packet& packet) {
   for (size_t f = 0; f < packet.meta.fields.size(); ++f) {
     FieldDef& def = packet.meta.fields[f];
@@ -52,7 +62,7 @@ void FitTextWidths(Packet& packet) {
   }
 }
 
-std::vector<std::vector<FieldValue>> ApplyChangeLog(Packet& packet) {
+ResolvedRows ResolveChangeLog(Packet& packet) {
   const size_t n = packet.rows.size();
   std::vector<int64_t> original_of(n, -1);
   const std::vector<uint32_t>& log = packet.meta.change_log;
@@ -101,20 +111,44 @@ std::vector<std::vector<FieldValue>> ApplyChangeLog(Packet& packet) {
     }
   }
 
+  ResolvedRows result;
   std::vector<size_t> kept;
   kept.reserve(n);
   for (size_t i = 0; i < n; ++i) {
     const uint8_t status = packet.rows[i].status;
-    if ((status & (kRowDeleted | kRowOriginal)) != 0 || superseded[i]) continue;
+    if ((status & kRowDeleted) != 0) {
+      // The image the deletion applies to is the row's first original.
+      if ((status & kRowInserted) == 0) {
+        const size_t first = anchor[i];
+        if (first == i && !superseded[i]) {
+          result.deleted.push_back(std::move(packet.rows[i].values));
+        } else {
+          result.deleted.push_back(packet.rows[first].values);
+        }
+      }
+      continue;
+    }
+    if ((status & kRowOriginal) != 0 || superseded[i]) continue;
     kept.push_back(i);
   }
   // A new image takes the place of the row it replaces.
-  std::stable_sort(kept.begin(), kept.end(),
-                   [&](size_t a, size_t b) { return anchor[a] < anchor[b]; });
+  if (!log.empty()) {
+    std::stable_sort(kept.begin(), kept.end(),
+                     [&](size_t a, size_t b) { return anchor[a] < anchor[b]; });
+  }
 
-  std::vector<std::vector<FieldValue>> result;
-  result.reserve(kept.size());
-  for (size_t i : kept) result.push_back(std::move(packet.rows[i].values));
+  result.rows.reserve(kept.size());
+  for (size_t i : kept) {
+    Row& row = packet.rows[i];
+    LoggedRow out;
+    out.status = row.status & (kRowInserted | kRowModified);
+    if (anchor[i] != i && (out.status & kRowModified) != 0) {
+      out.original = packet.rows[anchor[i]].values;
+      out.has_original = true;
+    }
+    out.values = std::move(row.values);
+    result.rows.push_back(std::move(out));
+  }
   return result;
 }
 

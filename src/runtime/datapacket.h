@@ -71,11 +71,27 @@ bool LooksBinary(std::string_view bytes);
 std::string WriteXml(const Metadata& meta, const std::vector<RowRef>& rows, bool utf8);
 Packet ReadXml(std::string_view text);
 
-// Applies the change log of a packet as read: drops deleted rows and
-// original images, gives each new image the place of its original and
-// resolves "unchanged" fields from the original. Returns the resulting rows'
-// values in order.
-std::vector<std::vector<FieldValue>> ApplyChangeLog(Packet& packet);
+// The rows of a packet with its change log resolved: the current rows in
+// order, each with its change status (kRowInserted, kRowModified or both,
+// 0 for an unchanged row) and, for a modified row, the image it had before
+// its first change; and the images of the deleted rows.
+struct LoggedRow {
+  uint8_t status = 0;
+  std::vector<FieldValue> values;
+  std::vector<FieldValue> original;  // empty unless an original image exists
+  bool has_original = false;
+};
+struct ResolvedRows {
+  std::vector<LoggedRow> rows;
+  std::vector<std::vector<FieldValue>> deleted;
+};
+
+// Resolves the change log of a packet as read: deleted rows and original
+// images leave the current rows, each new image takes the place of its
+// original and its "unchanged" fields the original's values; a deleted row
+// keeps the image of its first original (a deleted insert disappears).
+// `packet`'s rows are consumed.
+ResolvedRows ResolveChangeLog(Packet& packet);
 
 // Gives every text field a width that holds its longest value (a packet
 // without WIDTH, or with values longer than it), so that writing the packet
@@ -90,5 +106,9 @@ const char* DefaultSubtype(FieldType type);
 std::string SubtypeOf(const FieldDef& def);
 // The declared width of a text field (20 when not given).
 int TextWidth(const FieldDef& def);
+// True for memos and blobs (their declared size travels as WIDTH when set).
+bool IsBlobType(FieldType type);
+// The WIDTH a BCD field declares (its precision, 32 when not given).
+int BcdWidth(const FieldDef& def);
 
 }  // namespace zel::datapacket

@@ -142,18 +142,30 @@ bool MSecsToDateTime(double msecs, TDateTime& out) {
   return true;
 }
 
+char* XmlFloatChars(double value, char* out) {
+  // The shortest of the fixed and exponent forms with 16 significant digits,
+  // trailing zeros dropped (printf's %.16g), then "1e+16" -> "1E16" and
+  // "2.5e-07" -> "2.5E-7".
+  char* end = std::to_chars(out, out + kXmlFloatChars, value, std::chars_format::general, 16).ptr;
+  char* e = std::find(out, end, 'e');
+  if (e == end) return end;
+  *e = 'E';
+  char* from = e + 1;
+  char* to = e + 1;
+  if (*from == '-') {
+    ++from;
+    ++to;
+  } else if (*from == '+') {
+    ++from;
+  }
+  while (from + 1 < end && *from == '0') ++from;
+  while (from < end) *to++ = *from++;
+  return to;
+}
+
 std::string XmlFloat(double value) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.15g", value);
-  std::string s(buf);
-  const size_t e = s.find('e');
-  if (e == std::string::npos) return s;
-  // "1e+15" -> "1E15", "2.5e-07" -> "2.5E-7"
-  std::string mantissa = s.substr(0, e);
-  const bool negative = s[e + 1] == '-';
-  size_t digits = e + 2;
-  while (digits + 1 < s.size() && s[digits] == '0') ++digits;
-  return mantissa + "E" + (negative ? "-" : "") + s.substr(digits);
+  char buf[kXmlFloatChars];
+  return std::string(buf, XmlFloatChars(value, buf));
 }
 
 bool ParseXmlFloat(std::string_view text, double& out) {

@@ -289,6 +289,36 @@ bool ValidUtf8(std::string_view text) {
 
 std::string Text1252(const char* utf8) { return Utf8ToWin1252(utf8); }
 
+// The values an integer field of this type holds; false for 64-bit fields,
+// whose whole range the parser already enforces.
+bool IntegerRange(FieldType type, int64_t& low, int64_t& high) {
+  switch (type) {
+    case FieldType::kSmallint:
+      low = -32768;
+      high = 32767;
+      return true;
+    case FieldType::kInteger:
+    case FieldType::kAutoInc:
+      low = -2147483648LL;
+      high = 2147483647LL;
+      return true;
+    case FieldType::kWord:
+      low = 0;
+      high = 65535;
+      return true;
+    case FieldType::kByte:
+      low = 0;
+      high = 255;
+      return true;
+    case FieldType::kLongWord:
+      low = 0;
+      high = 4294967295LL;
+      return true;
+    default:
+      return false;
+  }
+}
+
 FieldValue ParseValue(const FieldDef& def, const pugi::xml_attribute& attr) {
   const char* raw = attr.value();
   const std::string_view text(raw);
@@ -322,6 +352,12 @@ FieldValue ParseValue(const FieldDef& def, const pugi::xml_attribute& attr) {
     case FieldType::kLongWord: {
       int64_t v = 0;
       if (!ParseXmlInt(text, v)) return bad();
+      int64_t low = 0;
+      int64_t high = 0;
+      if (IntegerRange(def.type, low, high) && (v < low || v > high)) {
+        Fail("value " + std::to_string(v) + " out of range for field '" + def.name + "' (" +
+             std::to_string(low) + " to " + std::to_string(high) + ")");
+      }
       return v;
     }
     case FieldType::kFloat:
@@ -393,7 +429,10 @@ std::string WriteXml(const Metadata& meta, const std::vector<RowRef>& rows, bool
     if (!subtype.empty()) x.Attr("SUBTYPE", subtype);
     if (def.type == FieldType::kBCD || def.type == FieldType::kFMTBcd) {
       x.Attr("DECIMALS", std::to_string(BcdDecimals(def)));
-      x.Attr("WIDTH", std::to_string(kMaxBcdDigits));
+      x.Attr("WIDTH", std::to_string(BcdWidth(def)));
+    }
+    if (IsBlobType(def.type) && def.size > 0) {
+      x.Attr("WIDTH", std::to_string(std::min(def.size, 0xFFFF)));
     }
     if (def.type == FieldType::kString) x.Attr("WIDTH", std::to_string(TextWidth(def)));
     // The width of a wide text counts bytes.
@@ -464,8 +503,10 @@ Packet ReadXml(std::string_view text) {
     const int width = field.attribute("WIDTH").as_int(0);
     if (def.type == FieldType::kString) def.size = width;
     if (def.type == FieldType::kWideString) def.size = width / 2;
+    if (IsBlobType(def.type)) def.size = width;
     if (def.type == FieldType::kBCD || def.type == FieldType::kFMTBcd) {
       def.size = field.attribute("DECIMALS").as_int(0);
+      def.precision = width;
     }
     if (std::string_view(field.attribute("required").value()) == "true") {
       def.attributes |= kFieldRequired;
