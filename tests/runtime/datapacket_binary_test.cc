@@ -329,6 +329,8 @@ TEST(DataPacketBinaryTest, MalformedPacketsRaiseClearErrors) {
   many_rows[17] = 0x7F;
   std::string long_text = good;
   long_text[119] = static_cast<char>(250);  // "Ana" claims 250 bytes
+  std::string back_row = good;
+  back_row[22] = 40;  // inside NOME's WIDTH property
   const std::vector<Case> cases = {
       {"empty", "", "Invalid data packet: empty"},
       {"garbage", "hello", "Invalid data packet: neither binary nor XML"},
@@ -339,6 +341,8 @@ TEST(DataPacketBinaryTest, MalformedPacketsRaiseClearErrors) {
       {"row offset past end", far_row, "the offset of the first row points outside the packet"},
       {"row count too large", many_rows, "exceeds the packet"},
       {"text past end", long_text, "truncated data packet (field value"},
+      {"row offset into the metadata", back_row,
+       "the offset of the first row (40) points into the metadata, which ends at 116"},
   };
   for (const Case& c : cases) {
     MemTable t;

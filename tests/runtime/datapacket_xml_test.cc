@@ -213,6 +213,8 @@ TEST(DataPacketXmlTest, MalformedDocumentsRaiseClearErrors) {
       "<?xml version=\"1.0\"?><DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
       "<FIELD attrname=\"CD\" fieldtype=\"i4\"/><FIELD attrname=\"DT\" fieldtype=\"date\"/>"
       "<FIELD attrname=\"IMG\" fieldtype=\"bin.hex\" SUBTYPE=\"Binary\"/>"
+      "<FIELD attrname=\"QT\" fieldtype=\"i2\"/><FIELD attrname=\"U1\" fieldtype=\"ui1\"/>"
+      "<FIELD attrname=\"U4\" fieldtype=\"ui4\"/><FIELD attrname=\"I8\" fieldtype=\"i8\"/>"
       "</FIELDS><PARAMS/></METADATA><ROWDATA>";
   const std::string end = "</ROWDATA></DATAPACKET>";
   const struct {
@@ -232,6 +234,15 @@ TEST(DataPacketXmlTest, MalformedDocumentsRaiseClearErrors) {
       {fields + "<ROW DT=\"20240231\"/>" + end, "invalid value '20240231' for field 'DT'"},
       {fields + "<ROW IMG=\"@@\"/>" + end, "invalid value '@@' for field 'IMG'"},
       {fields + "<ROW RowState=\"abc\"/>" + end, "invalid RowState 'abc'"},
+      // Integers outside their field's range are refused, never wrapped.
+      {fields + "<ROW QT=\"40000\"/>" + end,
+       "value 40000 out of range for field 'QT' (-32768 to 32767)"},
+      {fields + "<ROW CD=\"99999999999\"/>" + end,
+       "value 99999999999 out of range for field 'CD' (-2147483648 to 2147483647)"},
+      {fields + "<ROW U1=\"256\"/>" + end, "value 256 out of range for field 'U1' (0 to 255)"},
+      {fields + "<ROW U4=\"-1\"/>" + end, "value -1 out of range for field 'U4' (0 to 4294967295)"},
+      {fields + "<ROW I8=\"9223372036854775808\"/>" + end,
+       "invalid value '9223372036854775808' for field 'I8'"},
       {fields + "<ROW CD=\"1\"/>", "Invalid XML data packet:"},
       {fields + "<ROW CD=\"1\"/></ROWDATA></DATAPACKETX>", "Invalid XML data packet:"},
   };
