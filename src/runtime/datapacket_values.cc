@@ -195,25 +195,69 @@ bool ParseXmlInt(std::string_view text, int64_t& out) {
   return true;
 }
 
-std::string XmlDate(TDateTime value) {
+namespace {
+
+// `count` decimal digits of a non-negative value, zero-padded.
+char* PutDigits(char* out, int value, int count) {
+  for (int i = count - 1; i >= 0; --i) {
+    out[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  return out + count;
+}
+
+char* PutDate(const TimeStamp& stamp, char* out) {
   int y, m, d;
-  DecodeDate(value, y, m, d);
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%04d%02d%02d", y, m, d);
-  return buf;
+  DecodeDate(TimeStampToDateTime({stamp.time, stamp.date}), y, m, d);
+  out = PutDigits(out, y, 4);
+  out = PutDigits(out, m, 2);
+  return PutDigits(out, d, 2);
+}
+
+char* PutTime(int msecs, char* out) {
+  out = PutDigits(out, msecs / 3600000, 2);
+  *out++ = ':';
+  out = PutDigits(out, msecs / 60000 % 60, 2);
+  *out++ = ':';
+  out = PutDigits(out, msecs / 1000 % 60, 2);
+  return PutDigits(out, msecs % 1000, 3);
+}
+
+}  // namespace
+
+char* XmlDateChars(TDateTime value, char* out) {
+  TimeStamp stamp = DateTimeToTimeStamp(value);
+  stamp.time = 0;
+  return PutDate(stamp, out);
+}
+
+char* XmlTimeChars(TDateTime value, char* out) {
+  return PutTime(DateTimeToTimeStamp(value).time, out);
+}
+
+char* XmlDateTimeChars(TDateTime value, char* out) {
+  TimeStamp stamp = DateTimeToTimeStamp(value);
+  const int time = stamp.time;
+  stamp.time = 0;
+  out = PutDate(stamp, out);
+  if (time == 0) return out;
+  *out++ = 'T';
+  return PutTime(time, out);
+}
+
+std::string XmlDate(TDateTime value) {
+  char buf[kXmlDateTimeChars];
+  return std::string(buf, XmlDateChars(value, buf));
 }
 
 std::string XmlTime(TDateTime value) {
-  int h, n, s, ms;
-  DecodeTime(value, h, n, s, ms);
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d%03d", h, n, s, ms);
-  return buf;
+  char buf[kXmlDateTimeChars];
+  return std::string(buf, XmlTimeChars(value, buf));
 }
 
 std::string XmlDateTime(TDateTime value) {
-  if (DateTimeToTimeStamp(value).time == 0) return XmlDate(value);
-  return XmlDate(value) + "T" + XmlTime(value);
+  char buf[kXmlDateTimeChars];
+  return std::string(buf, XmlDateTimeChars(value, buf));
 }
 
 bool ParseXmlDate(std::string_view text, TDateTime& out) {

@@ -49,6 +49,11 @@ bool ParseXmlInt(std::string_view text, int64_t& out);
 std::string XmlDate(TDateTime value);      // YYYYMMDD
 std::string XmlTime(TDateTime value);      // HH:NN:SSzzz
 std::string XmlDateTime(TDateTime value);  // YYYYMMDDTHH:NN:SSzzz, YYYYMMDD at midnight
+// The same written into `out` (kXmlDateTimeChars bytes); they return the end.
+inline constexpr size_t kXmlDateTimeChars = 24;
+char* XmlDateChars(TDateTime value, char* out);
+char* XmlTimeChars(TDateTime value, char* out);
+char* XmlDateTimeChars(TDateTime value, char* out);
 bool ParseXmlDate(std::string_view text, TDateTime& out);
 bool ParseXmlTime(std::string_view text, TDateTime& out);
 bool ParseXmlDateTime(std::string_view text, TDateTime& out);

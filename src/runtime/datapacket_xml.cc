@@ -4,7 +4,9 @@
 //   <ROWDATA><ROW .../>...</ROWDATA></DATAPACKET>
 // written on one line by hand (the layout is fixed and the writer must be
 // fast) and read with pugixml. Values never depend on the locale.
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <pugixml.hpp>
 #include <unordered_map>
 
@@ -210,18 +212,23 @@ std::string JoinNumbers(const auto& values) {
   return s;
 }
 
-std::string ValueText(const FieldDef& def, const FieldValue& value) {
+// Writes a non-null value as attribute content, straight into the output.
+void AppendValue(XmlOut& x, std::string& out, const FieldDef& def, const FieldValue& value) {
+  char buf[kXmlFloatChars > kXmlDateTimeChars ? kXmlFloatChars : kXmlDateTimeChars];
   switch (def.type) {
     case FieldType::kString:
     case FieldType::kWideString:
     case FieldType::kMemo:
     case FieldType::kWideMemo:
-      return TextOf(value);
+      x.Escaped(TextOf(value));
+      return;
     case FieldType::kBlob:
     case FieldType::kGraphic:
-      return Base64Encode(TextOf(value));
+      out.append(Base64Encode(TextOf(value)));
+      return;
     case FieldType::kBoolean:
-      return IntOf(value) != 0 ? "TRUE" : "FALSE";
+      out.append(IntOf(value) != 0 ? "TRUE" : "FALSE");
+      return;
     case FieldType::kSmallint:
     case FieldType::kInteger:
     case FieldType::kAutoInc:
@@ -229,21 +236,41 @@ std::string ValueText(const FieldDef& def, const FieldValue& value) {
     case FieldType::kWord:
     case FieldType::kByte:
     case FieldType::kLongWord:
-      return std::to_string(IntOf(value));
+      out.append(buf, std::to_chars(buf, buf + sizeof buf, IntOf(value)).ptr);
+      return;
     case FieldType::kFloat:
     case FieldType::kCurrency:
     case FieldType::kBCD:
     case FieldType::kFMTBcd:
-      return XmlFloat(FloatOf(value));
+      out.append(buf, XmlFloatChars(FloatOf(value), buf));
+      return;
     case FieldType::kDate:
-      return XmlDate(FloatOf(value));
+      out.append(buf, XmlDateChars(FloatOf(value), buf));
+      return;
     case FieldType::kTime:
-      return XmlTime(FloatOf(value));
+      out.append(buf, XmlTimeChars(FloatOf(value), buf));
+      return;
     case FieldType::kDateTime:
     case FieldType::kSQLTimeStamp:
-      return XmlDateTime(FloatOf(value));
+      out.append(buf, XmlDateTimeChars(FloatOf(value), buf));
+      return;
   }
-  return {};
+}
+
+// Rough size of a value's text, to reserve the output once.
+size_t TypicalWidth(const FieldDef& def) {
+  switch (def.type) {
+    case FieldType::kString:
+    case FieldType::kWideString:
+      return static_cast<size_t>(std::min(TextWidth(def), 64));
+    case FieldType::kMemo:
+    case FieldType::kWideMemo:
+    case FieldType::kBlob:
+    case FieldType::kGraphic:
+      return 64;
+    default:
+      return 20;
+  }
 }
 
 // ---- Reader -------------------------------------------------------------
@@ -445,15 +472,25 @@ std::string WriteXml(const Metadata& meta, const std::vector<RowRef>& rows, bool
   if (!meta.change_log.empty()) x.Attr("CHANGE_LOG", JoinNumbers(meta.change_log));
   x.Attr("LCID", std::to_string(meta.lcid));
   x.Raw("/></METADATA><ROWDATA>");
+  // Each value goes straight into the output: ' NAME="', its text, '"'.
+  std::vector<std::string> openers;
+  size_t row_width = 8;
+  for (size_t f = 0; f < meta.fields.size(); ++f) {
+    openers.push_back(" " + names[f] + "=\"");
+    row_width += openers.back().size() + 1 + TypicalWidth(meta.fields[f]);
+  }
+  out.reserve(out.size() + rows.size() * row_width + 32);
   for (const RowRef& row : rows) {
-    x.Raw("<ROW");
+    out.append("<ROW");
     if (row.status != 0) x.Attr("RowState", std::to_string(row.status));
     for (size_t f = 0; f < meta.fields.size(); ++f) {
       const FieldValue& value = (*row.values)[f];
       if (std::holds_alternative<std::monostate>(value)) continue;
-      x.Attr(names[f], ValueText(meta.fields[f], value));
+      out.append(openers[f]);
+      AppendValue(x, out, meta.fields[f], value);
+      out.push_back('"');
     }
-    x.Raw("/>");
+    out.append("/>");
   }
   x.Raw("</ROWDATA></DATAPACKET>");
   return out;
