@@ -172,15 +172,20 @@ bool ParseXmlFloat(std::string_view text, double& out) {
   text = TrimBlanks(text);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   if (text.empty()) return false;
-  std::string s(text);
-  // Tolerate a decimal comma from writers that used the locale.
-  if (s.find('.') == std::string::npos) {
-    const size_t comma = s.find(',');
-    if (comma != std::string::npos) s[comma] = '.';
-  }
   double v = 0;
-  const auto res = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (res.ec != std::errc() || res.ptr != s.data() + s.size()) return false;
+  const auto res = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (res.ec == std::errc() && res.ptr == text.data() + text.size()) {
+    out = v;
+    return true;
+  }
+  // Tolerate a decimal comma from writers that used the locale.
+  if (text.find('.') != std::string_view::npos) return false;
+  const size_t comma = text.find(',');
+  if (comma == std::string_view::npos) return false;
+  std::string s(text);
+  s[comma] = '.';
+  const auto again = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (again.ec != std::errc() || again.ptr != s.data() + s.size()) return false;
   out = v;
   return true;
 }
