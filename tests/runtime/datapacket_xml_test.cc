@@ -175,6 +175,47 @@ TEST(DataPacketXmlTest, DocumentsWithoutDeclaredEncoding) {
   }
 }
 
+// The same packet laid out in the ways XML allows (blanks and line breaks
+// between elements, a comment, single quotes, hexadecimal references,
+// elements with end tags, a byte-order mark) reads the same.
+TEST(DataPacketXmlTest, LayoutVariantsReadAlike) {
+  const std::string base =
+      "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+      "<FIELD attrname=\"NM\" fieldtype=\"string\" WIDTH=\"10\"/>"
+      "<FIELD attrname=\"QT\" fieldtype=\"i4\"/></FIELDS><PARAMS LCID=\"1046\"/></METADATA>"
+      "<ROWDATA><ROW NM=\"Jos&#233; &amp; &lt;\" QT=\"1\"/><ROW QT=\"2\"/></ROWDATA></DATAPACKET>";
+  MemTable expected;
+  expected.SetData(base);
+  ASSERT_EQ(expected.RecordCount(), 2);
+  EXPECT_EQ(expected.FieldByName("NM").AsString(), "Jos\xE9 & <");
+  const std::string variants[] = {
+      "\xEF\xBB\xBF" + base,
+      "<?xml version=\"1.0\"?>\r\n<!-- exported -->\r\n<DATAPACKET Version=\"2.0\">\r\n"
+      "  <METADATA>\r\n    <FIELDS>\r\n      <FIELD attrname=\"NM\" fieldtype=\"string\" "
+      "WIDTH=\"10\"/>\r\n      <FIELD attrname=\"QT\" fieldtype=\"i4\"/>\r\n    </FIELDS>\r\n"
+      "    <PARAMS LCID=\"1046\"/>\r\n  </METADATA>\r\n  <ROWDATA>\r\n"
+      "    <ROW NM=\"Jos&#233; &amp; &lt;\" QT=\"1\"/>\r\n    <ROW QT=\"2\"/>\r\n  </ROWDATA>\r\n"
+      "</DATAPACKET>\r\n",
+      "<DATAPACKET Version='2.0'><METADATA><FIELDS><FIELD attrname='NM' fieldtype='string' "
+      "WIDTH='10' /><FIELD attrname = 'QT' fieldtype='i4'/></FIELDS><PARAMS "
+      "LCID='1046'></PARAMS></METADATA><ROWDATA><ROW NM='Jos&#xE9; &amp; &lt;' QT='1'></ROW>"
+      "<ROW QT='2' /></ROWDATA></DATAPACKET>",
+      "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS><FIELD attrname=\"NM\" fieldtype=\"string\" "
+      "WIDTH=\"10\"/><FIELD attrname=\"QT\" fieldtype=\"i4\"/></FIELDS><PARAMS LCID=\"1046\"/>"
+      "</METADATA><ROWDATA><ROW NM=\"Jos\xC3\xA9 &amp; &lt;\" QT=\"1\"/><ROW QT=\"2\"/>"
+      "<?skip me?></ROWDATA></DATAPACKET>",
+      "<DATAPACKET><METADATA><FIELDS><FIELD attrname=\"NM\" fieldtype=\"string\" WIDTH=\"10\">"
+      "</FIELD><FIELD attrname=\"QT\" fieldtype=\"i4\"/></FIELDS><PARAMS LCID=\"1046\"/>"
+      "</METADATA><ROWDATA><ROW NM=\"Jos&#233; &amp; &lt;\" QT=\"1\"/><ROW QT=\"2\"/></ROWDATA>"
+      "</DATAPACKET>",
+  };
+  for (const std::string& xml : variants) {
+    MemTable t;
+    t.SetData(xml);
+    EXPECT_EQ(t.Data(), expected.Data()) << xml;
+  }
+}
+
 TEST(DataPacketXmlTest, TextWithoutWidthKeepsItsLongestValue) {
   const std::string xml =
       "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS><FIELD attrname=\"NM\" fieldtype=\"string\"/>"
