@@ -50,20 +50,39 @@ int BcdWidth(const FieldDef& def) {
 }
 
 void FitTextWidths(Packet& packet) {
+  std::vector<size_t> text_fields;
+  std::vector<size_t> longest;
   for (size_t f = 0; f < packet.meta.fields.size(); ++f) {
-    FieldDef& def = packet.meta.fields[f];
+    const FieldDef& def = packet.meta.fields[f];
     if (def.type != FieldType::kString && def.type != FieldType::kWideString) continue;
-    size_t longest = static_cast<size_t>(TextWidth(def));
-    for (const Row& row : packet.rows) {
-      if (const auto* s = std::get_if<std::string>(&row.values[f]))
-        longest = std::max(longest, s->size());
+    text_fields.push_back(f);
+    longest.push_back(static_cast<size_t>(TextWidth(def)));
+  }
+  if (text_fields.empty()) return;
+  // Row by row: each row's values are visited once.
+  for (const Row& row : packet.rows) {
+    for (size_t k = 0; k < text_fields.size(); ++k) {
+      if (const auto* s = std::get_if<std::string>(&row.values[text_fields[k]]))
+        longest[k] = std::max(longest[k], s->size());
     }
-    def.size = static_cast<int>(std::min<size_t>(longest, 0xFFFF));
+  }
+  for (size_t k = 0; k < text_fields.size(); ++k) {
+    packet.meta.fields[text_fields[k]].size =
+        static_cast<int>(std::min<size_t>(longest[k], 0xFFFF));
   }
 }
 
 ResolvedRows ResolveChangeLog(Packet& packet) {
   const size_t n = packet.rows.size();
+  // Without a log every row is current as it stands.
+  if (packet.meta.change_log.empty() &&
+      std::all_of(packet.rows.begin(), packet.rows.end(),
+                  [](const Row& row) { return row.status == 0; })) {
+    ResolvedRows plain;
+    plain.rows.resize(n);
+    for (size_t i = 0; i < n; ++i) plain.rows[i].values = std::move(packet.rows[i].values);
+    return plain;
+  }
   std::vector<int64_t> original_of(n, -1);
   const std::vector<uint32_t>& log = packet.meta.change_log;
   for (size_t i = 0; i + 2 < log.size(); i += 3) {

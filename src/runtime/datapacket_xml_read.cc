@@ -490,15 +490,15 @@ class Scanner {
     if (buffers_.size() <= index) buffers_.resize(index + 1);
     std::string& buffer = buffers_[index];
     buffer.clear();
-    for (size_t i = 0; i < out.size(); ++i) {
-      if (out[i] != '&') {
-        buffer.push_back(out[i]);
-        continue;
-      }
-      const size_t semicolon = out.find(';', i);
+    size_t i = 0;
+    for (;;) {
+      const size_t amp = out.find('&', i);
+      buffer.append(out.substr(i, amp == std::string_view::npos ? amp : amp - i));
+      if (amp == std::string_view::npos) break;
+      const size_t semicolon = out.find(';', amp);
       if (semicolon == std::string_view::npos) return false;
-      if (!Reference(out.substr(i + 1, semicolon - i - 1), buffer)) return false;
-      i = semicolon;
+      if (!Reference(out.substr(amp + 1, semicolon - amp - 1), buffer)) return false;
+      i = semicolon + 1;
     }
     out = buffer;
     return true;
