@@ -55,8 +55,9 @@ struct Packet {
 // Binary form. WriteBinary lays out the header, field descriptors, dataset
 // properties and rows exactly as the host runtime does. ReadBinary raises
 // DatasetError for a bad magic, a truncated packet, a length or offset that
-// points outside the packet, or a field type it cannot represent; it never
-// reads outside `bytes`.
+// points outside the packet, a first-row offset that points back into the
+// metadata, or a field type it cannot represent; it never reads outside
+// `bytes`.
 std::string WriteBinary(const Metadata& meta, const std::vector<RowRef>& rows);
 Packet ReadBinary(std::string_view bytes);
 // True when `bytes` starts with the binary packet's magic number.
@@ -66,8 +67,9 @@ bool LooksBinary(std::string_view bytes);
 // they are); otherwise characters outside ASCII are written as character
 // references. ReadXml accepts both (and a Windows-1252 document without
 // declared encoding) and raises DatasetError for malformed XML, a missing
-// DATAPACKET/METADATA/FIELDS element, an unknown field type or a value that
-// does not parse.
+// DATAPACKET/METADATA/FIELDS element, an unknown field type, a value that
+// does not parse or an integer outside its field's range. Floats are written
+// with 16 significant digits, as the host runtime writes them.
 std::string WriteXml(const Metadata& meta, const std::vector<RowRef>& rows, bool utf8);
 Packet ReadXml(std::string_view text);
 
