@@ -1,4 +1,4 @@
-// Packets laid out as a Delphi host writes them (text, memo with its
+// Packets laid out as the host runtime writes them (text, memo with its
 // declared size, BCD with precision and decimals, money, index properties
 // before LCID, 16-digit floats), in the binary and the XML form: both load
 // to the same rows, and each saved back in its own form comes out byte for
