@@ -31,8 +31,9 @@ void ImpFisDebug(const std::string& mensagem) {
   const zel::TDateTime now = zel::Now();
   const std::string path = zel::platform::JoinPath(
       platform.ExecutableDirectory(), "impdebug" + zel::FormatDateTime("mmyy", now, fs) + ".txt");
-  const std::string stamp =
-      zel::FormatDateTime(fs.short_date_format + " " + fs.long_time_format, now, fs);
+  // Short date and long time, the time left out at exactly midnight, as the
+  // host runtime writes a date-time.
+  const std::string stamp = zel::DateTimeToStr(now, fs);
   if (platform.AppendToFile(path, stamp + " - " + mensagem + "\r\n")) return;
   // The log records what the printer did; it must never change it. A failed
   // write (a full disk, a folder in the file's place) is told to the operator

@@ -7,6 +7,7 @@ namespace zel::datapacket {
 
 namespace {
 constexpr int kDefaultTextWidth = 20;
+constexpr int kBcdWidth = 32;
 }  // namespace
 
 bool LooksBinary(std::string_view bytes) {
@@ -39,21 +40,49 @@ std::string SubtypeOf(const FieldDef& def) {
 
 int TextWidth(const FieldDef& def) { return def.size > 0 ? def.size : kDefaultTextWidth; }
 
+bool IsBlobType(FieldType type) {
+  return type == FieldType::kMemo || type == FieldType::kBlob || type == FieldType::kGraphic ||
+         type == FieldType::kWideMemo;
+}
+
+int BcdWidth(const FieldDef& def) {
+  return def.precision > 0 ? std::min(def.precision, 0xFFFF) : kBcdWidth;
+}
+
 void FitTextWidths(Packet& packet) {
+  std::vector<size_t> text_fields;
+  std::vector<size_t> longest;
   for (size_t f = 0; f < packet.meta.fields.size(); ++f) {
-    FieldDef& def = packet.meta.fields[f];
+    const FieldDef& def = packet.meta.fields[f];
     if (def.type != FieldType::kString && def.type != FieldType::kWideString) continue;
-    size_t longest = static_cast<size_t>(TextWidth(def));
-    for (const Row& row : packet.rows) {
-      if (const auto* s = std::get_if<std::string>(&row.values[f]))
-        longest = std::max(longest, s->size());
+    text_fields.push_back(f);
+    longest.push_back(static_cast<size_t>(TextWidth(def)));
+  }
+  if (text_fields.empty()) return;
+  // Row by row: each row's values are visited once.
+  for (const Row& row : packet.rows) {
+    for (size_t k = 0; k < text_fields.size(); ++k) {
+      if (const auto* s = std::get_if<std::string>(&row.values[text_fields[k]]))
+        longest[k] = std::max(longest[k], s->size());
     }
-    def.size = static_cast<int>(std::min<size_t>(longest, 0xFFFF));
+  }
+  for (size_t k = 0; k < text_fields.size(); ++k) {
+    packet.meta.fields[text_fields[k]].size =
+        static_cast<int>(std::min<size_t>(longest[k], 0xFFFF));
   }
 }
 
-std::vector<std::vector<FieldValue>> ApplyChangeLog(Packet& packet) {
+ResolvedRows ResolveChangeLog(Packet& packet) {
   const size_t n = packet.rows.size();
+  // Without a log every row is current as it stands.
+  if (packet.meta.change_log.empty() &&
+      std::all_of(packet.rows.begin(), packet.rows.end(),
+                  [](const Row& row) { return row.status == 0; })) {
+    ResolvedRows plain;
+    plain.rows.resize(n);
+    for (size_t i = 0; i < n; ++i) plain.rows[i].values = std::move(packet.rows[i].values);
+    return plain;
+  }
   std::vector<int64_t> original_of(n, -1);
   const std::vector<uint32_t>& log = packet.meta.change_log;
   for (size_t i = 0; i + 2 < log.size(); i += 3) {
@@ -101,20 +130,44 @@ std::vector<std::vector<FieldValue>> ApplyChangeLog(Packet& packet) {
     }
   }
 
+  ResolvedRows result;
   std::vector<size_t> kept;
   kept.reserve(n);
   for (size_t i = 0; i < n; ++i) {
     const uint8_t status = packet.rows[i].status;
-    if ((status & (kRowDeleted | kRowOriginal)) != 0 || superseded[i]) continue;
+    if ((status & kRowDeleted) != 0) {
+      // The image the deletion applies to is the row's first original.
+      if ((status & kRowInserted) == 0) {
+        const size_t first = anchor[i];
+        if (first == i && !superseded[i]) {
+          result.deleted.push_back(std::move(packet.rows[i].values));
+        } else {
+          result.deleted.push_back(packet.rows[first].values);
+        }
+      }
+      continue;
+    }
+    if ((status & kRowOriginal) != 0 || superseded[i]) continue;
     kept.push_back(i);
   }
   // A new image takes the place of the row it replaces.
-  std::stable_sort(kept.begin(), kept.end(),
-                   [&](size_t a, size_t b) { return anchor[a] < anchor[b]; });
+  if (!log.empty()) {
+    std::stable_sort(kept.begin(), kept.end(),
+                     [&](size_t a, size_t b) { return anchor[a] < anchor[b]; });
+  }
 
-  std::vector<std::vector<FieldValue>> result;
-  result.reserve(kept.size());
-  for (size_t i : kept) result.push_back(std::move(packet.rows[i].values));
+  result.rows.reserve(kept.size());
+  for (size_t i : kept) {
+    Row& row = packet.rows[i];
+    LoggedRow out;
+    out.status = row.status & (kRowInserted | kRowModified);
+    if (anchor[i] != i && (out.status & kRowModified) != 0) {
+      out.original = packet.rows[anchor[i]].values;
+      out.has_original = true;
+    }
+    out.values = std::move(row.values);
+    result.rows.push_back(std::move(out));
+  }
   return result;
 }
 

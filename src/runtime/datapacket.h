@@ -55,8 +55,9 @@ struct Packet {
 // Binary form. WriteBinary lays out the header, field descriptors, dataset
 // properties and rows exactly as the host runtime does. ReadBinary raises
 // DatasetError for a bad magic, a truncated packet, a length or offset that
-// points outside the packet, or a field type it cannot represent; it never
-// reads outside `bytes`.
+// points outside the packet, a first-row offset that points back into the
+// metadata, or a field type it cannot represent; it never reads outside
+// `bytes`.
 std::string WriteBinary(const Metadata& meta, const std::vector<RowRef>& rows);
 Packet ReadBinary(std::string_view bytes);
 // True when `bytes` starts with the binary packet's magic number.
@@ -66,16 +67,33 @@ bool LooksBinary(std::string_view bytes);
 // they are); otherwise characters outside ASCII are written as character
 // references. ReadXml accepts both (and a Windows-1252 document without
 // declared encoding) and raises DatasetError for malformed XML, a missing
-// DATAPACKET/METADATA/FIELDS element, an unknown field type or a value that
-// does not parse.
+// DATAPACKET/METADATA/FIELDS element, an unknown field type, a value that
+// does not parse or an integer outside its field's range. Floats are written
+// with 16 significant digits, as the host runtime writes them.
 std::string WriteXml(const Metadata& meta, const std::vector<RowRef>& rows, bool utf8);
 Packet ReadXml(std::string_view text);
 
-// Applies the change log of a packet as read: drops deleted rows and
-// original images, gives each new image the place of its original and
-// resolves "unchanged" fields from the original. Returns the resulting rows'
-// values in order.
-std::vector<std::vector<FieldValue>> ApplyChangeLog(Packet& packet);
+// The rows of a packet with its change log resolved: the current rows in
+// order, each with its change status (kRowInserted, kRowModified or both,
+// 0 for an unchanged row) and, for a modified row, the image it had before
+// its first change; and the images of the deleted rows.
+struct LoggedRow {
+  uint8_t status = 0;
+  std::vector<FieldValue> values;
+  std::vector<FieldValue> original;  // empty unless an original image exists
+  bool has_original = false;
+};
+struct ResolvedRows {
+  std::vector<LoggedRow> rows;
+  std::vector<std::vector<FieldValue>> deleted;
+};
+
+// Resolves the change log of a packet as read: deleted rows and original
+// images leave the current rows, each new image takes the place of its
+// original and its "unchanged" fields the original's values; a deleted row
+// keeps the image of its first original (a deleted insert disappears).
+// `packet`'s rows are consumed.
+ResolvedRows ResolveChangeLog(Packet& packet);
 
 // Gives every text field a width that holds its longest value (a packet
 // without WIDTH, or with values longer than it), so that writing the packet
@@ -90,5 +108,9 @@ const char* DefaultSubtype(FieldType type);
 std::string SubtypeOf(const FieldDef& def);
 // The declared width of a text field (20 when not given).
 int TextWidth(const FieldDef& def);
+// True for memos and blobs (their declared size travels as WIDTH when set).
+bool IsBlobType(FieldType type);
+// The WIDTH a BCD field declares (its precision, 32 when not given).
+int BcdWidth(const FieldDef& def);
 
 }  // namespace zel::datapacket

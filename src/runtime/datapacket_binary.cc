@@ -2,6 +2,7 @@
 //   header (24 bytes) | field descriptors | dataset properties | rows
 // See datapacket.h for the contract. Map of this file: type words, the
 // writer, the bounds-checked reader, field decoding.
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -152,13 +153,15 @@ void WriteFieldDescriptor(Writer& w, const FieldDef& def) {
   const std::string subtype = SubtypeOf(def);
   const bool text = def.type == FieldType::kString || def.type == FieldType::kWideString;
   const bool bcd = def.type == FieldType::kBCD || def.type == FieldType::kFMTBcd;
-  int count = (text ? 1 : 0) + (subtype.empty() ? 0 : 1) + (bcd ? 2 : 0);
+  const bool blob = IsBlobType(def.type) && def.size > 0;
+  int count = (text || blob ? 1 : 0) + (subtype.empty() ? 0 : 1) + (bcd ? 2 : 0);
   w.U16(static_cast<uint32_t>(count));
   // WIDTH counts characters, for wide texts too (their values are UTF-16
   // with a 2-byte prefix counting bytes; the host's choice there is unsure).
   if (text) WriteUIntProperty(w, "WIDTH", static_cast<uint32_t>(TextWidth(def)));
+  if (blob) WriteUIntProperty(w, "WIDTH", static_cast<uint32_t>(std::min(def.size, 0xFFFF)));
   if (bcd) {
-    WriteUIntProperty(w, "WIDTH", kMaxBcdDigits);
+    WriteUIntProperty(w, "WIDTH", static_cast<uint32_t>(BcdWidth(def)));
     WriteUIntProperty(w, "DECIMALS", static_cast<uint32_t>(BcdDecimals(def)));
   }
   if (!subtype.empty()) WriteStringProperty(w, "SUBTYPE", subtype);
@@ -490,12 +493,13 @@ std::string WriteBinary(const Metadata& meta, const std::vector<RowRef>& rows) {
   int count = 1 + (meta.default_order.empty() ? 0 : 1) + (meta.primary_key.empty() ? 0 : 1) +
               (meta.change_log.empty() ? 0 : 1);
   w.U16(static_cast<uint32_t>(count));
-  w.Name("LCID");
-  w.U32(TypeWord(kCodeInt, 4));
-  w.U32(static_cast<uint32_t>(meta.lcid));
+  // In the host runtime's order: DEFAULT_ORDER, PRIMARY_KEY, CHANGE_LOG, LCID.
   if (!meta.default_order.empty()) WriteArrayProperty(w, "DEFAULT_ORDER", meta.default_order, 2);
   if (!meta.primary_key.empty()) WriteArrayProperty(w, "PRIMARY_KEY", meta.primary_key, 2);
   if (!meta.change_log.empty()) WriteArrayProperty(w, "CHANGE_LOG", meta.change_log, 4);
+  w.Name("LCID");
+  w.U32(TypeWord(kCodeInt, 4));
+  w.U32(static_cast<uint32_t>(meta.lcid));
 
   // The first-row offset is a 16-bit field; metadata too large for it is
   // written without the offset flag (readers then continue after the
@@ -563,8 +567,10 @@ Packet ReadBinary(std::string_view bytes) {
     }
     def.type = TypeFromWord(def.name, word, subtype);
     if (def.type == FieldType::kString || def.type == FieldType::kWideString) def.size = width;
+    if (IsBlobType(def.type)) def.size = width;
     if (def.type == FieldType::kBCD || def.type == FieldType::kFMTBcd) {
       def.size = decimals >= 0 ? decimals : 0;
+      def.precision = width;
     }
     if (subtype != DefaultSubtype(def.type)) def.subtype = subtype;
     layouts.push_back({(word >> 16) & 0x3F, word & 0xFFFF});
@@ -585,7 +591,15 @@ Packet ReadBinary(std::string_view bytes) {
     }
   }
 
-  if ((flags & kFlagRowOffset) != 0 && first_row != 0) r.Seek(first_row);
+  if ((flags & kFlagRowOffset) != 0 && first_row != 0) {
+    // Rows follow the metadata: an offset back into it would read the
+    // descriptors as rows.
+    if (first_row < r.pos()) {
+      Reader::Fail("the offset of the first row (" + std::to_string(first_row) +
+                   ") points into the metadata, which ends at " + std::to_string(r.pos()));
+    }
+    r.Seek(first_row);
+  }
 
   // Every row takes at least its status byte and bitmap: a row count that
   // cannot fit in what is left is refused before anything is allocated.

@@ -142,33 +142,50 @@ bool MSecsToDateTime(double msecs, TDateTime& out) {
   return true;
 }
 
+char* XmlFloatChars(double value, char* out) {
+  // The shortest of the fixed and exponent forms with 16 significant digits,
+  // trailing zeros dropped (printf's %.16g), then "1e+16" -> "1E16" and
+  // "2.5e-07" -> "2.5E-7".
+  char* end = std::to_chars(out, out + kXmlFloatChars, value, std::chars_format::general, 16).ptr;
+  char* e = std::find(out, end, 'e');
+  if (e == end) return end;
+  *e = 'E';
+  char* from = e + 1;
+  char* to = e + 1;
+  if (*from == '-') {
+    ++from;
+    ++to;
+  } else if (*from == '+') {
+    ++from;
+  }
+  while (from + 1 < end && *from == '0') ++from;
+  while (from < end) *to++ = *from++;
+  return to;
+}
+
 std::string XmlFloat(double value) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.15g", value);
-  std::string s(buf);
-  const size_t e = s.find('e');
-  if (e == std::string::npos) return s;
-  // "1e+15" -> "1E15", "2.5e-07" -> "2.5E-7"
-  std::string mantissa = s.substr(0, e);
-  const bool negative = s[e + 1] == '-';
-  size_t digits = e + 2;
-  while (digits + 1 < s.size() && s[digits] == '0') ++digits;
-  return mantissa + "E" + (negative ? "-" : "") + s.substr(digits);
+  char buf[kXmlFloatChars];
+  return std::string(buf, XmlFloatChars(value, buf));
 }
 
 bool ParseXmlFloat(std::string_view text, double& out) {
   text = TrimBlanks(text);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   if (text.empty()) return false;
-  std::string s(text);
-  // Tolerate a decimal comma from writers that used the locale.
-  if (s.find('.') == std::string::npos) {
-    const size_t comma = s.find(',');
-    if (comma != std::string::npos) s[comma] = '.';
-  }
   double v = 0;
-  const auto res = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (res.ec != std::errc() || res.ptr != s.data() + s.size()) return false;
+  const auto res = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (res.ec == std::errc() && res.ptr == text.data() + text.size()) {
+    out = v;
+    return true;
+  }
+  // Tolerate a decimal comma from writers that used the locale.
+  if (text.find('.') != std::string_view::npos) return false;
+  const size_t comma = text.find(',');
+  if (comma == std::string_view::npos) return false;
+  std::string s(text);
+  s[comma] = '.';
+  const auto again = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (again.ec != std::errc() || again.ptr != s.data() + s.size()) return false;
   out = v;
   return true;
 }
@@ -183,25 +200,69 @@ bool ParseXmlInt(std::string_view text, int64_t& out) {
   return true;
 }
 
-std::string XmlDate(TDateTime value) {
+namespace {
+
+// `count` decimal digits of a non-negative value, zero-padded.
+char* PutDigits(char* out, int value, int count) {
+  for (int i = count - 1; i >= 0; --i) {
+    out[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  return out + count;
+}
+
+char* PutDate(const TimeStamp& stamp, char* out) {
   int y, m, d;
-  DecodeDate(value, y, m, d);
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%04d%02d%02d", y, m, d);
-  return buf;
+  DecodeDate(TimeStampToDateTime({stamp.time, stamp.date}), y, m, d);
+  out = PutDigits(out, y, 4);
+  out = PutDigits(out, m, 2);
+  return PutDigits(out, d, 2);
+}
+
+char* PutTime(int msecs, char* out) {
+  out = PutDigits(out, msecs / 3600000, 2);
+  *out++ = ':';
+  out = PutDigits(out, msecs / 60000 % 60, 2);
+  *out++ = ':';
+  out = PutDigits(out, msecs / 1000 % 60, 2);
+  return PutDigits(out, msecs % 1000, 3);
+}
+
+}  // namespace
+
+char* XmlDateChars(TDateTime value, char* out) {
+  TimeStamp stamp = DateTimeToTimeStamp(value);
+  stamp.time = 0;
+  return PutDate(stamp, out);
+}
+
+char* XmlTimeChars(TDateTime value, char* out) {
+  return PutTime(DateTimeToTimeStamp(value).time, out);
+}
+
+char* XmlDateTimeChars(TDateTime value, char* out) {
+  TimeStamp stamp = DateTimeToTimeStamp(value);
+  const int time = stamp.time;
+  stamp.time = 0;
+  out = PutDate(stamp, out);
+  if (time == 0) return out;
+  *out++ = 'T';
+  return PutTime(time, out);
+}
+
+std::string XmlDate(TDateTime value) {
+  char buf[kXmlDateTimeChars];
+  return std::string(buf, XmlDateChars(value, buf));
 }
 
 std::string XmlTime(TDateTime value) {
-  int h, n, s, ms;
-  DecodeTime(value, h, n, s, ms);
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d%03d", h, n, s, ms);
-  return buf;
+  char buf[kXmlDateTimeChars];
+  return std::string(buf, XmlTimeChars(value, buf));
 }
 
 std::string XmlDateTime(TDateTime value) {
-  if (DateTimeToTimeStamp(value).time == 0) return XmlDate(value);
-  return XmlDate(value) + "T" + XmlTime(value);
+  char buf[kXmlDateTimeChars];
+  return std::string(buf, XmlDateTimeChars(value, buf));
 }
 
 bool ParseXmlDate(std::string_view text, TDateTime& out) {

@@ -38,12 +38,22 @@ bool ValidStampDate(int64_t day);
 bool MSecsToDateTime(double msecs, TDateTime& out);
 
 // Locale-independent texts of the XML form.
-std::string XmlFloat(double value);  // "." and at most 15 significant digits
+// "." and at most 16 significant digits, as the host runtime writes them
+// (51673.14999999999); XmlFloatChars writes into `out` (kXmlFloatChars
+// bytes) and returns the end.
+inline constexpr size_t kXmlFloatChars = 32;
+char* XmlFloatChars(double value, char* out);
+std::string XmlFloat(double value);
 bool ParseXmlFloat(std::string_view text, double& out);
 bool ParseXmlInt(std::string_view text, int64_t& out);
 std::string XmlDate(TDateTime value);      // YYYYMMDD
 std::string XmlTime(TDateTime value);      // HH:NN:SSzzz
 std::string XmlDateTime(TDateTime value);  // YYYYMMDDTHH:NN:SSzzz, YYYYMMDD at midnight
+// The same written into `out` (kXmlDateTimeChars bytes); they return the end.
+inline constexpr size_t kXmlDateTimeChars = 24;
+char* XmlDateChars(TDateTime value, char* out);
+char* XmlTimeChars(TDateTime value, char* out);
+char* XmlDateTimeChars(TDateTime value, char* out);
 bool ParseXmlDate(std::string_view text, TDateTime& out);
 bool ParseXmlTime(std::string_view text, TDateTime& out);
 bool ParseXmlDateTime(std::string_view text, TDateTime& out);

@@ -55,8 +55,11 @@ struct FieldDef {
   std::string name;
   FieldType type = FieldType::kString;
   // Declared width for kString/kWideString (20 when given as 0), decimals for
-  // kBCD/kFMTBcd, unused otherwise.
+  // kBCD/kFMTBcd, declared size of memos and blobs (carried in packets as
+  // their WIDTH, 0 for none), unused otherwise.
   int size = 0;
+  // Declared total digits of kBCD/kFMTBcd (WIDTH in packets; 0 writes 32).
+  int precision = 0;
   // Packet attribute bits (kFieldRequired, ...); Post refuses a null value in
   // a required field.
   uint16_t attributes = 0;

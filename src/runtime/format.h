@@ -1,11 +1,10 @@
 // The host runtime's number and date-time formatting. Every routine takes the
 // locale last, Brazilian by default; the process locale is never used.
 //
-// Rounding of decimals is half away from zero on the decimal expansion of the
-// double, as the runtime does: FormatFloat takes the value to 18 significant
-// digits first (so the double 1.005, which is 1.00499999999999989..., gives
-// "1,00"), FloatToStr/FloatToStrF take it to `precision` significant digits
-// first (so FloatToStrF(1.005, kFixed, 15, 2) gives "1,01").
+// Rounding is half away from zero, once, at the last digit shown, on the
+// 18-significant-digit decimal expansion of the double, as the runtime does:
+// the double 1.005 is 1.00499999999999989..., so FormatFloat("0.00") and
+// FloatToStrF(kFixed, 15, 2) both give "1,00"; 2.675 gives "2,67".
 #pragma once
 
 #include <cstdint>
@@ -23,9 +22,10 @@ namespace zel {
 
 // Pattern formatting of a number. The pattern has up to three sections
 // separated by ';': positive;negative;zero. The negative section applies to
-// values below zero, the zero section to an exact zero only; an empty or
-// missing section uses the first. In a section: '0' digit placeholder, '#'
-// optional digit, the first '.' the decimal separator (written as
+// values below zero, the zero section to zero and to any value that rounds to
+// zero at the chosen section's decimals ("0.00;(0.00);zero" of -0.001 and of
+// 0.004 is "zero"); an empty or missing section uses the first. In a section: '0' digit
+// placeholder, '#' optional digit, the first '.' the decimal separator (written as
 // fs.decimal_separator, left out when no decimals are shown), ',' turns on
 // thousands grouping (fs.thousand_separator), "E+00"/"E-00"/"e+0" scientific
 // form, '...' and "..." literal texts, any other character as itself.
@@ -33,9 +33,13 @@ namespace zel {
 // from the first '0' on are zero-filled. Decimals are rounded half away from
 // zero on the 18-digit expansion; '#' decimals drop trailing zeros.
 // When the first section formats a negative value, "-" starts the result
-// ("R$ #0.00" of -5 is "-R$ 5,00"), also when the value rounds to zero
-// ("#0.00" of -0.001 is "-0,00"). An empty pattern and values of 1E18 and
-// beyond give FloatToStr. NaN gives "NAN", infinities "INF"/"-INF".
+// ("R$ #0.00" of -5 is "-R$ 5,00"), but not when the value rounds to zero
+// ("#0.00" of -0.001 is "0,00", "#" of -0.125 is ""). A value that rounds to
+// zero shows '#' decimals down to the place of its first digit ("#.##" of
+// 0.003 is ",00"). Grouping applies to the scientific form too
+// ("#,##0.00E+00" of 1234567 is "1.234,57E+03"). An empty pattern, and
+// values of 1E18 and beyond with a pattern that is not scientific, give
+// FloatToStr. NaN gives "NAN", infinities "INF"/"-INF".
 std::string FormatFloat(std::string_view format, double value,
                         const FormatSettings& fs = BrazilianFormatSettings());
 
@@ -45,8 +49,11 @@ std::string FloatToStr(double value, const FormatSettings& fs = BrazilianFormatS
 
 enum class FloatFormat { kGeneral, kExponent, kFixed, kNumber, kCurrency };
 
-// The value is first rounded to `precision` (1..18) significant digits,
-// then:
+// `precision` counts significant digits (2..18; below 2 counts as 2). The
+// value is rounded once: kGeneral and kExponent at `precision` digits,
+// kFixed, kNumber and kCurrency at `digits` decimals or at `precision`
+// digits, whichever comes first (1.005, 2.675, 3.885 with 15, 2 give "1,00",
+// "2,67", "3,88"). Then:
 // - kGeneral: shortest fixed form; exponent form ("1E15", "-2,5E-7") when
 //   the integer digits exceed `precision` or the value is below 1E-5;
 //   `digits` (0..4) is the minimum number of exponent digits.
@@ -55,10 +62,11 @@ enum class FloatFormat { kGeneral, kExponent, kFixed, kNumber, kCurrency };
 // - kFixed: `digits` (0..18) decimals, no grouping: "-1234,50".
 // - kNumber: as kFixed with thousands grouping: "-1.234,50".
 // - kCurrency: as kNumber placed by fs.currency_format and
-//   fs.negative_currency_format: "R$ 1,01", "-R$ 1.234,50".
+//   fs.negative_currency_format: "R$ 1,00", "-R$ 1.234,50".
 // kFixed, kNumber and kCurrency fall back to kGeneral when the integer digits
-// exceed `precision`. A negative value whose shown digits are all zero is
-// written without sign ("0,00" for -0.004).
+// exceed `precision`, with the exponent padded to `digits` (0..4) places
+// (1E15 with kNumber, 15, 3 is "1E015"). A negative value whose shown digits
+// are all zero is written without sign ("0,00" for -0.004).
 std::string FloatToStrF(double value, FloatFormat format, int precision, int digits,
                         const FormatSettings& fs = BrazilianFormatSettings());
 

@@ -187,30 +187,43 @@ std::vector<std::string_view> SplitSections(std::string_view format) {
   return sections;
 }
 
-std::string Render(const Section& s, Digits d, bool write_sign, const FormatSettings& fs) {
-  std::string integer;
-  std::string fraction;
-  std::string exponent;
-  const int int_count = s.scientific ? std::max(1, s.int_placeholders) : s.int_placeholders;
+int IntegerCount(const Section& s) {
+  return s.scientific ? std::max(1, s.int_placeholders) : s.int_placeholders;
+}
+
+// Rounds once, at the last digit the section shows.
+void RoundFor(const Section& s, Digits& d) {
   if (s.scientific) {
-    RoundToDigits(d, int_count + s.max_decimals);
-    for (int i = 0; i < int_count; ++i) integer.push_back(d.At(i));
-    fraction.clear();
-    for (int i = 0; i < s.max_decimals; ++i) fraction.push_back(d.At(int_count + i));
+    RoundToDigits(d, IntegerCount(s) + s.max_decimals);
   } else {
     RoundToDecimals(d, s.max_decimals);
+  }
+}
+
+// `d` is already rounded for the section. A value that rounded to zero keeps
+// the exponent of its first digit, so '#' decimals are shown down to that
+// place ("#.##" of 0.003 is ",00"), as the runtime does.
+std::string Render(const Section& s, const Digits& d, bool write_sign, const FormatSettings& fs) {
+  std::string integer;
+  std::string fraction;
+  const int int_count = IntegerCount(s);
+  if (s.scientific) {
+    for (int i = 0; i < int_count; ++i) integer.push_back(d.At(i));
+    for (int i = 0; i < s.max_decimals; ++i) fraction.push_back(d.At(int_count + i));
+    while (static_cast<int>(fraction.size()) > s.min_decimals && fraction.back() == '0') {
+      fraction.pop_back();
+    }
+  } else {
     integer = IntegerDigits(d);
     if (static_cast<int>(integer.size()) < s.int_required) {
       integer.insert(0, s.int_required - integer.size(), '0');
     }
-    fraction = FractionDigits(d, s.max_decimals);
-  }
-  while (static_cast<int>(fraction.size()) > s.min_decimals && fraction.back() == '0') {
-    fraction.pop_back();
+    const int significant = static_cast<int>(d.digits.size()) - d.exponent;
+    fraction = FractionDigits(d, std::clamp(significant, s.min_decimals, s.max_decimals));
   }
   const int int_length = static_cast<int>(integer.size());
   const int offset = int_count - int_length;
-  const bool group = s.thousands && !s.scientific;
+  const bool group = s.thousands;
 
   std::string out;
   if (write_sign) out.push_back('-');
@@ -270,24 +283,28 @@ std::string FloatToStrF(double value, FloatFormat format, int precision, int dig
                         const FormatSettings& fs) {
   std::string special;
   if (NonFinite(value, special)) return special;
-  precision = std::clamp(precision, 1, 18);
+  // The runtime works with at least two significant digits.
+  precision = std::clamp(precision, 2, 18);
   Digits d = ExpandDouble(value);
-  RoundToDigits(d, precision);
   switch (format) {
     case FloatFormat::kGeneral:
+      RoundToDigits(d, precision);
       return General(d, precision, std::clamp(digits, 0, 4), fs);
     case FloatFormat::kExponent:
+      RoundToDigits(d, precision);
       return Scientific(d, precision - 1, true, true, std::clamp(digits, 0, 4), fs);
     case FloatFormat::kFixed:
     case FloatFormat::kNumber:
     case FloatFormat::kCurrency:
       break;
   }
-  // Too many integer digits for the precision: the runtime falls back to the
-  // general form.
-  if (d.exponent > precision) return General(d, precision, 0, fs);
   digits = std::clamp(digits, 0, 18);
-  RoundToDecimals(d, digits);
+  // One rounding, at the last digit shown or at the precision if that comes
+  // first: 2.675 (2.67499999999999982...) gives 2,67.
+  RoundToDigits(d, std::min(precision, d.exponent + digits));
+  // Too many integer digits for the precision: the runtime falls back to the
+  // general form, with the exponent padded to `digits` places ("1E015").
+  if (d.exponent > precision) return General(d, precision, std::clamp(digits, 0, 4), fs);
   std::string number = IntegerDigits(d);
   if (number.empty()) number.push_back('0');
   if (format != FloatFormat::kFixed) number = GroupThousands(number, fs.thousand_separator);
@@ -295,7 +312,6 @@ std::string FloatToStrF(double value, FloatFormat format, int precision, int dig
     number.push_back(fs.decimal_separator);
     number += FractionDigits(d, digits);
   }
-  // A value that rounds to zero loses its sign here (unlike FormatFloat).
   const bool negative = d.negative && !d.IsZero();
   if (format == FloatFormat::kCurrency) return PlaceCurrency(number, negative, fs);
   return negative ? "-" + number : number;
@@ -314,16 +330,31 @@ std::string FormatFloat(std::string_view format, double value, const FormatSetti
   if (NonFinite(value, special)) return special;
   if (format.empty()) return FloatToStr(value, fs);
   const std::vector<std::string_view> sections = SplitSections(format);
+  // A missing or empty section uses the first.
+  auto section_or_first = [&](size_t i) {
+    return i < sections.size() && !sections[i].empty() ? i : size_t{0};
+  };
   size_t index = 0;
-  if (value < 0 && sections.size() >= 2 && !sections[1].empty()) index = 1;
-  if (value == 0 && sections.size() >= 3 && !sections[2].empty()) index = 2;
-  const Digits d = ExpandDouble(value);
-  // Beyond 18 integer digits no pattern applies.
-  if (d.exponent > 18) return FloatToStr(value, fs);
+  if (value < 0) index = section_or_first(1);
+  if (value == 0) index = section_or_first(2);
   // An empty first section: the general form.
   if (sections[index].empty()) return FloatToStr(value, fs);
-  const Section section = Analyse(sections[index]);
-  return Render(section, d, index == 0 && value < 0, fs);
+  Section section = Analyse(sections[index]);
+  Digits d = ExpandDouble(value);
+  // Beyond 18 integer digits only a scientific pattern applies.
+  if (!section.scientific && d.exponent > 18) return FloatToStr(value, fs);
+  RoundFor(section, d);
+  if (d.IsZero()) {
+    // A value that rounds to zero loses its sign and takes the zero section.
+    d.negative = false;
+    const size_t zero = section_or_first(2);
+    if (zero != index) {
+      index = zero;
+      if (sections[index].empty()) return FloatToStr(0, fs);
+      section = Analyse(sections[index]);
+    }
+  }
+  return Render(section, d, index == 0 && d.negative, fs);
 }
 
 std::string IntToStr(int64_t value) { return std::to_string(value); }

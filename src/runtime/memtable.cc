@@ -169,18 +169,18 @@ void MemTable::CheckInactive() const {
 void MemTable::CreateDataSet() {
   if (defs_.empty()) throw DatasetError("No fields defined");
   Close();
-  OpenWith({});
+  OpenWith({}, {});
 }
 
 void MemTable::Open() {
   if (Active()) return;
   if (defs_.empty()) throw DatasetError("Missing data provider or data packet");
-  OpenWith({});
+  OpenWith({}, {});
 }
 
-void MemTable::OpenWith(std::vector<std::unique_ptr<Row>> rows) {
+void MemTable::OpenWith(std::vector<std::unique_ptr<Row>> rows, std::vector<Deleted> deleted) {
   rows_ = std::move(rows);
-  deleted_.clear();
+  deleted_ = std::move(deleted);
   buffer_.clear();
   modified_ = false;
   state_ = State::kBrowse;
@@ -790,16 +790,26 @@ void MemTable::SetData(std::string_view packet) {
     read = datapacket::ReadXml(packet);
   }
   datapacket::FitTextWidths(read);
-  std::vector<std::vector<FieldValue>> values = datapacket::ApplyChangeLog(read);
+  datapacket::ResolvedRows resolved = datapacket::ResolveChangeLog(read);
 
+  // The packet's change log carries on: row states, original images and
+  // deleted rows, until MergeChangeLog.
   std::vector<std::unique_ptr<Row>> rows;
-  rows.reserve(values.size());
-  for (auto& v : values) {
+  rows.reserve(resolved.rows.size());
+  for (datapacket::LoggedRow& r : resolved.rows) {
     auto row = std::make_unique<Row>();
     row->seq = next_seq_++;
-    row->values = std::move(v);
+    row->status = r.status;
+    row->values = std::move(r.values);
+    if (r.has_original) {
+      row->original = std::make_unique<std::vector<FieldValue>>(std::move(r.original));
+    }
     rows.push_back(std::move(row));
   }
+
+  std::vector<Deleted> deleted;
+  deleted.reserve(resolved.deleted.size());
+  for (auto& values : resolved.deleted) deleted.push_back({std::move(values)});
 
   Close();
   defs_ = std::move(read.meta.fields);
@@ -807,7 +817,7 @@ void MemTable::SetData(std::string_view packet) {
   lcid_ = read.meta.lcid;
   default_order_ = std::move(read.meta.default_order);
   primary_key_ = std::move(read.meta.primary_key);
-  OpenWith(std::move(rows));
+  OpenWith(std::move(rows), std::move(deleted));
 }
 
 }  // namespace zel

@@ -224,8 +224,11 @@ class MemTable {
   std::string Data() const;
   // Replaces definitions, rows and change log with the packet's (binary or
   // XML, told apart by content), opens the table and runs the after-open
-  // handler. Logged changes in the packet are applied (deleted rows dropped,
-  // modified rows take their new values) and the log starts empty. Indexes,
+  // handler. The packet's change log is kept: the records show the changes
+  // (deleted rows gone, modified rows with their new values) and the row
+  // states, original images and deleted rows stay logged, so ChangeCount
+  // counts them and a later save writes them again, until MergeChangeLog.
+  // Indexes,
   // the index choice and the filter stay. DatasetError for a malformed
   // packet (empty, neither binary nor XML, truncated, ...); the table is then
   // left as it was. An active index or filter that names a field the packet
@@ -246,7 +249,7 @@ class MemTable {
   void CheckInactive() const;
   void CheckBrowseMode();
   void RebuildFields();
-  void OpenWith(std::vector<std::unique_ptr<Row>> rows);
+  void OpenWith(std::vector<std::unique_ptr<Row>> rows, std::vector<Deleted> deleted);
   void BuildView(const Row* keep_current);
   void SetCursor(int position);
   int ResolveField(std::string_view name) const;

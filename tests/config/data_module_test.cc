@@ -227,6 +227,9 @@ TEST_F(DataModuleTest, CheckEcfTurnsItsChangeLogOffWhenOpened) {
   MemTable& check = dm().cdsCheckECF;
   check.SetData(source.Data());
   EXPECT_FALSE(check.LogChanges());
+  // The packet's own logged insert stays; the edit is not logged.
+  EXPECT_EQ(check.ChangeCount(), 1);
+  check.MergeChangeLog();
   check.Edit();
   check.FieldByName("CAMPO01").SetAsString("N");
   check.Post();

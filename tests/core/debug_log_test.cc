@@ -13,10 +13,13 @@ class ImpFisDebugTest : public CoreTest {};
 TEST_F(ImpFisDebugTest, FirstEntryCreatesTheMonthFileLaterOnesAppend) {
   EXPECT_FALSE(sandbox_.FileExists(LogPath()));
   ImpFisDebug("primeira");
+  sandbox_.SetNow(EncodeDateTime(2026, 12, 10, 0, 0, 1, 0));
+  ImpFisDebug("um segundo depois da meia-noite");
   sandbox_.SetNow(EncodeDateTime(2026, 12, 31, 23, 59, 58, 999));
   ImpFisDebug("IBM_FI_NumeroCupom\r\nRetorno da Impressora : 000123");
   EXPECT_EQ(LogText(),
             "10/12/2026 10:00:00 - primeira\r\n"
+            "10/12/2026 00:00:01 - um segundo depois da meia-noite\r\n"
             "31/12/2026 23:59:58 - IBM_FI_NumeroCupom\r\nRetorno da Impressora : 000123\r\n");
 }
 
@@ -27,7 +30,8 @@ TEST_F(ImpFisDebugTest, NewMonthStartsANewFile) {
   std::string january;
   ASSERT_TRUE(sandbox_.ReadWholeFile(
       platform::JoinPath(sandbox_.ExecutableDirectory(), "impdebug0127.txt"), &january));
-  EXPECT_EQ(january, "02/01/2027 00:00:00 - janeiro \xE9\r\n");
+  // At exactly midnight the stamp carries the date alone.
+  EXPECT_EQ(january, "02/01/2027 - janeiro \xE9\r\n");
   EXPECT_EQ(LogText(), "10/12/2026 10:00:00 - dezembro\r\n");
 }
 

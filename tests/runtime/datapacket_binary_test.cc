@@ -109,8 +109,12 @@ TEST(DataPacketBinaryTest, EveryFieldTypeRoundTrips) {
   MemTable b;
   b.SetData(a.Data());
   AllTypesTable::ExpectSame(a, b);
-  // Writing what was read gives the same bytes (the change log was applied).
+  // Writing what was read gives the same bytes, change log included, and
+  // the same again once both are merged.
+  EXPECT_EQ(b.ChangeCount(), 3);
+  EXPECT_EQ(Hex(b.Data()), Hex(a.Data()));
   a.MergeChangeLog();
+  b.MergeChangeLog();
   EXPECT_EQ(Hex(b.Data()), Hex(a.Data()));
   b.First();
   EXPECT_EQ(b.FieldByName("AUTO").AsInteger(), 1);
@@ -188,13 +192,22 @@ TEST(DataPacketBinaryTest, ChangeLogCarriesStatusBytesAndTriplets) {
     triplets.push_back(static_cast<unsigned char>(p[at + log.size() + 4 * i]));
   EXPECT_THAT(triplets, ::testing::ElementsAre(2, 1, 8, 5, 4, 12, 6, 0, 2));
 
-  // Reading applies the log: deleted rows go, new images replace originals.
+  // Reading shows the log applied (deleted rows go, new images replace
+  // originals) and keeps it: saved again, the packet is the same.
   MemTable u;
   u.SetData(p);
   std::string codes;
   for (u.First(); !u.Eof(); u.Next()) codes += u.FieldByName("CD").AsString() + ",";
   EXPECT_EQ(codes, "10,3,40,");
-  EXPECT_EQ(u.ChangeCount(), 0);
+  EXPECT_EQ(u.ChangeCount(), 3);
+  EXPECT_EQ(Hex(u.Data()), Hex(p));
+  EXPECT_EQ(u.SaveToString(MemTable::PacketFormat::kXml),
+            t.SaveToString(MemTable::PacketFormat::kXml));
+  u.MergeChangeLog();
+  MemTable merged;
+  merged.SetData(u.Data());
+  EXPECT_EQ(merged.ChangeCount(), 0);
+  EXPECT_EQ(merged.RecordCount(), 3);
 }
 
 TEST(DataPacketBinaryTest, DeltaImagesTakeUnchangedFieldsFromTheOriginal) {
@@ -316,6 +329,8 @@ TEST(DataPacketBinaryTest, MalformedPacketsRaiseClearErrors) {
   many_rows[17] = 0x7F;
   std::string long_text = good;
   long_text[119] = static_cast<char>(250);  // "Ana" claims 250 bytes
+  std::string back_row = good;
+  back_row[22] = 40;  // inside NOME's WIDTH property
   const std::vector<Case> cases = {
       {"empty", "", "Invalid data packet: empty"},
       {"garbage", "hello", "Invalid data packet: neither binary nor XML"},
@@ -326,6 +341,8 @@ TEST(DataPacketBinaryTest, MalformedPacketsRaiseClearErrors) {
       {"row offset past end", far_row, "the offset of the first row points outside the packet"},
       {"row count too large", many_rows, "exceeds the packet"},
       {"text past end", long_text, "truncated data packet (field value"},
+      {"row offset into the metadata", back_row,
+       "the offset of the first row (40) points into the metadata, which ends at 116"},
   };
   for (const Case& c : cases) {
     MemTable t;

@@ -133,21 +133,34 @@ TEST(DataPacketXmlTest, EveryFieldTypeRoundTripsInBothVariants) {
   }
 }
 
-TEST(DataPacketXmlTest, FloatsKeepFifteenSignificantDigitsWhateverTheLocale) {
+TEST(DataPacketXmlTest, FloatsKeepSixteenSignificantDigitsWhateverTheLocale) {
   MemTable t;
   t.AddField("F", FieldType::kFloat);
   t.CreateDataSet();
   t.SetLogChanges(false);
-  t.AppendRecord({1.0 / 3});
-  t.AppendRecord({1e15});
-  t.AppendRecord({-2.5e-7});
+  const double values[] = {1.0 / 3,
+                           1e15,
+                           1e16,
+                           -2.5e-7,
+                           0.1,
+                           9471.95,
+                           std::stod("51673.14999999999"),
+                           std::stod("97698.59999999999"),
+                           0};
+  for (double v : values) t.AppendRecord({v});
   const std::string xml = t.SaveToString(MemTable::PacketFormat::kXml);
-  EXPECT_THAT(xml,
-              HasSubstr("<ROW F=\"0.333333333333333\"/><ROW F=\"1E15\"/><ROW F=\"-2.5E-7\"/>"));
+  EXPECT_THAT(xml, HasSubstr("<ROW F=\"0.3333333333333333\"/><ROW F=\"1000000000000000\"/>"
+                             "<ROW F=\"1E16\"/><ROW F=\"-2.5E-7\"/><ROW F=\"0.1\"/>"
+                             "<ROW F=\"9471.950000000001\"/><ROW F=\"51673.14999999999\"/>"
+                             "<ROW F=\"97698.59999999999\"/><ROW F=\"0\"/>"));
+  // Sixteen digits bring these values back exactly (fifteen would not).
   MemTable u;
   u.SetData(xml);
   u.First();
-  EXPECT_EQ(u.FieldByName("F").AsFloat(), 0.333333333333333);
+  for (double v : values) {
+    EXPECT_EQ(u.FieldByName("F").AsFloat(), v);
+    u.Next();
+  }
 }
 
 TEST(DataPacketXmlTest, DocumentsWithoutDeclaredEncoding) {
@@ -159,6 +172,69 @@ TEST(DataPacketXmlTest, DocumentsWithoutDeclaredEncoding) {
     MemTable t;
     t.SetData(head + bytes + tail);  // Windows-1252 bytes, or UTF-8
     EXPECT_EQ(t.FieldByName("NM").AsString(), "Jo\xE3o");
+  }
+}
+
+// The same packet laid out in the ways XML allows (blanks and line breaks
+// between elements, a comment, single quotes, hexadecimal references,
+// elements with end tags, a byte-order mark) reads the same.
+TEST(DataPacketXmlTest, LayoutVariantsReadAlike) {
+  const std::string base =
+      "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+      "<FIELD attrname=\"NM\" fieldtype=\"string\" WIDTH=\"10\"/>"
+      "<FIELD attrname=\"QT\" fieldtype=\"i4\"/></FIELDS><PARAMS LCID=\"1046\"/></METADATA>"
+      "<ROWDATA><ROW NM=\"Jos&#233; &amp; &lt;\" QT=\"1\"/><ROW QT=\"2\"/></ROWDATA></DATAPACKET>";
+  MemTable expected;
+  expected.SetData(base);
+  ASSERT_EQ(expected.RecordCount(), 2);
+  EXPECT_EQ(expected.FieldByName("NM").AsString(), "Jos\xE9 & <");
+  const std::string variants[] = {
+      "\xEF\xBB\xBF" + base,
+      "<?xml version=\"1.0\"?>\r\n<!-- exported -->\r\n<DATAPACKET Version=\"2.0\">\r\n"
+      "  <METADATA>\r\n    <FIELDS>\r\n      <FIELD attrname=\"NM\" fieldtype=\"string\" "
+      "WIDTH=\"10\"/>\r\n      <FIELD attrname=\"QT\" fieldtype=\"i4\"/>\r\n    </FIELDS>\r\n"
+      "    <PARAMS LCID=\"1046\"/>\r\n  </METADATA>\r\n  <ROWDATA>\r\n"
+      "    <ROW NM=\"Jos&#233; &amp; &lt;\" QT=\"1\"/>\r\n    <ROW QT=\"2\"/>\r\n  </ROWDATA>\r\n"
+      "</DATAPACKET>\r\n",
+      "<DATAPACKET Version='2.0'><METADATA><FIELDS><FIELD attrname='NM' fieldtype='string' "
+      "WIDTH='10' /><FIELD attrname = 'QT' fieldtype='i4'/></FIELDS><PARAMS "
+      "LCID='1046'></PARAMS></METADATA><ROWDATA><ROW NM='Jos&#xE9; &amp; &lt;' QT='1'></ROW>"
+      "<ROW QT='2' /></ROWDATA></DATAPACKET>",
+      "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS><FIELD attrname=\"NM\" fieldtype=\"string\" "
+      "WIDTH=\"10\"/><FIELD attrname=\"QT\" fieldtype=\"i4\"/></FIELDS><PARAMS LCID=\"1046\"/>"
+      "</METADATA><ROWDATA><ROW NM=\"Jos\xC3\xA9 &amp; &lt;\" QT=\"1\"/><ROW QT=\"2\"/>"
+      "<?skip me?></ROWDATA></DATAPACKET>",
+      "<DATAPACKET><METADATA><FIELDS><FIELD attrname=\"NM\" fieldtype=\"string\" WIDTH=\"10\">"
+      "</FIELD><FIELD attrname=\"QT\" fieldtype=\"i4\"/></FIELDS><PARAMS LCID=\"1046\"/>"
+      "</METADATA><ROWDATA><ROW NM=\"Jos&#233; &amp; &lt;\" QT=\"1\"/><ROW QT=\"2\"/></ROWDATA>"
+      "</DATAPACKET>",
+  };
+  for (const std::string& xml : variants) {
+    MemTable t;
+    t.SetData(xml);
+    EXPECT_EQ(t.Data(), expected.Data()) << xml;
+  }
+}
+
+// A comment makes the reader hand the document to its general XML parser;
+// both readers give the same table for every field type and both variants.
+TEST(DataPacketXmlTest, BothReadersAgreeOnEveryFieldType) {
+  MemTable a;
+  AllTypesTable::Define(a);
+  a.CreateDataSet();
+  AllTypesTable::Fill(a);
+  for (auto format : {MemTable::PacketFormat::kXml, MemTable::PacketFormat::kXmlUtf8}) {
+    const std::string xml = a.SaveToString(format);
+    const size_t root = xml.find("<DATAPACKET");
+    ASSERT_NE(root, std::string::npos);
+    const std::string commented = xml.substr(0, root) + "<!-- x -->" + xml.substr(root);
+    MemTable scanned;
+    scanned.SetData(xml);
+    MemTable parsed;
+    parsed.SetData(commented);
+    AllTypesTable::ExpectSame(scanned, parsed);
+    EXPECT_EQ(scanned.Data(), parsed.Data());
+    EXPECT_EQ(scanned.Data(), a.Data());
   }
 }
 
@@ -200,6 +276,8 @@ TEST(DataPacketXmlTest, MalformedDocumentsRaiseClearErrors) {
       "<?xml version=\"1.0\"?><DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
       "<FIELD attrname=\"CD\" fieldtype=\"i4\"/><FIELD attrname=\"DT\" fieldtype=\"date\"/>"
       "<FIELD attrname=\"IMG\" fieldtype=\"bin.hex\" SUBTYPE=\"Binary\"/>"
+      "<FIELD attrname=\"QT\" fieldtype=\"i2\"/><FIELD attrname=\"U1\" fieldtype=\"ui1\"/>"
+      "<FIELD attrname=\"U4\" fieldtype=\"ui4\"/><FIELD attrname=\"I8\" fieldtype=\"i8\"/>"
       "</FIELDS><PARAMS/></METADATA><ROWDATA>";
   const std::string end = "</ROWDATA></DATAPACKET>";
   const struct {
@@ -219,6 +297,15 @@ TEST(DataPacketXmlTest, MalformedDocumentsRaiseClearErrors) {
       {fields + "<ROW DT=\"20240231\"/>" + end, "invalid value '20240231' for field 'DT'"},
       {fields + "<ROW IMG=\"@@\"/>" + end, "invalid value '@@' for field 'IMG'"},
       {fields + "<ROW RowState=\"abc\"/>" + end, "invalid RowState 'abc'"},
+      // Integers outside their field's range are refused, never wrapped.
+      {fields + "<ROW QT=\"40000\"/>" + end,
+       "value 40000 out of range for field 'QT' (-32768 to 32767)"},
+      {fields + "<ROW CD=\"99999999999\"/>" + end,
+       "value 99999999999 out of range for field 'CD' (-2147483648 to 2147483647)"},
+      {fields + "<ROW U1=\"256\"/>" + end, "value 256 out of range for field 'U1' (0 to 255)"},
+      {fields + "<ROW U4=\"-1\"/>" + end, "value -1 out of range for field 'U4' (0 to 4294967295)"},
+      {fields + "<ROW I8=\"9223372036854775808\"/>" + end,
+       "invalid value '9223372036854775808' for field 'I8'"},
       {fields + "<ROW CD=\"1\"/>", "Invalid XML data packet:"},
       {fields + "<ROW CD=\"1\"/></ROWDATA></DATAPACKETX>", "Invalid XML data packet:"},
   };

@@ -2,6 +2,7 @@
 // expected texts are the runtime's own output for the same doubles.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <limits>
 #include <string>
 #include <vector>
@@ -33,11 +34,10 @@ TEST(FormatFloatTest, PatternsRoundHalfAwayOnTheDoubleExpansion) {
        {"100,00", "000100,00", "100,00", "100,00", "100,00", "99,995", "000000000100,00", "99,995",
         "100"}},
       {-0.001,
-       {"-0,00", "-000000,00", "-,00", "-00,00", "-0,00", "-0,001", "-000000000000,00", "-0,001",
-        "-0"}},
+       {"0,00", "000000,00", ",00", "00,00", "0,00", "-0,001", "000000000000,00", "-0,001", "0"}},
       {-0.005,
        {"-0,01", "-000000,01", "-,01", "-00,01", "-0,01", "-0,005", "-000000000000,01", "-0,005",
-        "-0"}},
+        "0"}},
       {1234.5,
        {"1234,50", "001234,50", "1234,50", "1234,50", "1.234,50", "1234,50", "000000001234,50",
         "1234,500", "1235"}},
@@ -70,9 +70,11 @@ TEST(FormatFloatTest, SectionsLiteralsAndGrouping) {
   const Case cases[] = {
       {"0.00;(0.00);zero", -1234.567, "(1234,57)"},
       {"0.00;(0.00);zero", 0, "zero"},
-      {"0.00;(0.00);zero", 0.001, "0,00"},  // only an exact zero takes the zero section
-      {"0.00;(0.00);zero", -0.001, "(0,00)"},
-      {"0.00;;zero", -5, "-5,00"},  // an empty section falls back to the first
+      {"0.00;(0.00);zero", 0.004, "zero"},  // rounds to zero: the zero section
+      {"0.00;(0.00);zero", -0.001, "zero"},
+      {"0.00;(0.00);zero", 0.005, "0,01"},
+      {"0.00;(0.00)", -0.001, "0,00"},  // no zero section: the first, unsigned
+      {"0.00;;zero", -5, "-5,00"},      // an empty section falls back to the first
       {"0", 1.5, "2"},
       {"0", -2.5, "-3"},
       {"#", 0, ""},
@@ -90,7 +92,8 @@ TEST(FormatFloatTest, SectionsLiteralsAndGrouping) {
       {"'abc'0.0", 3.14, "abc3,1"},
       {"0.00%", 12.5, "12,50%"},
       {"0.", 5, "5"},
-      {"0.0", -0.04, "-0,0"},
+      {"0.0", -0.04, "0,0"},
+      {"0.0", -0.05, "-0,1"},
       {"00.00", 123.4, "123,40"},
       {"#0.00", 0.005, "0,01"},
       {"0.00E+00", 1234.5, "1,23E+03"},
@@ -127,21 +130,26 @@ TEST(FloatToStrTest, FifteenSignificantDigitsAndExponentForm) {
   for (const Case& c : cases) EXPECT_EQ(FloatToStr(c.value), c.expected) << c.value;
 }
 
-TEST(FloatToStrFTest, RoundsAtPrecisionFirstThenAtDigits) {
+TEST(FloatToStrFTest, RoundsOnceAtTheLastDigitShown) {
   struct Case {
     double value;
     FloatFormat format;
     const char* expected;
   };
   const Case cases[] = {
-      {1.005, FloatFormat::kFixed, "1,01"},
-      {2.675, FloatFormat::kFixed, "2,68"},
+      {1.005, FloatFormat::kFixed, "1,00"},
+      {2.675, FloatFormat::kFixed, "2,67"},
+      {3.885, FloatFormat::kFixed, "3,88"},
+      {0.995, FloatFormat::kFixed, "0,99"},
+      {12.345, FloatFormat::kFixed, "12,35"},
+      {0.125, FloatFormat::kFixed, "0,13"},
       {-0.004, FloatFormat::kFixed, "0,00"},
       {-0.005, FloatFormat::kFixed, "-0,01"},
       {-1234.5, FloatFormat::kFixed, "-1234,50"},
       {-1234.5, FloatFormat::kNumber, "-1.234,50"},
       {1234567.891, FloatFormat::kNumber, "1.234.567,89"},
-      {1.005, FloatFormat::kCurrency, "R$ 1,01"},
+      {1.005, FloatFormat::kCurrency, "R$ 1,00"},
+      {129809.495, FloatFormat::kNumber, "129.809,49"},
       {-1234.5, FloatFormat::kCurrency, "-R$ 1.234,50"},
       {1234567.891, FloatFormat::kCurrency, "R$ 1.234.567,89"},
       {-0.001, FloatFormat::kCurrency, "R$ 0,00"},
@@ -157,6 +165,71 @@ TEST(FloatToStrFTest, RoundsAtPrecisionFirstThenAtDigits) {
   EXPECT_EQ(FloatToStrF(1234.5678, FloatFormat::kFixed, 6, 2), "1234,57");
   EXPECT_EQ(FloatToStrF(1234.5678, FloatFormat::kFixed, 5, 2), "1234,60");
   EXPECT_EQ(CurrToStr(-5), "-R$ 5,00");
+}
+
+// Corners where the runtime's own routines differ from a plain
+// round-to-nearest implementation.
+TEST(FloatFormattingTest, RuntimeCorners) {
+  struct Case {
+    std::string got;
+    const char* expected;
+  };
+  const Case cases[] = {
+      // Below two significant digits the precision counts as two.
+      {FloatToStrF(0.875, FloatFormat::kGeneral, 1, 0), "0,88"},
+      {FloatToStrF(0.875, FloatFormat::kGeneral, 0, 0), "0,88"},
+      {FloatToStrF(1234.5, FloatFormat::kExponent, 1, 2), "1,2E+03"},
+      // The general fallback of fixed, number and currency pads the exponent
+      // to the digits.
+      {FloatToStrF(1e15, FloatFormat::kNumber, 15, 3), "1E015"},
+      {FloatToStrF(1e15, FloatFormat::kFixed, 15, 2), "1E15"},
+      {FloatToStrF(-1234567.0, FloatFormat::kCurrency, 3, 4), "-1,23E0006"},
+      {FloatToStrF(999999999999999.0, FloatFormat::kFixed, 15, 2), "999999999999999,00"},
+      // Scientific patterns also for 1E18 and beyond; grouping kept there.
+      {FormatFloat("0.00E+00", 1.5e20), "1,50E+20"},
+      {FormatFloat("0.00E+00", -2.5e300), "-2,50E+300"},
+      {FormatFloat("#,##0.00E+00", 1234567), "1.234,57E+03"},
+      {FormatFloat("0.00", 1.5e20), "1,5E20"},
+      // A value that rounds to zero: no sign, '#' decimals down to its first
+      // digit's place.
+      {FormatFloat("#.##", 0.003), ",00"},
+      {FormatFloat("#.##", 0.0003), ",00"},
+      {FormatFloat("#.##", 0), ""},
+      {FormatFloat("#", -0.125), ""},
+      {FormatFloat("0.00", -0.001), "0,00"},
+      {FormatFloat("#,##0.00", -0.004), "0,00"},
+      {FormatFloat(",0.00", 129809.495), "129.809,49"},
+      {FormatFloat("0.00", 0.995), "0,99"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.got, c.expected);
+}
+
+// Every value 0.005, 0.015 ... 999.995 with two decimals, against the exact
+// binary value rounded half away from zero (the C library prints it exactly).
+TEST(FloatToStrFTest, TwoDecimalsAgreeWithTheExactValueOverAWholeRange) {
+  int differing = 0;
+  for (int i = 0; i < 100000; ++i) {
+    const double value = (2.0 * i + 1) / 200;
+    char exact[64];
+    std::snprintf(exact, sizeof exact, "%.30f", value);
+    const std::string text(exact);
+    const size_t point = text.find('.');
+    long long cents =
+        std::stoll(text.substr(0, point)) * 100 + std::stoll(text.substr(point + 1, 2));
+    if (text[point + 3] >= '5') ++cents;
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%lld,%02lld", cents / 100, cents % 100);
+    const std::string got = FloatToStrF(value, FloatFormat::kFixed, 15, 2);
+    if (got != expected) {
+      if (++differing <= 5) {
+        ADD_FAILURE() << exact << " gave " << got << ", not " << expected;
+      }
+    }
+    if (i % 97 == 0) {
+      EXPECT_EQ(FormatFloat("0.00", value), got) << exact;
+    }
+  }
+  EXPECT_EQ(differing, 0);
 }
 
 TEST(FloatFormattingTest, OtherSettingsAreHonoured) {
