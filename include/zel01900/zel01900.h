@@ -12,3 +12,5 @@
 #include "zel01900/movement_date.h"
 #include "zel01900/port_status.h"
 #include "zel01900/receipt.h"
+#include "zel01900/readings.h"
+#include "zel01900/small_commands.h"

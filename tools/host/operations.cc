@@ -88,6 +88,16 @@ std::map<std::string, Operation> BuildOperations() {
       ECF_OPERATION(Cupom_Troca),
       {"DataMoviFiscal",
        Operation{detail::MakeInvoker(&MovementDate), detail::MakeChecker(&MovementDate), true}},
+      // Fiscal readings and last-Z data; drawer, cutter and daylight saving.
+      ECF_OPERATION(Leitura_X_Imp),
+      ECF_OPERATION(Reducao_Z_Imp),
+      ECF_OPERATION(DadosUltimaRedZ),
+      ECF_OPERATION(Retorno_Aliquotas_Imp),
+      ECF_OPERATION(Estado_Gaveta_Imp),
+      ECF_OPERATION(Abre_Gaveta_Imp),
+      ECF_OPERATION(Guilhotina),
+      ECF_OPERATION(Estado_HorVerao),
+      ECF_OPERATION(Muda_Horario),
   };
 }
 

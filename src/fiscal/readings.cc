@@ -1,0 +1,36 @@
+// The X reading, the Z reduction and the printer's tax-rate lists.
+#include "zel01900/readings.h"
+
+#include <string>
+
+#include "core/driver_support.h"
+#include "zel01900/core.h"
+
+bool Leitura_X_Imp(const std::string& /*NaoUsado1*/, const std::string& Esquema,
+                   const std::string& /*NaoUsado2*/) {
+  const int32_t code = IBM_FI_LeituraX();
+  ImpFisDebug("IBM_FI_LeituraX");
+  return AnalisaRetorno(Esquema, code, true, false, false);
+}
+
+bool Reducao_Z_Imp(const std::string& /*NaoUsado1*/, const std::string& Esquema,
+                   const std::string& /*NaoUsado2*/) {
+  // The printer takes its own date and time for the reduction.
+  const int32_t code = IBM_FI_ReducaoZ(nullptr, nullptr);
+  ImpFisDebug("IBM_FI_ReducaoZ");
+  return AnalisaRetorno(Esquema, code, true, false, false);
+}
+
+bool Retorno_Aliquotas_Imp(const std::string& Esquema) {
+  // The general list is only asked for its status; the host gets the rates
+  // themselves from CarregaAliquota.
+  std::string aliquotas(79, ' ');
+  const int32_t code = IBM_FI_RetornoAliquotas(aliquotas.data());
+  ImpFisDebug(zel::core::AnswerLog("IBM_FI_RetornoAliquotas", aliquotas));
+  AnalisaRetorno(Esquema, code, false, false, false);
+
+  stAliquotaIss.assign(79, ' ');
+  const int32_t code_iss = IBM_FI_VerificaAliquotasIss(stAliquotaIss.data());
+  ImpFisDebug(zel::core::AnswerLog("IBM_FI_VerificaAliquotasIss", stAliquotaIss));
+  return AnalisaRetorno(Esquema, code_iss, false, false, false);
+}

@@ -1,0 +1,87 @@
+// The X reading, the Z reduction and the tax-rate lists: the vendor calls,
+// their log lines and how failures reach the operator.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/core_fixture.h"
+
+namespace zel::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class ReadingsTest : public CoreTest {};
+
+struct ReadingCase {
+  const char* entry_point;
+  std::function<bool(const std::string&, const std::string&, const std::string&)> reading;
+  Strings args;
+};
+
+std::vector<ReadingCase> Readings() {
+  return {{"IBM_FI_LeituraX", Leitura_X_Imp, {}},
+          // The printer dates the reduction itself: both texts are null.
+          {"IBM_FI_ReducaoZ", Reducao_Z_Imp, {"", ""}}};
+}
+
+TEST_F(ReadingsTest, ReadingsCallThePrinterOnceAndLogIt) {
+  for (const ReadingCase& c : Readings()) {
+    SCOPED_TRACE(c.entry_point);
+    fake_.ClearCalls();
+    EXPECT_TRUE(c.reading("x", "002", "y"));
+    EXPECT_EQ(fake_.Names(), (Strings{c.entry_point, "IBM_FI_RetornoImpressora"}));
+    const FakeCall call = fake_.CallsTo(c.entry_point)[0];
+    EXPECT_EQ(call.args, c.args);
+    for (size_t i = 0; i < call.args.size(); ++i) EXPECT_TRUE(call.IsNull(i));
+    EXPECT_EQ(LogEntries().back(), c.entry_point);
+  }
+  EXPECT_TRUE(host_.dialogs().empty());
+}
+
+TEST_F(ReadingsTest, RefusedReadingIsShownWithTheColourScheme) {
+  boNUtilTaa = false;  // shown even on a self-service terminal
+  for (const ReadingCase& c : Readings()) {
+    SCOPED_TRACE(c.entry_point);
+    host_.Clear();
+    fake_.Answer(c.entry_point, -1);
+    fake_.AnswerStatusOnce(6, 0, 1);
+    EXPECT_FALSE(c.reading("", "005", ""));
+    EXPECT_EQ(host_.DialogTexts(), (Strings{"Erro de execu\347\343o na fun\347\343o.",
+                                            "Comando n\343o executado pela impressora fiscal."}));
+    EXPECT_EQ(host_.dialogs()[0].colour_scheme, "005");
+    EXPECT_EQ(fake_.CallCount(c.entry_point), 1);  // no second try
+  }
+}
+
+TEST_F(ReadingsTest, RetornoAliquotasKeepsTheIssListAndAnswersForIt) {
+  const std::string rates =
+      "1800,1200,0700,2500,0500,0000,0000,0000,0000,0000,0000,0000,0000,0000,0000,0000";
+  struct Case {
+    int32_t general;
+    int32_t iss;
+    bool expected;
+  };
+  boNUtilTaa = true;
+  for (const Case& c : {Case{1, 1, true}, Case{-1, 1, true}, Case{1, -1, false}}) {
+    SCOPED_TRACE(testing::Message() << c.general << " " << c.iss);
+    fake_.ClearCalls();
+    fake_.Answer("IBM_FI_RetornoAliquotas", c.general, rates);
+    fake_.Answer("IBM_FI_VerificaAliquotasIss", c.iss, "0500,");
+    stAliquotaIss = "previous";
+    EXPECT_EQ(Retorno_Aliquotas_Imp("002"), c.expected);
+    EXPECT_EQ(stAliquotaIss, "0500," + std::string(74, ' '));
+    EXPECT_EQ(fake_.CallsTo("IBM_FI_RetornoAliquotas")[0].args, Strings{std::string(79, ' ')});
+    EXPECT_EQ(fake_.CallsTo("IBM_FI_VerificaAliquotasIss")[0].args, Strings{std::string(79, ' ')});
+  }
+  EXPECT_TRUE(host_.dialogs().empty());
+  // The first, clean run logged the two answers and nothing else.
+  const Strings log = LogEntries();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[0], "IBM_FI_RetornoAliquotas\r\nRetorno da Impressora : " + rates);
+  EXPECT_EQ(log[1],
+            "IBM_FI_VerificaAliquotasIss\r\nRetorno da Impressora : 0500," + std::string(74, ' '));
+}
+
+}  // namespace
+}  // namespace zel::test
