@@ -1,7 +1,9 @@
 // The driver's host interface: every exported operation and module variable.
 #pragma once
 
+#include "zel01900/accounts.h"
 #include "zel01900/cancellations.h"
+#include "zel01900/cash.h"
 #include "zel01900/config_loads.h"
 #include "zel01900/core.h"
 #include "zel01900/counters.h"
@@ -11,6 +13,8 @@
 #include "zel01900/module_vars.h"
 #include "zel01900/movement_date.h"
 #include "zel01900/port_status.h"
-#include "zel01900/receipt.h"
 #include "zel01900/readings.h"
+#include "zel01900/receipt.h"
+#include "zel01900/reports.h"
 #include "zel01900/small_commands.h"
+#include "zel01900/z_export.h"

@@ -98,6 +98,28 @@ std::map<std::string, Operation> BuildOperations() {
       ECF_OPERATION(Guilhotina),
       ECF_OPERATION(Estado_HorVerao),
       ECF_OPERATION(Muda_Horario),
+      // Till documents: the Z export, cash in and out with the closing
+      // reports, product and table reports, consumer-account slips and
+      // balance listings.
+      ECF_OPERATION(ExportRedZ),
+      ECF_OPERATION(Suprimento),
+      ECF_OPERATION(Sangria),
+      ECF_OPERATION(GeraReciboSangria),
+      ECF_OPERATION(Relatorio_Produto),
+      ECF_OPERATION(RegistroVenda),
+      ECF_OPERATION(ImprimeMesasAbertas),
+      ECF_OPERATION(imprimeProdutosTransf),
+      ECF_OPERATION(imprimeTipoRece),
+      ECF_OPERATION(Comp_DebitoCons),
+      ECF_OPERATION(Imp_CompVenCred),
+      ECF_OPERATION(Compr_CredPessoal),
+      ECF_OPERATION(Cancela_Cred_Pessoal),
+      ECF_OPERATION(Cabecalho),
+      ECF_OPERATION(ImpSaldo),
+      ECF_OPERATION(SaldoNegativo),
+      ECF_OPERATION(Saldo_CredPessoal),
+      ECF_OPERATION(ImprimeProdBloq),
+      ECF_OPERATION(Extrato),
   };
 }
 
