@@ -150,9 +150,9 @@ class ZExport {
     const double gross_value = Amount(gross);
     const double cancelled = Amount(cancellations);
     const double discounted = Amount(discounts);
-    Set("VRGTREDZ", zel::EmptyString(grand_total)
-                        ? 0.0
-                        : zel::StrToFloat(zel::config::Trim(grand_total), zel::core::HostLocale()));
+    // BuscaTotGer writes the total as the runtime's plain number text.
+    Set("VRGTREDZ",
+        zel::EmptyString(grand_total) ? 0.0 : zel::StrToFloat(zel::config::Trim(grand_total)));
     Set("VRVENBRUREDZ", gross_value);
     Set("VRTOTCANREDZ", cancelled);
     Set("VRTOTDESREDZ", discounted);
