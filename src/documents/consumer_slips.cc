@@ -75,10 +75,13 @@ struct SaleText {
     const double quantity = products.FieldByName("QTPRODCOMVEN").AsFloat();
     const double price = products.FieldByName("VRPRECCOMVEN").AsFloat();
     const zel::FormatSettings& fs = zel::core::HostLocale();
-    return TamFixo(Cut(products.FieldByName("CDARVPROD").AsString(), 10) + " " +
-                       Cut(products.FieldByName("NMPRODUTO").AsString(), 12) + "  " +
-                       zel::FormatFloat("0.00#", quantity, fs),
-                   slip.product_width) +
+    // The quantity is printed whole: when code, name and quantity do not fit
+    // the column, the name gives way.
+    const std::string qty = zel::FormatFloat("0.00#", quantity, fs);
+    const std::string item = Cut(products.FieldByName("CDARVPROD").AsString(), 10) + " " +
+                             Cut(products.FieldByName("NMPRODUTO").AsString(), 12) + "  ";
+    const size_t room = static_cast<size_t>(slip.product_width);
+    return TamFixo(Cut(item, room > qty.size() ? room - qty.size() : 0) + qty, slip.product_width) +
            "  " + PadL(Amount(price), 8) + PadL(Amount(zel::Trunc2(price * quantity)), 8) + "\n";
   }
 
