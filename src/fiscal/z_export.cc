@@ -203,8 +203,10 @@ class ZExport {
     const std::string list = ReadList("IBM_FI_VerificaRecebimentoNaoFiscal",
                                       IBM_FI_VerificaRecebimentoNaoFiscal, kNonFiscalBytes);
     int written = 0;
-    for (size_t at = 0; at < list.size() && !zel::EmptyString(Piece(list, at, kNonFiscalRecord));
-         at += kNonFiscalRecord) {
+    // The records run while some text remains; a blank slot in between is
+    // skipped like an unnamed one.
+    const size_t end = zel::RTrim(list).size();
+    for (size_t at = 0; at < end; at += kNonFiscalRecord) {
       const std::string name = Piece(list, at + 24, 19);
       // Slots without a name (blank, or the printer's "0..." filler) are not
       // totalizers.

@@ -63,7 +63,7 @@ class ZExportTest : public CoreTest {
     fake_.Answer("IBM_FI_VerificaTotalizadoresParciais", 1,
                  PartialTotals({10000, 0, 5000, 2000}, 3000, 4000, 1500));
     fake_.Answer("IBM_FI_VerificaRecebimentoNaoFiscal", 1,
-                 NonFiscalRecord("0002", 1234, "SANGRIA") + NonFiscalRecord("0000", 0, "") +
+                 NonFiscalRecord("0002", 1234, "SANGRIA") + std::string(44, ' ') +
                      NonFiscalRecord("0000", 0, "0RESERVADO") +
                      NonFiscalRecord("0001", 5000, "SUPRIMENTO"));
     fake_.Answer("IBM_FI_VerificaFormasPagamento", 1,
