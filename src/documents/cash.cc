@@ -179,9 +179,9 @@ void PrintClosingReport(const std::string& esquema, const std::string& title_key
 
 class TillClosing {
  public:
-  TillClosing(TdtmImpIBM& dm, const std::string& doc_key, const std::string& key1,
-              const std::string& key2, const std::string& esquema, std::string& number)
-      : dm_(dm), doc_key_(doc_key), key1_(key1), key2_(key2), esquema_(esquema), number_(number) {}
+  TillClosing(const std::string& doc_key, const std::string& key1, const std::string& key2,
+              const std::string& esquema, std::string& number)
+      : doc_key_(doc_key), key1_(key1), key2_(key2), esquema_(esquema), number_(number) {}
 
   // Opens a gerencial report and records it; takes its number when none is
   // known yet. True when it opened.
@@ -197,7 +197,6 @@ class TillClosing {
   }
 
  private:
-  TdtmImpIBM& dm_;
   const std::string& doc_key_;
   const std::string& key1_;
   const std::string& key2_;
@@ -252,7 +251,7 @@ bool GeraReciboSangria(
   }
   CopyTable(dm.cdsMovTot, MovTotal);
   const double credit_purchases = CreditPurchases(CompraCredito);
-  TillClosing till(dm, ChaveDoc, Chave1, Chave2, Esquema, Numero);
+  TillClosing till(ChaveDoc, Chave1, Chave2, Esquema, Numero);
 
   if (ImprimeRecibo) {
     if (LeituraX == "S" && Leitura_X_Imp("", Esquema, "")) Numero = Nr_Cupom("", Esquema);
