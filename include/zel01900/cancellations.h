@@ -24,8 +24,9 @@ bool Cancela_ItGenerico(const std::string& NaoUsado, const std::string& NumeroIt
 // Cancels the fiscal receipt (the open one, or the last one when the printer
 // still allows it). Params, by index: 0 colour scheme, 1 and 2 the show and
 // cancel-open-receipt switches of the return analysis, 3 not read, 4
-// CDFILIAL, 5 CDCAIXA, 6 NRSERIEIMP, 7 "N" to record the cancellation as a
-// non-fiscal document "NC" (also when it does not read as a text); a shorter
+// CDFILIAL, 5 CDCAIXA, 6 NRSERIEIMP, 7 "N" to record the cancellation, when
+// the printer made it, as a non-fiscal document "NC" under NRSERIEIMP (also
+// when index 7 does not read as a text); a shorter
 // array reads its missing values as empty. Writes into element 0 of
 // Resultado (when it is an array with that element) the cancelled receipt's
 // number, six digits, or "" when the printer did not give it (nothing is

@@ -78,13 +78,15 @@ std::vector<std::string> SlipChunks(std::string_view text, size_t limit) {
   while (!text.empty()) {
     const std::string_view line = FirstLine(text);
     text.remove_prefix(line.size());
-    if (!chunk.empty() && chunk.size() + line.size() + 1 > limit) {
+    const bool ended = line.back() == '\n';
+    const size_t added = line.size() + (ended ? 0 : 1);
+    if (!chunk.empty() && chunk.size() + added > limit) {
       Emit(chunks, chunk, limit);
       chunk.clear();
       lines = 0;
     }
     chunk += line;
-    if (line.back() != '\n') chunk += '\n';
+    if (!ended) chunk += '\n';
     if (++lines == kSlipLinesPerFeed) {
       Emit(chunks, chunk, limit);
       chunk.clear();

@@ -85,7 +85,8 @@ bool Cancela_Cupom_Imp(const std::vector<zel::HostVariant>& Params, zel::HostVar
                                   {"NRSERIEIMP", serie},
                                   {"ESQUEMACOR", esquema},
                                   {"IDVALIDA", "N"}}));
-    if (registra == "N" && numero_lido) GravaDocumentosNaoFiscais(serie, esquema, "NC", "");
+    // Only a cancellation the printer made is a document to record.
+    if (registra == "N" && resultado) GravaDocumentosNaoFiscais(serie, esquema, "NC", "");
     return resultado;
   } catch (const std::exception&) {
     return false;
