@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "hostutil/params.h"
 #include "platform/platform.h"
@@ -108,7 +109,7 @@ void FillPaymentForms(zel::MemTable& table) {
 void RunOperation(uint8_t which) {
   const std::string esquema = "002";
   std::string a, b, c, d;
-  switch (which % 14) {
+  switch (which % 16) {
     case 0:
       GetValue(input->ConsumeRemainingBytesAsString());
       break;
@@ -183,6 +184,17 @@ void RunOperation(uint8_t which) {
                                  {"NRSERIEIMP", "IB010900000000000001"},
                                  {"ESQUEMACOR", esquema},
                                  {"PORTAIMPFIS", "COM1"}}));
+      break;
+    case 14: {
+      zel::HostVariant result = zel::HostVariant::MakeArray(std::vector<zel::HostVariant>(49));
+      zel::MemTable taxes;
+      DadosUltimaRedZ({esquema}, result, taxes);
+      Retorno_Aliquotas_Imp(esquema);
+      break;
+    }
+    case 15:
+      Estado_Gaveta_Imp("");
+      Estado_HorVerao("");
       break;
   }
 }

@@ -60,15 +60,23 @@ TEST_F(DemoScenarioTest, TheSaleRunsEndToEndAndLeavesTapeLogAndRecords) {
   const Json rates = by_call["CarregaAliquota"]["args"][1]["table"]["rows"];
   ASSERT_GE(rates.size(), 2u);
   EXPECT_EQ(rates[0][0], Json("01"));
+  // The day closed by the Z reduction: gross and net sales, the taxes per rate.
+  const Json& last_z = by_call["DadosUltimaRedZ"]["args"];
+  EXPECT_EQ(last_z[1]["array"][0], Json("0001"));
+  EXPECT_EQ(last_z[1]["array"][47], Json("26,49"));
+  EXPECT_EQ(last_z[1]["array"][48], Json("24,99"));
+  EXPECT_EQ(last_z[2]["table"]["rows"], Json::parse(R"([["01", "18,00", "03,33", "18,50", "00"],
+                            ["02", "12,00", "00,77", "06,49", "00"]])"));
 
   // Tape, log and records.
   const Json& paths = lines.back();
   std::string tape, log;
   ASSERT_TRUE(zel::platform::Native().ReadWholeFile(FromJsonText(paths["tape"]), &tape));
-  for (const char* expected : {"CPF/CNPJ consumidor: 123.456.789-09", "FEIJÃO PRETO 1KG",
-                               "Cartao Credito                             10,00",
-                               "TROCO R$                                    5,01",
-                               "10/12/2026 10:00:00", "CONTRA-VALE EMITIDO"}) {
+  for (const char* expected :
+       {"CPF/CNPJ consumidor: 123.456.789-09", "FEIJÃO PRETO 1KG",
+        "Cartao Credito                             10,00",
+        "TROCO R$                                    5,01", "10/12/2026 10:00:00",
+        "CONTRA-VALE EMITIDO", "LEITURA X", "REDUÇÃO Z"}) {
     EXPECT_NE(tape.find(expected), std::string::npos) << expected << "\n" << tape;
   }
   ASSERT_TRUE(zel::platform::Native().ReadWholeFile(FromJsonText(paths["log"]), &log));

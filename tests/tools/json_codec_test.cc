@@ -76,6 +76,15 @@ TEST(JsonCodecTest, TableRoundTripsThroughAPacket) {
   EXPECT_EQ(out, expected);
 }
 
+TEST(JsonCodecTest, TableWithoutFieldsStaysClosedForTheOperationToFill) {
+  zel::MemTable table;
+  DecodeTable(Json::parse(R"({"table": {"fields": []}})"), table);
+  EXPECT_FALSE(table.Active());
+  EXPECT_EQ(EncodeTable(table), Json::parse(R"({"table": {"fields": [], "rows": []}})"));
+  EXPECT_THROW(DecodeTable(Json::parse(R"({"table": {"fields": [], "rows": [[1]]}})"), table),
+               EncodingError);
+}
+
 TEST(JsonCodecTest, MalformedValuesNameWhatIsWrong) {
   const char* bad[] = {
       R"({"unknown": 1})",

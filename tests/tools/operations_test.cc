@@ -89,5 +89,31 @@ TEST(OperationsTest, DocumentOperationsTakeTheirHostShapes) {
   }
 }
 
+TEST(OperationsTest, ReadingsAndSmallCommandsTakeTheHostsArgumentShapes) {
+  const struct {
+    const char* name;
+    const char* args;
+  } calls[] = {
+      {"Leitura_X_Imp", R"(["", "002", ""])"},
+      {"Reducao_Z_Imp", R"(["", "002", ""])"},
+      {"DadosUltimaRedZ",
+       R"([{"array": ["002"]}, {"array": [null, null]}, {"table": {"fields": []}}])"},
+      {"Retorno_Aliquotas_Imp", R"(["002"])"},
+      {"Estado_Gaveta_Imp", R"([""])"},
+      {"Abre_Gaveta_Imp", R"(["002", false])"},
+      {"Guilhotina", R"(["", 1])"},
+      {"Estado_HorVerao", R"([""])"},
+      {"Muda_Horario", R"([""])"},
+  };
+  for (const auto& call : calls) {
+    const Operation& operation = FindOperation(call.name);
+    EXPECT_TRUE(operation.needs_printer) << call.name;
+    EXPECT_NO_THROW(operation.check(Json::parse(call.args))) << call.name;
+  }
+  EXPECT_THROW(
+      FindOperation("DadosUltimaRedZ").check(Json::parse(R"(["002", {"array": []}, null])")),
+      CallError);
+}
+
 }  // namespace
 }  // namespace ecf

@@ -13,6 +13,29 @@
 namespace ecf {
 namespace {
 
+// The last reduction's figures from its result array (indexes fixed by the
+// host interface) and its tax table.
+void PrintLastReduction(const Json& arg, std::ostream& out) {
+  if (IsTagged(arg, "array") && arg["array"].size() > 48 && arg["array"][0] != Json("")) {
+    const Json& e = arg["array"];
+    const auto text = [&](size_t i) {
+      return e[i].is_string() ? e[i].get<std::string>() : e[i].dump();
+    };
+    out << "      CRZ " << text(0) << "  COO " << text(13) << "  movimento "
+        << (IsTagged(e[3], "date") ? e[3]["date"].get<std::string>().substr(0, 10) : text(3))
+        << "\n      venda bruta " << text(47) << "  venda liquida " << text(48) << "  GT "
+        << text(25) << "\n      descontos " << text(33) << "  cancelamentos " << text(37)
+        << "  acrescimos " << text(35) << "\n";
+  } else if (IsTagged(arg, "table")) {
+    for (const auto& row : arg["table"]["rows"]) {
+      // Fields in the stored order: CDALIQIMPFIS, VRALIQIMPFIS, VRIMPOSTO, VRVENDIDO.
+      out << "      aliquota " << row[0].get<std::string>() << " " << row[1].get<std::string>()
+          << "%: vendido " << row[3].get<std::string>() << "  imposto " << row[2].get<std::string>()
+          << "\n";
+    }
+  }
+}
+
 // One step as a line: number, operation, result, and the outputs worth
 // reading (texts the operation filled in, bundles it wrote back).
 void PrintStep(const Json& line, std::ostream& out) {
@@ -36,6 +59,8 @@ void PrintStep(const Json& line, std::ostream& out) {
       }
     } else if (IsTagged(arg, "array") && call == "FechaCupom" && arg["array"].size() == 4) {
       out << "      result = " << arg.dump() << "\n";
+    } else if (call == "DadosUltimaRedZ") {
+      PrintLastReduction(arg, out);
     }
   }
   for (const auto& dialog : line["dialogs"]) {

@@ -251,19 +251,24 @@ void DecodeTable(const Json& json, zel::MemTable& table) {
     const int size = field.value("size", 0);
     table.AddField(FromJsonText(field.at("name").get<std::string>()), TypeFromName(type), size);
   }
+  const Json no_rows = Json::array();
+  const Json& rows = body.contains("rows") ? body.at("rows") : no_rows;
+  if (!rows.is_array()) throw EncodingError("\"rows\" must be a JSON array");
+  // A table without fields is a host table the operation fills whole: it
+  // stays closed until then.
+  if (table.FieldCount() == 0) {
+    if (!rows.empty()) throw EncodingError("a table without fields has no rows");
+    return;
+  }
   table.CreateDataSet();
-  if (body.contains("rows")) {
-    const Json& rows = body.at("rows");
-    if (!rows.is_array()) throw EncodingError("\"rows\" must be a JSON array");
-    for (const auto& row : rows) {
-      if (!row.is_array() || static_cast<int>(row.size()) > table.FieldCount()) {
-        throw EncodingError("each row must be an array of at most " +
-                            std::to_string(table.FieldCount()) + " values");
-      }
-      table.Append();
-      for (size_t i = 0; i < row.size(); ++i) StoreCell(row[i], table.Fields(static_cast<int>(i)));
-      table.Post();
+  for (const auto& row : rows) {
+    if (!row.is_array() || static_cast<int>(row.size()) > table.FieldCount()) {
+      throw EncodingError("each row must be an array of at most " +
+                          std::to_string(table.FieldCount()) + " values");
     }
+    table.Append();
+    for (size_t i = 0; i < row.size(); ++i) StoreCell(row[i], table.Fields(static_cast<int>(i)));
+    table.Post();
   }
   table.MergeChangeLog();
   table.First();

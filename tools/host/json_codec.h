@@ -44,7 +44,8 @@ zel::HostVariant DecodeVariant(const Json& json);
 Json EncodeVariant(const zel::HostVariant& value, bool as_params = false);
 
 // {"table": {...}} (or the inner object) into `table`, replacing its fields
-// and rows; and a whole table (all rows, in its current order) to
+// and rows (without fields the table is left closed, for an operation that
+// fills it whole); and a whole table (all rows, in its current order) to
 // {"table": {...}}.
 void DecodeTable(const Json& json, zel::MemTable& table);
 Json EncodeTable(const zel::MemTable& table);
