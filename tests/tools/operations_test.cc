@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "host/invoker.h"
 #include "runtime/win1252.h"
 
@@ -113,6 +115,52 @@ TEST(OperationsTest, ReadingsAndSmallCommandsTakeTheHostsArgumentShapes) {
   EXPECT_THROW(
       FindOperation("DadosUltimaRedZ").check(Json::parse(R"(["002", {"array": []}, null])")),
       CallError);
+}
+
+TEST(OperationsTest, TillDocumentsTakeTheHostsArgumentShapes) {
+  const std::string t = R"({"table": {"fields": [{"name": "X", "type": "string"}]}})";
+  const struct {
+    const char* name;
+    std::string args;
+  } calls[] = {
+      {"ExportRedZ",
+       R"(["", "002", "0001", 0, )" + t + ", " + t + ", " + t + ", " + t + ", " + t + "]"},
+      {"Suprimento", R"(["", "002", 10.5])"},
+      {"Sangria", R"(["", "002", 0.0])"},
+      {"GeraReciboSangria", R"(["", "DOC", "K1", "K2", "0001", 0, "", )" + t + ", " + t + ", " + t +
+                                ", " + t + ", " + t + ", " + t + ", " + t + ", " + t +
+                                R"(, {"date": "2026-12-10T18:00:00"}, true, true, false, )" + t +
+                                ", " + t + ", " + t + ", " + t + ", false, " + t +
+                                R"(, "N", "S", "N", "S", "002", false, false, true, "", ""])"},
+      {"Relatorio_Produto",
+       R"(["", "A", "DOC", "K1", "K2", "", )" + t + R"(, "N", "S", "002", false])"},
+      {"RegistroVenda", R"(["K1", "K2", "002", )" + t + R"(, "0012"])"},
+      {"ImprimeMesasAbertas", R"([)" + t + R"(, "K1", "K2", "002", "", "", )" + t + "]"},
+      {"imprimeProdutosTransf", R"(["K1", "K2", "002", "", "", )" + t + "]"},
+      {"imprimeTipoRece", R"(["K1", "K2", "002", "DOC", "texto\n", ""])"},
+      {"Comp_DebitoCons", R"(["002", )" + t + R"(, 5.0, "Convenio", "4471", "ANA", "15", "", "",
+                              50.0, 0.0, 0.0, "1", "", "T", "100", "", null])"},
+      {"Imp_CompVenCred", R"(["002", )" + t + ", " + t + R"(, 5.0, "Credito", "4471", "ANA",
+                              "15", "", "", 10.0, 0.0, 0.0, "0"])"},
+      {"Compr_CredPessoal", R"(["", "", "DOC", "K1", "K2", "002", "", "", )" + t +
+                                R"(, 20.0, "ANA", "0042", "", "", "", "", "", "", "", "", "",
+                                "", "", "", "", "LANCHES", false, ""])"},
+      {"Cancela_Cred_Pessoal", R"(["", "DOC", "K1", "K2", "002", "", "0042", "15", "ANA", "",
+                                   "Dinheiro", 30.0, 20.0, "LANCHES"])"},
+      {"Cabecalho", R"(["K1", "002", "SALDO", "003", "", ""])"},
+      {"ImpSaldo", R"(["002", )" + t + R"(, "4471", "ANA"])"},
+      {"SaldoNegativo", R"(["K1", "002", )" + t + ", " + t + R"(, "SALDO", "003", "", ""])"},
+      {"Saldo_CredPessoal", R"(["K1", "K2", "002", "SALDO", )" + t + "]"},
+      {"ImprimeProdBloq", R"(["K1", "K2", "002", )" + t + "]"},
+      {"Extrato", R"(["linha\n", "002"])"},
+  };
+  for (const auto& call : calls) {
+    const Operation& operation = FindOperation(call.name);
+    EXPECT_TRUE(operation.needs_printer) << call.name;
+    EXPECT_NO_THROW(operation.check(Json::parse(call.args))) << call.name;
+  }
+  // 35 arguments, the last missing.
+  EXPECT_THROW(FindOperation("GeraReciboSangria").check(Json::parse(R"(["", "DOC"])")), CallError);
 }
 
 }  // namespace
