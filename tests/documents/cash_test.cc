@@ -268,6 +268,22 @@ TEST_F(CashTest, RerunAsksOnlyForTheClosingReports) {
   EXPECT_FALSE(z_done_);
 }
 
+TEST_F(CashTest, AReportThatDoesNotOpenPrintsNoReceiptButTheRestRuns) {
+  fake_.AnswerOnce("IBM_FI_RelatorioGerencial", -1);
+  host_.QueueAnswers({true});
+  Options o;
+  o.product_ask = "N";
+  FillProducts(products_period_, {{"", "1", "Pao", 1.0, 80.0, 0.0, 0.0, "T", 18.0}});
+  EXPECT_TRUE(Run(o));
+  const std::string printed = Printed();
+  EXPECT_EQ(printed.find("RECIBO SAIDA NUMERARIO"), std::string::npos);
+  EXPECT_NE(printed.find("RELATORIO DE PRODUTOS"), std::string::npos);
+  EXPECT_NE(printed.find("RELATORIO DE FECHAMENTO"), std::string::npos);
+  // Only the documents that opened are recorded: the product report, the
+  // closing report.
+  EXPECT_EQ(Records(), (Strings{"RG", "RG"}));
+}
+
 TEST_F(CashTest, NumberGivenByTheHostSurvivesUnlessAnXReadingIsMade) {
   Options o;
   o.typed_amounts = true;
