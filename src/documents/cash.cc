@@ -276,7 +276,7 @@ bool GeraReciboSangria(
       PrintClosingReport(Esquema, "RelFechamento", SumField(ProdutosAbertura, "VRTOTAL"),
                          credit_purchases, with_rows ? &dm.cdsMovAbertura : nullptr);
       FechRelatGerenc(Esquema, true, true);
-    } else if (!report_closed) {
+    } else if (!report_closed && opened) {
       // Nothing more goes into the receipt's report: it must not stay open.
       FechRelatGerenc(Esquema, true, true);
     }
