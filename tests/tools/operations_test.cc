@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "host/invoker.h"
 #include "runtime/win1252.h"
 
@@ -68,6 +70,27 @@ TEST(OperationsTest, EveryExportedOperationIsCallableByName) {
   EXPECT_THROW(FindOperation("NoSuchOperation"), CallError);
 }
 
+TEST(OperationsTest, DocumentOperationsTakeTheirHostShapes) {
+  // Card slips as two string lists (null for a list left out), the item
+  // cancellation's wide texts, the receipt cancellation's arrays.
+  FindOperation("ImprimeTef")
+      .check(Json::parse(R"(["DOC", "K1", "K2", "002", {"list": ["via 1\n"]}, null, null, null,
+                             "", "Cartao", "", 0.0, 10.5, 1, "N", "PDV"])"));
+  FindOperation("Cancela_ItGenerico")
+      .check(Json::parse(R"(["", "00012", "", "", "", "", "", "", "", 0.0, 0.0])"));
+  FindOperation("Cancela_Cupom_Imp")
+      .check(Json::parse(R"([{"array": ["002", true, false, null, "1", "1", "S", "N"]},
+                             {"array": [null]}])"));
+  FindOperation("Conferencia_Formatada").check(Json::parse(R"(["002", "", "", "", "", "", "x"])"));
+  for (const char* name :
+       {"Relatorio_Gerencial_Imp", "Usa_CompNFis", "FechRelatGerenc", "Relatorio_Generico",
+        "GravaDocumentosNaoFiscais", "Abre_Comp_NFiscalVinc", "Fecha_Comp_NFiscalVinc",
+        "Cupom_NFiscNVinc", "CodigoBarra", "Cancela_UltimoItem", "Acrescimo_Imp", "Cupom_Troca",
+        "DataMoviFiscal"}) {
+    EXPECT_TRUE(FindOperation(name).needs_printer) << name;
+  }
+}
+
 TEST(OperationsTest, ReadingsAndSmallCommandsTakeTheHostsArgumentShapes) {
   const struct {
     const char* name;
@@ -94,25 +117,50 @@ TEST(OperationsTest, ReadingsAndSmallCommandsTakeTheHostsArgumentShapes) {
       CallError);
 }
 
-TEST(OperationsTest, DocumentOperationsTakeTheirHostShapes) {
-  // Card slips as two string lists (null for a list left out), the item
-  // cancellation's wide texts, the receipt cancellation's arrays.
-  FindOperation("ImprimeTef")
-      .check(Json::parse(R"(["DOC", "K1", "K2", "002", {"list": ["via 1\n"]}, null, null, null,
-                             "", "Cartao", "", 0.0, 10.5, 1, "N", "PDV"])"));
-  FindOperation("Cancela_ItGenerico")
-      .check(Json::parse(R"(["", "00012", "", "", "", "", "", "", "", 0.0, 0.0])"));
-  FindOperation("Cancela_Cupom_Imp")
-      .check(Json::parse(R"([{"array": ["002", true, false, null, "1", "1", "S", "N"]},
-                             {"array": [null]}])"));
-  FindOperation("Conferencia_Formatada").check(Json::parse(R"(["002", "", "", "", "", "", "x"])"));
-  for (const char* name :
-       {"Relatorio_Gerencial_Imp", "Usa_CompNFis", "FechRelatGerenc", "Relatorio_Generico",
-        "GravaDocumentosNaoFiscais", "Abre_Comp_NFiscalVinc", "Fecha_Comp_NFiscalVinc",
-        "Cupom_NFiscNVinc", "CodigoBarra", "Cancela_UltimoItem", "Acrescimo_Imp", "Cupom_Troca",
-        "DataMoviFiscal"}) {
-    EXPECT_TRUE(FindOperation(name).needs_printer) << name;
+TEST(OperationsTest, TillDocumentsTakeTheHostsArgumentShapes) {
+  const std::string t = R"({"table": {"fields": [{"name": "X", "type": "string"}]}})";
+  const struct {
+    const char* name;
+    std::string args;
+  } calls[] = {
+      {"ExportRedZ",
+       R"(["", "002", "0001", 0, )" + t + ", " + t + ", " + t + ", " + t + ", " + t + "]"},
+      {"Suprimento", R"(["", "002", 10.5])"},
+      {"Sangria", R"(["", "002", 0.0])"},
+      {"GeraReciboSangria", R"(["", "DOC", "K1", "K2", "0001", 0, "", )" + t + ", " + t + ", " + t +
+                                ", " + t + ", " + t + ", " + t + ", " + t + ", " + t +
+                                R"(, {"date": "2026-12-10T18:00:00"}, true, true, false, )" + t +
+                                ", " + t + ", " + t + ", " + t + ", false, " + t +
+                                R"(, "N", "S", "N", "S", "002", false, false, true, "", ""])"},
+      {"Relatorio_Produto",
+       R"(["", "A", "DOC", "K1", "K2", "", )" + t + R"(, "N", "S", "002", false])"},
+      {"RegistroVenda", R"(["K1", "K2", "002", )" + t + R"(, "0012"])"},
+      {"ImprimeMesasAbertas", R"([)" + t + R"(, "K1", "K2", "002", "", "", )" + t + "]"},
+      {"imprimeProdutosTransf", R"(["K1", "K2", "002", "", "", )" + t + "]"},
+      {"imprimeTipoRece", R"(["K1", "K2", "002", "DOC", "texto\n", ""])"},
+      {"Comp_DebitoCons", R"(["002", )" + t + R"(, 5.0, "Convenio", "4471", "ANA", "15", "", "",
+                              50.0, 0.0, 0.0, "1", "", "T", "100", "", null])"},
+      {"Imp_CompVenCred", R"(["002", )" + t + ", " + t + R"(, 5.0, "Credito", "4471", "ANA",
+                              "15", "", "", 10.0, 0.0, 0.0, "0"])"},
+      {"Compr_CredPessoal", R"(["", "", "DOC", "K1", "K2", "002", "", "", )" + t +
+                                R"(, 20.0, "ANA", "0042", "", "", "", "", "", "", "", "", "",
+                                "", "", "", "", "LANCHES", false, ""])"},
+      {"Cancela_Cred_Pessoal", R"(["", "DOC", "K1", "K2", "002", "", "0042", "15", "ANA", "",
+                                   "Dinheiro", 30.0, 20.0, "LANCHES"])"},
+      {"Cabecalho", R"(["K1", "002", "SALDO", "003", "", ""])"},
+      {"ImpSaldo", R"(["002", )" + t + R"(, "4471", "ANA"])"},
+      {"SaldoNegativo", R"(["K1", "002", )" + t + ", " + t + R"(, "SALDO", "003", "", ""])"},
+      {"Saldo_CredPessoal", R"(["K1", "K2", "002", "SALDO", )" + t + "]"},
+      {"ImprimeProdBloq", R"(["K1", "K2", "002", )" + t + "]"},
+      {"Extrato", R"(["linha\n", "002"])"},
+  };
+  for (const auto& call : calls) {
+    const Operation& operation = FindOperation(call.name);
+    EXPECT_TRUE(operation.needs_printer) << call.name;
+    EXPECT_NO_THROW(operation.check(Json::parse(call.args))) << call.name;
   }
+  // 35 arguments, the last missing.
+  EXPECT_THROW(FindOperation("GeraReciboSangria").check(Json::parse(R"(["", "DOC"])")), CallError);
 }
 
 }  // namespace

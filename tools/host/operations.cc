@@ -68,16 +68,6 @@ std::map<std::string, Operation> BuildOperations() {
       ECF_OPERATION(ContadorRelatoriosGerenciaisMFD),
       ECF_OPERATION(ContadorComprovantesCreditoMFD),
       ECF_OPERATION(Atu_TotGeral),
-      // Fiscal readings and last-Z data; drawer, cutter and daylight saving.
-      ECF_OPERATION(Leitura_X_Imp),
-      ECF_OPERATION(Reducao_Z_Imp),
-      ECF_OPERATION(DadosUltimaRedZ),
-      ECF_OPERATION(Retorno_Aliquotas_Imp),
-      ECF_OPERATION(Estado_Gaveta_Imp),
-      ECF_OPERATION(Abre_Gaveta_Imp),
-      ECF_OPERATION(Guilhotina),
-      ECF_OPERATION(Estado_HorVerao),
-      ECF_OPERATION(Muda_Horario),
       // Non-fiscal print cycle, linked receipts and card slips, barcode,
       // cancellations and the movement date.
       ECF_OPERATION(Relatorio_Gerencial_Imp),
@@ -98,6 +88,38 @@ std::map<std::string, Operation> BuildOperations() {
       ECF_OPERATION(Cupom_Troca),
       {"DataMoviFiscal",
        Operation{detail::MakeInvoker(&MovementDate), detail::MakeChecker(&MovementDate), true}},
+      // Fiscal readings and last-Z data; drawer, cutter and daylight saving.
+      ECF_OPERATION(Leitura_X_Imp),
+      ECF_OPERATION(Reducao_Z_Imp),
+      ECF_OPERATION(DadosUltimaRedZ),
+      ECF_OPERATION(Retorno_Aliquotas_Imp),
+      ECF_OPERATION(Estado_Gaveta_Imp),
+      ECF_OPERATION(Abre_Gaveta_Imp),
+      ECF_OPERATION(Guilhotina),
+      ECF_OPERATION(Estado_HorVerao),
+      ECF_OPERATION(Muda_Horario),
+      // Till documents: the Z export, cash in and out with the closing
+      // reports, product and table reports, consumer-account slips and
+      // balance listings.
+      ECF_OPERATION(ExportRedZ),
+      ECF_OPERATION(Suprimento),
+      ECF_OPERATION(Sangria),
+      ECF_OPERATION(GeraReciboSangria),
+      ECF_OPERATION(Relatorio_Produto),
+      ECF_OPERATION(RegistroVenda),
+      ECF_OPERATION(ImprimeMesasAbertas),
+      ECF_OPERATION(imprimeProdutosTransf),
+      ECF_OPERATION(imprimeTipoRece),
+      ECF_OPERATION(Comp_DebitoCons),
+      ECF_OPERATION(Imp_CompVenCred),
+      ECF_OPERATION(Compr_CredPessoal),
+      ECF_OPERATION(Cancela_Cred_Pessoal),
+      ECF_OPERATION(Cabecalho),
+      ECF_OPERATION(ImpSaldo),
+      ECF_OPERATION(SaldoNegativo),
+      ECF_OPERATION(Saldo_CredPessoal),
+      ECF_OPERATION(ImprimeProdBloq),
+      ECF_OPERATION(Extrato),
   };
 }
 
