@@ -173,7 +173,7 @@ bool ImprimeProdBloq(const std::string& Chave1, const std::string& Chave2,
                              TamFixo(name.AsString(), 24) + "\n");
     }
   }
-  FeedBlock(Esquema, zel::documents::kVendorFooter);
+  FeedBlock(Esquema, std::string(zel::documents::kVendorFooter));
   FechRelatGerenc(Esquema, true, false);
   return true;
 }

@@ -85,7 +85,7 @@ bool RegistroVenda(const std::string& Chave1, const std::string& Chave2, const s
                        TamFixoR(zel::documents::FixedAmount(total), 29) + "\n");
     }
   }
-  zel::documents::FeedBlock(Esquema, blank + "\n" + rule + "\n" + zel::documents::kVendorFooter);
+  zel::documents::FeedBlock(Esquema, blank + "\n" + rule + "\n" + std::string(zel::documents::kVendorFooter));
   FechRelatGerenc(Esquema, true, false);
   return true;
 }

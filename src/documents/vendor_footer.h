@@ -1,10 +1,12 @@
 // The closing line of the listings that carry the driver vendor's contact.
 #pragma once
 
+#include "core/message_tables.h"
+
 namespace zel::documents {
 
-// Printed without a line feed, as the last line of the report.
-inline constexpr const char* kVendorFooter =
-    "Zel Sistemas - (11) 4000-1900 - www.zelsistemas.com.br";
+// Printed without a line feed, as the last line of the report: the same
+// vendor line as the receipt footer's.
+inline constexpr std::string_view kVendorFooter = core::kVendorLine;
 
 }  // namespace zel::documents

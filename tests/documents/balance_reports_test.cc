@@ -161,7 +161,7 @@ TEST_F(BalanceReportTest, BlockedProducts) {
                                   L("CODIGO", 11) + L("COD. TECLADO", 13) + "NOME\n",
                               L("10", 11) + L("A1", 13) + L("REFRIGERANTE LATA", 24) + "\n",
                               L("11", 11) + L("A2", 13) + L("CERVEJA", 24) + "\n",
-                              "Zel Sistemas - (11) 4000-1900 - www.zelsistemas.com.br"}));
+                              "Zelvora Sistemas (11) 4002-1900 zelvora.com.br"}));
 }
 
 TEST_F(BalanceReportTest, StatementFeedsAndClosesTheOpenReport) {

@@ -119,7 +119,7 @@ TEST_F(TableReportTest, SaleRegisterOfATableOrATab) {
                            L("CODIGO", 11) + "NOME\n" + "QTDE" + R("VR. UNIT", 12) +
                            R("VLR.TOT.", 32) + "\n\n" + "10 CAFE\n" + "2   X 3,50     " +
                            R("7,00", 29) + "\n" + S(46) + "\n" + rule +
-                           "Zel Sistemas - (11) 4000-1900 - www.zelsistemas.com.br");
+                           "Zelvora Sistemas (11) 4002-1900 zelvora.com.br");
   for (const char* tab : {"12", "00012"}) {
     fake_.ClearCalls();
     RegistroVenda("K1", "K2", "002", items, tab);

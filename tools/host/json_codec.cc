@@ -20,7 +20,7 @@ struct TypeName {
   FieldType type;
 };
 
-// Input names first: the seven, then every other type by its name.
+// Input names first: the seven a scenario uses most, then every other type by its name.
 constexpr TypeName kTypeNames[] = {
     {"string", FieldType::kString},
     {"float", FieldType::kFloat},
