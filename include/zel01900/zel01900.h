@@ -9,3 +9,4 @@
 #include "zel01900/port_status.h"
 #include "zel01900/config_loads.h"
 #include "zel01900/receipt.h"
+#include "zel01900/regulatory.h"

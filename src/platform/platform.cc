@@ -86,6 +86,7 @@ std::string PlatformWrapper::ExecutableDirectory() { return target_->ExecutableD
 void PlatformWrapper::SetExecutableDirectory(const std::string& directory) {
   target_->SetExecutableDirectory(directory);
 }
+std::string PlatformWrapper::MenuFiscalDirectory() { return target_->MenuFiscalDirectory(); }
 std::string PlatformWrapper::ShortPath(const std::string& path) { return target_->ShortPath(path); }
 bool PlatformWrapper::FileExists(const std::string& path) { return target_->FileExists(path); }
 bool PlatformWrapper::DirectoryExists(const std::string& path) {

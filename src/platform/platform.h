@@ -110,6 +110,12 @@ class Platform {
   // Overrides ExecutableDirectory() for hosts that keep their files elsewhere
   // and for tests; an empty text removes the override.
   virtual void SetExecutableDirectory(const std::string& directory) = 0;
+  // The machine's fixed fiscal-menu folder, "C:\MenuFiscal" on a till, where
+  // the MFD mirror file is written. On POSIX: the environment variable
+  // ZEL_MENUFISCAL_DIR when set and not empty, else the folder "MenuFiscal"
+  // inside SystemDirectory(). Not created here: the host's installation makes
+  // it, and the driver never does.
+  virtual std::string MenuFiscalDirectory() = 0;
   // The short (8.3) form of a path. POSIX has none: the path is returned
   // unchanged.
   virtual std::string ShortPath(const std::string& path) = 0;
@@ -216,6 +222,7 @@ class PlatformWrapper : public Platform {
   std::string SystemDirectory() override;
   std::string ExecutableDirectory() override;
   void SetExecutableDirectory(const std::string& directory) override;
+  std::string MenuFiscalDirectory() override;
   std::string ShortPath(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;

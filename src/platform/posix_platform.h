@@ -29,6 +29,7 @@ class PosixPlatform : public Platform {
   std::string SystemDirectory() override;
   std::string ExecutableDirectory() override;
   void SetExecutableDirectory(const std::string& directory) override;
+  std::string MenuFiscalDirectory() override;
   std::string ShortPath(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
