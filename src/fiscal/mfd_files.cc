@@ -216,10 +216,14 @@ bool GeraCatGenerica(const std::vector<zel::HostVariant>& Params, zel::StringLis
 
     std::string buffer(512, ' ');
     ImpFisDebug("IBM_FI_GeraAtoCotepe1704: 2 - " + start + " - " + end + " - " + buffer);
-    try {
-      inRetorno = IBM_FI_GeraAtoCotepe1704("2", start.c_str(), end.c_str(), buffer.c_str());
-    } catch (const std::exception&) {
-      // The call's failure leaves the last code in inRetorno.
+    // This operation may run before the driver was ever started: without a
+    // bound entry point, as when the call itself fails, inRetorno keeps its
+    // last code.
+    if (IBM_FI_GeraAtoCotepe1704 != nullptr) {
+      try {
+        inRetorno = IBM_FI_GeraAtoCotepe1704("2", start.c_str(), end.c_str(), buffer.c_str());
+      } catch (const std::exception&) {
+      }
     }
     ImpFisDebug("Retorno da Impressora : " + std::to_string(inRetorno));
 

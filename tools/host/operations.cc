@@ -62,6 +62,15 @@ std::map<std::string, Operation> BuildOperations() {
       ECF_OPERATION(ContadorRelatoriosGerenciaisMFD),
       ECF_OPERATION(ContadorComprovantesCreditoMFD),
       ECF_OPERATION(Atu_TotGeral),
+      // Fiscal-memory readings, the EAD signature and the fiscal menu's files.
+      ECF_OPERATION(Memoria_Fiscal_Imp),
+      ECF_OPERATION(EmiteLeituraMemoriaFiscal),
+      ECF_OPERATION(EmiteLeituraMemoriaFiscalSerial),
+      ECF_OFFLINE(geraEad),
+      ECF_OPERATION(geraEspelhoMfd),
+      ECF_OPERATION(Gera_ArquivoMFD),
+      ECF_OFFLINE(GeraCatGenerica),
+      ECF_OFFLINE(DataHoraGravacaoUsuarioSWBasicoMFAdicional),
   };
 }
 
