@@ -145,7 +145,10 @@ int Printer::OpenLinked(std::string_view form, std::string_view amount, std::str
   if (payment < 0) return Refuse(kExecutionError, 0, kSt2NotExecuted);
   Payment& p = last.payments[payment];
   int64_t value = *v == 0 ? p.amount - p.linked_used : *v;
+  // The receipt's own slips do not stop it from being cancelled.
+  bool receipt_cancellable = memory_.last_was_receipt;
   int number = NextCoo(true);
+  memory_.last_was_receipt = receipt_cancellable;
   Counters& c = memory_.counters;
   c.gnf = c.gnf >= 999999 ? 1 : c.gnf + 1;
   c.cdc = c.cdc >= 999999 ? 1 : c.cdc + 1;

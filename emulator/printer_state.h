@@ -139,7 +139,9 @@ struct PrinterMemory {
   Receipt receipt;                // the receipt in progress
   Receipt last_receipt;           // the last closed one (for cancellation and linked slips)
   int last_document_coo = 0;      // COO of the last document printed
-  bool last_was_receipt = false;  // the last document printed is last_receipt
+  // Nothing but last_receipt and its own linked slips has been printed
+  // since it closed, so it may still be cancelled.
+  bool last_was_receipt = false;
   int linked_payment = -1;        // index into last_receipt.payments of the open slip
   std::vector<PaymentForm> forms{{"Dinheiro", false}};
   std::array<std::string, kMaxTotalizers> totalizers{};

@@ -338,7 +338,7 @@ int Printer::CancelReceipt() {
     return Ok();
   }
   // The last receipt can be cancelled while it is the last document printed
-  // and its fiscal day is still open.
+  // (its own linked slips aside) and its fiscal day is still open.
   Receipt& last = memory_.last_receipt;
   if (memory_.open != OpenDocument::kNone || !memory_.last_was_receipt || last.cancelled ||
       last.ccf == 0 || memory_.movement_date == 0 || ZPending()) {
@@ -355,6 +355,10 @@ int Printer::CancelReceipt() {
   doc.Title("CUPOM FISCAL CANCELADO");
   doc.LeftRight("COO do cupom cancelado:", Digits(cancelled_coo, 6));
   doc.LeftRight("TOTAL CANCELADO R$", Money(last.Total()));
+  // Card slips already printed for the receipt are reversed with it.
+  int64_t linked = 0;
+  for (const Payment& pay : last.payments) linked += pay.linked_used;
+  if (linked > 0) doc.LeftRight("ESTORNO COMPROVANTES VINCULADOS R$", Money(linked));
   doc.Trailer(Now(), coo);
   Print(doc, true);
   return Ok();

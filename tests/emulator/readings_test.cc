@@ -157,6 +157,34 @@ TEST_F(PrinterTest, LinkedSlipsBelongToTheLastReceiptsPayments) {
   EXPECT_EQ(m().counters.coo, 3);
 }
 
+TEST_F(PrinterTest, ReceiptIsCancelledWithItsSlipsButNotAfterAnotherDocument) {
+  ASSERT_EQ(p().ProgramPaymentForm("Cartao", "1"), kOk);
+  ASSERT_EQ(p().OpenReceipt("", "", ""), kOk);
+  ASSERT_EQ(p().SellItem("1", "A", "01", "30,00", "1", "0000", "0000", "01", "UN"), kOk);
+  ASSERT_EQ(p().StartClosing("D", "$", "0"), kOk);
+  ASSERT_EQ(p().Pay("Cartao", "30,00"), kOk);
+  ASSERT_EQ(p().FinishClosing(""), kOk);
+  ASSERT_EQ(p().OpenLinked("Cartao", "00000000003000", "000001"), kOk);
+  EXPECT_EQ(p().CancelReceipt(), kExecutionError);  // the slip is still open
+  ASSERT_EQ(p().CloseLinked(), kOk);
+  p().TakePrintout();
+  ASSERT_EQ(p().CancelReceipt(), kOk);
+  EXPECT_EQ(m().counters.cfc, 1);
+  EXPECT_EQ(m().day.cancel_icms, 3000);
+  EXPECT_NE(p().TakePrintout().find("ESTORNO COMPROVANTES VINCULADOS R$"), std::string::npos);
+
+  // A report after the receipt closes the way back.
+  ASSERT_EQ(p().OpenReceipt("", "", ""), kOk);
+  ASSERT_EQ(p().SellItem("1", "A", "01", "30,00", "1", "0000", "0000", "01", "UN"), kOk);
+  ASSERT_EQ(p().StartClosing("D", "$", "0"), kOk);
+  ASSERT_EQ(p().Pay("Dinheiro", "30,00"), kOk);
+  ASSERT_EQ(p().FinishClosing(""), kOk);
+  ASSERT_EQ(p().Report(" "), kOk);
+  ASSERT_EQ(p().CloseReport(), kOk);
+  EXPECT_EQ(p().CancelReceipt(), kExecutionError);
+  EXPECT_EQ(St2(), kSt2CancelNotAllowed);
+}
+
 TEST_F(PrinterTest, ReportsCountAndCarryBarcodes) {
   EXPECT_EQ(p().Barcode("EAN13", "789100010010"), kExecutionError);  // no report open
   ASSERT_EQ(p().Report(" "), kOk);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/invoker.h"
+#include "runtime/win1252.h"
 
 namespace ecf {
 namespace {
@@ -39,6 +40,14 @@ TEST(InvokerTest, BundlesAndResultArraysKeepTheirEncoding) {
   EXPECT_EQ(outcome.args[1], Json::parse(R"({"array": [3, null]})"));
 }
 
+std::string Wide(const std::u16string& text) { return zel::Utf16ToWin1252(text) + "?"; }
+
+TEST(InvokerTest, WideTextsCrossAsTexts) {
+  const CallOutcome outcome = detail::MakeInvoker(&Wide)(Json::parse(R"(["ação"])"));
+  EXPECT_EQ(outcome.result, Json("ação?"));
+  EXPECT_EQ(outcome.args, Json::parse(R"(["ação"])"));
+}
+
 TEST(InvokerTest, WrongCountOrKindIsRefusedNamingTheArgument) {
   const Invoker echo = detail::MakeInvoker(&Echo);
   EXPECT_THROW(echo(Json::parse(R"(["a", "b", 1, true])")), CallError);
@@ -57,6 +66,27 @@ TEST(OperationsTest, EveryExportedOperationIsCallableByName) {
   EXPECT_FALSE(FindOperation("GetValue").needs_printer);
   EXPECT_FALSE(FindOperation("StartImpFiscal").needs_printer);
   EXPECT_THROW(FindOperation("NoSuchOperation"), CallError);
+}
+
+TEST(OperationsTest, DocumentOperationsTakeTheirHostShapes) {
+  // Card slips as two string lists (null for a list left out), the item
+  // cancellation's wide texts, the receipt cancellation's arrays.
+  FindOperation("ImprimeTef")
+      .check(Json::parse(R"(["DOC", "K1", "K2", "002", {"list": ["via 1\n"]}, null, null, null,
+                             "", "Cartao", "", 0.0, 10.5, 1, "N", "PDV"])"));
+  FindOperation("Cancela_ItGenerico")
+      .check(Json::parse(R"(["", "00012", "", "", "", "", "", "", "", 0.0, 0.0])"));
+  FindOperation("Cancela_Cupom_Imp")
+      .check(Json::parse(R"([{"array": ["002", true, false, null, "1", "1", "S", "N"]},
+                             {"array": [null]}])"));
+  FindOperation("Conferencia_Formatada").check(Json::parse(R"(["002", "", "", "", "", "", "x"])"));
+  for (const char* name :
+       {"Relatorio_Gerencial_Imp", "Usa_CompNFis", "FechRelatGerenc", "Relatorio_Generico",
+        "GravaDocumentosNaoFiscais", "Abre_Comp_NFiscalVinc", "Fecha_Comp_NFiscalVinc",
+        "Cupom_NFiscNVinc", "CodigoBarra", "Cancela_UltimoItem", "Acrescimo_Imp", "Cupom_Troca",
+        "DataMoviFiscal"}) {
+    EXPECT_TRUE(FindOperation(name).needs_printer) << name;
+  }
 }
 
 }  // namespace

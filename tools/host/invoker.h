@@ -15,6 +15,7 @@
 #include "runtime/memtable.h"
 #include "runtime/string_list.h"
 #include "runtime/variant.h"
+#include "runtime/win1252.h"
 
 namespace ecf::detail {
 
@@ -38,6 +39,19 @@ struct Param<std::string> {
   }
   static std::string& Get(Holder& h) { return h; }
   static Json Encode(const Holder& h) { return ToJsonText(h); }
+};
+
+// A wide text, given in JSON as any text.
+template <>
+struct Param<std::u16string> {
+  using Holder = std::u16string;
+  static Holder Decode(const Json& j, size_t i) {
+    if (j.is_null()) return {};
+    if (!j.is_string()) WrongKind(i, "a text", j);
+    return zel::Win1252ToUtf16(FromJsonText(j.get<std::string>()));
+  }
+  static std::u16string& Get(Holder& h) { return h; }
+  static Json Encode(const Holder& h) { return ToJsonText(zel::Utf16ToWin1252(h)); }
 };
 
 template <>

@@ -12,6 +12,12 @@ namespace {
 #define ECF_OFFLINE(name) {#name, Operation{detail::MakeInvoker(&name), detail::MakeChecker(&name), false}}
 // clang-format on
 
+// DataMoviFiscal answers a date-time, which is a plain number in C++: shown
+// as a date.
+zel::HostVariant MovementDate(const std::string& nao_usado) {
+  return zel::HostVariant::FromDateTime(DataMoviFiscal(nao_usado));
+}
+
 std::map<std::string, Operation> BuildOperations() {
   return {
       // Start and stop, return analysis, debug log and helpers.
@@ -62,6 +68,26 @@ std::map<std::string, Operation> BuildOperations() {
       ECF_OPERATION(ContadorRelatoriosGerenciaisMFD),
       ECF_OPERATION(ContadorComprovantesCreditoMFD),
       ECF_OPERATION(Atu_TotGeral),
+      // Non-fiscal print cycle, linked receipts and card slips, barcode,
+      // cancellations and the movement date.
+      ECF_OPERATION(Relatorio_Gerencial_Imp),
+      ECF_OPERATION(Usa_CompNFis),
+      ECF_OPERATION(FechRelatGerenc),
+      ECF_OPERATION(Relatorio_Generico),
+      ECF_OPERATION(Conferencia_Formatada),
+      ECF_OPERATION(GravaDocumentosNaoFiscais),
+      ECF_OPERATION(Abre_Comp_NFiscalVinc),
+      ECF_OPERATION(Fecha_Comp_NFiscalVinc),
+      ECF_OPERATION(Cupom_NFiscNVinc),
+      ECF_OPERATION(ImprimeTef),
+      ECF_OPERATION(CodigoBarra),
+      ECF_OPERATION(Cancela_UltimoItem),
+      ECF_OPERATION(Cancela_ItGenerico),
+      ECF_OPERATION(Cancela_Cupom_Imp),
+      ECF_OPERATION(Acrescimo_Imp),
+      ECF_OPERATION(Cupom_Troca),
+      {"DataMoviFiscal",
+       Operation{detail::MakeInvoker(&MovementDate), detail::MakeChecker(&MovementDate), true}},
       // Fiscal-memory readings, the EAD signature and the fiscal menu's files.
       ECF_OPERATION(Memoria_Fiscal_Imp),
       ECF_OPERATION(EmiteLeituraMemoriaFiscal),

@@ -1,0 +1,31 @@
+// The linked non-fiscal receipt (open and close) and the non-fiscal receipt
+// on a totalizer.
+#include <string>
+
+#include "core/driver_support.h"
+#include "zel01900/core.h"
+#include "zel01900/documents.h"
+
+using zel::core::TextArg;
+
+bool Abre_Comp_NFiscalVinc(const std::string& Esquema, const std::string& FormaPgto,
+                           const std::string& Valor, const std::string& Numero) {
+  inRetorno =
+      IBM_FI_AbreComprovanteNaoFiscalVinculado(TextArg(FormaPgto), TextArg(Valor), TextArg(Numero));
+  ImpFisDebug("IBM_FI_AbreComprovanteNaoFiscalVinculado : " + FormaPgto + " - " + Valor + " - " +
+              Numero);
+  return AnalisaRetorno(Esquema, inRetorno, boNUtilTaa, false, false);
+}
+
+bool Fecha_Comp_NFiscalVinc(const std::string& Esquema) {
+  inRetorno = IBM_FI_FechaComprovanteNaoFiscalVinculado();
+  ImpFisDebug("IBM_FI_FechaComprovanteNaoFiscalVinculado");
+  return AnalisaRetorno(Esquema, inRetorno, true, false, false);
+}
+
+bool Cupom_NFiscNVinc(const std::string& Esquema, const std::string& Totalizador,
+                      const std::string& Valor, const std::string& FormaPgto) {
+  inRetorno = IBM_FI_RecebimentoNaoFiscal(TextArg(Totalizador), TextArg(Valor), TextArg(FormaPgto));
+  ImpFisDebug("IBM_FI_RecebimentoNaoFiscal : " + Totalizador + " - " + Valor + " - " + FormaPgto);
+  return AnalisaRetorno(Esquema, inRetorno, boNUtilTaa, false, false);
+}
