@@ -13,3 +13,4 @@
 #include "zel01900/port_status.h"
 #include "zel01900/receipt.h"
 #include "zel01900/regulatory.h"
+#include "zel01900/paf.h"

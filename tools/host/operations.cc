@@ -97,6 +97,7 @@ std::map<std::string, Operation> BuildOperations() {
       ECF_OPERATION(Gera_ArquivoMFD),
       ECF_OFFLINE(GeraCatGenerica),
       ECF_OFFLINE(DataHoraGravacaoUsuarioSWBasicoMFAdicional),
+      ECF_OPERATION(ImprimeDadosPaf),
   };
 }
 
