@@ -1,7 +1,9 @@
 #include "emulator/persistence.h"
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <stdexcept>
 #include <vector>
 
@@ -195,10 +197,67 @@ std::vector<std::string> Split(std::string_view s) {
   return out;
 }
 
+// The records a memory file must hold exactly once; the others ("form" at
+// least once, "totalizer", items, payments, "z", "ini_faults", "pending")
+// may repeat or be absent.
+constexpr const char* kSingleRecords[] = {"counters", "grand_total", "day",     "fiscal_day",
+                                          "open",     "rates",       "receipt", "last",
+                                          "flags",    "faults",      "status"};
+
+bool IsSingleRecord(const std::string& key) {
+  for (const char* single : kSingleRecords) {
+    if (key == single) return true;
+  }
+  return false;
+}
+
+// CRC-32 eight bytes at a time ("slicing by 8"): table k holds the CRC of
+// a byte followed by k zero bytes, so eight lookups replace eight rounds.
+// A memory with years of reductions is over a megabyte, checksummed at every
+// write.
+using CrcTables = std::array<std::array<uint32_t, 256>, 8>;
+constexpr CrcTables MakeCrcTables() {
+  CrcTables t{};
+  for (uint32_t i = 0; i < 256; ++i) {
+    uint32_t c = i;
+    for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    t[0][i] = c;
+  }
+  for (uint32_t i = 0; i < 256; ++i) {
+    for (size_t k = 1; k < 8; ++k) t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
+  }
+  return t;
+}
+constexpr CrcTables kCrc = MakeCrcTables();
+
+std::string ChecksumLine(std::string_view covered) {
+  char line[32];
+  std::snprintf(line, sizeof line, "checksum=%08X\n", MemoryChecksum(covered));
+  return line;
+}
+
+std::string Header(int version) {
+  return std::string(kMemoryMagic) + " " + std::to_string(version) + "\n";
+}
+
 }  // namespace
 
+uint32_t MemoryChecksum(std::string_view data) {
+  uint32_t c = 0xFFFFFFFFu;
+  const auto* p = reinterpret_cast<const unsigned char*>(data.data());
+  size_t n = data.size();
+  for (; n >= 8; n -= 8, p += 8) {
+    uint32_t low =
+        c ^ (uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24);
+    c = kCrc[7][low & 0xFF] ^ kCrc[6][(low >> 8) & 0xFF] ^ kCrc[5][(low >> 16) & 0xFF] ^
+        kCrc[4][low >> 24] ^ kCrc[3][p[4]] ^ kCrc[2][p[5]] ^ kCrc[1][p[6]] ^ kCrc[0][p[7]];
+  }
+  for (; n > 0; --n, ++p) c = kCrc[0][(c ^ *p) & 0xFF] ^ (c >> 8);
+  return c ^ 0xFFFFFFFFu;
+}
+
 std::string SerializeMemory(const PrinterMemory& m, FiscalMemoryCache* cache) {
-  std::string out = std::string(kMemoryMagic) + " " + std::to_string(kMemoryVersion) + "\n";
+  std::string out = Header(kMemoryVersion);
   Line counters("counters");
   PutCounters(counters, m.counters);
   out += counters.text();
@@ -244,30 +303,88 @@ std::string SerializeMemory(const PrinterMemory& m, FiscalMemoryCache* cache) {
     out += (Line("pending") << static_cast<int>(p.kind) << p.entry << p.code << p.countdown).text();
   }
   out += (Line("status") << m.status.ack << m.status.st1_errors << m.status.st2).text();
+  out += ChecksumLine(out);
   out += "end\n";
   return out;
 }
 
-bool DeserializeMemory(std::string_view text, PrinterMemory* memory) {
-  std::string header = std::string(kMemoryMagic) + " " + std::to_string(kMemoryVersion) + "\n";
-  if (text.substr(0, header.size()) != header) return false;
+bool DeserializeMemory(std::string_view text, PrinterMemory* memory, std::string* reason) {
+  std::string ignored;
+  std::string& why = reason != nullptr ? *reason : ignored;
+  int version = 0;
+  if (text.substr(0, Header(kMemoryVersion).size()) == Header(kMemoryVersion)) {
+    version = kMemoryVersion;
+  } else if (text.substr(0, Header(1).size()) == Header(1)) {
+    version = 1;
+  } else {
+    why = text.substr(0, kMemoryMagic.size()) == kMemoryMagic
+              ? "a memory file of an unknown version"
+              : "not a memory file (no \"" + std::string(kMemoryMagic) + "\" line)";
+    return false;
+  }
+  // The checksum first, so that damage anywhere is reported as such rather
+  // than as whatever the damaged record happens to look like.
+  if (version >= 2) {
+    size_t at = text.rfind("\nchecksum=");
+    size_t end = at == std::string_view::npos ? at : text.find('\n', at + 1);
+    if (end == std::string_view::npos) {
+      why = "no checksum line (the file was cut short or edited by hand)";
+      return false;
+    }
+    if (ChecksumLine(text.substr(0, at + 1)) != text.substr(at + 1, end - at)) {
+      why = "checksum mismatch: the file was damaged or edited by hand";
+      return false;
+    }
+  }
   PrinterMemory m;
   m.forms.clear();
-  bool ended = false;
+  std::set<std::string> seen;
+  bool checked = false;
+  int number = 1;
+  std::string key;
   try {
-    size_t pos = header.size();
-    while (pos < text.size()) {
+    size_t pos = Header(version).size();
+    for (;;) {
       size_t nl = text.find('\n', pos);
-      if (nl == std::string_view::npos) return false;  // a cut last line
+      if (nl == std::string_view::npos) {
+        why = "cut short: no \"end\" line";
+        return false;
+      }
+      size_t start = pos;
       std::string_view line = text.substr(pos, nl - pos);
       pos = nl + 1;
+      ++number;
       if (line == "end") {
-        ended = true;
+        if (pos != text.size()) {
+          why = "text after the \"end\" line";
+          return false;
+        }
         break;
       }
+      if (checked) {
+        why = "line " + std::to_string(number) + ": records after the checksum";
+        return false;
+      }
       size_t eq = line.find('=');
-      if (eq == std::string_view::npos) return false;
-      std::string key(line.substr(0, eq));
+      key = std::string(line.substr(0, eq == std::string_view::npos ? line.size() : eq));
+      if (eq == std::string_view::npos) {
+        why = "line " + std::to_string(number) + ": not a record";
+        return false;
+      }
+      if (version >= 2 && key == "checksum") {
+        std::string expected = ChecksumLine(text.substr(0, start));
+        if (std::string_view(expected).substr(0, expected.size() - 1) != line) {
+          why = "checksum mismatch: the file was damaged or edited by hand";
+          return false;
+        }
+        checked = true;
+        continue;
+      }
+      if (IsSingleRecord(key) && !seen.insert(key).second) {
+        why = "line " + std::to_string(number) + ": a second \"" + key + "\" record";
+        return false;
+      }
+      why = "line " + std::to_string(number) + ": malformed \"" + key + "\" record";
       Fields f(Split(line.substr(eq + 1)));
       if (key == "counters") {
         m.counters = GetCounters(f);
@@ -332,6 +449,7 @@ bool DeserializeMemory(std::string_view text, PrinterMemory* memory) {
       } else if (key == "status") {
         m.status.ack = f.Int(), m.status.st1_errors = f.Int(), m.status.st2 = f.Int();
       } else {
+        why = "line " + std::to_string(number) + ": unknown record \"" + key + "\"";
         return false;
       }
       if (!f.Done()) return false;
@@ -339,7 +457,21 @@ bool DeserializeMemory(std::string_view text, PrinterMemory* memory) {
   } catch (const std::exception&) {
     return false;
   }
-  if (!ended || m.forms.empty()) return false;
+  if (version >= 2 && !checked) {
+    why = "no checksum line";
+    return false;
+  }
+  for (const char* single : kSingleRecords) {
+    if (seen.count(single) == 0) {
+      why = std::string("no \"") + single + "\" record";
+      return false;
+    }
+  }
+  if (m.forms.empty()) {
+    why = "no \"form\" record";
+    return false;
+  }
+  why.clear();
   *memory = std::move(m);
   return true;
 }

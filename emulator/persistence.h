@@ -1,8 +1,12 @@
 // The printer's memory as one text file: a version line, then one
-// "key=field|field|..." line per record (see emulator/README.md). Fields are
-// Windows-1252 with '%', '|' and control bytes written as %XX.
+// "key=field|field|..." line per record, a checksum line and "end" (see
+// emulator/README.md). Fields are Windows-1252 with '%', '|' and control
+// bytes written as %XX. The checksum (CRC-32 of every byte before its line)
+// makes a damaged or hand-edited file fail to load instead of changing the
+// counters silently.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,7 +15,7 @@
 namespace zel::emu {
 
 inline constexpr std::string_view kMemoryMagic = "IBMFI32-MEMORIA";
-inline constexpr int kMemoryVersion = 1;
+inline constexpr int kMemoryVersion = 2;
 
 // The "z" lines of the first `count` reductions, for a caller that writes the
 // same memory again and again: reductions are never changed once made, so
@@ -23,8 +27,15 @@ struct FiscalMemoryCache {
 };
 
 std::string SerializeMemory(const PrinterMemory& memory, FiscalMemoryCache* cache = nullptr);
-// False (and *memory untouched) when the text is not a memory file of this
-// version or a record is malformed.
-bool DeserializeMemory(std::string_view text, PrinterMemory* memory);
+// False (and *memory untouched) when the text is not a complete memory file:
+// another format or version, a checksum that does not match, a record
+// missing, repeated or malformed, a cut or extended end. *reason (when given)
+// then says what is wrong, in English for logs and the control answer.
+// Files of version 1 (before the checksum) load when complete and are
+// written in the current version at the next change.
+bool DeserializeMemory(std::string_view text, PrinterMemory* memory, std::string* reason = nullptr);
+
+// CRC-32 (the polynomial of zip and PNG) of `data`.
+uint32_t MemoryChecksum(std::string_view data);
 
 }  // namespace zel::emu

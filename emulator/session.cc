@@ -31,43 +31,102 @@ std::string Session::ResultPath() {
   return config_.path.empty() ? platform::Current().SystemDirectory() : config_.path;
 }
 
-bool Session::Load(const std::string& ini_text) {
-  platform::Platform& pf = platform::Current();
-  bool reload = printer_ == nullptr;
+namespace {
+
+// A path from IBMFI32.INI: an absolute one as it stands, a relative one
+// inside the system directory (where the INI is), so that every process
+// finds the same files whatever its working folder.
+std::string ResolvedPath(const std::string& system, const std::string& configured,
+                         const char* default_name) {
+  if (configured.empty()) return platform::JoinPath(system, default_name);
+  bool absolute = configured[0] == '/' || configured[0] == '\\' ||
+                  (configured.size() >= 2 && configured[1] == ':');
+  return absolute ? configured : platform::JoinPath(system, configured);
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t separator = path.find_last_of("\\/");
+  if (separator == std::string::npos) return ".";
+  return separator == 0 ? path.substr(0, 1) : path.substr(0, separator);
+}
+
+}  // namespace
+
+void Session::Configure(const std::string& ini_text) {
   if (ini_text != ini_text_) {
     config_ = ParseConfig(ini_text);
     ini_text_ = ini_text;
-    reload = true;
+    Forget();
   }
-  std::string system = pf.SystemDirectory();
-  std::string memory_path =
-      config_.memory_file.empty() ? platform::JoinPath(system, "IBMFI32.MEM") : config_.memory_file;
-  tape_path_ = config_.tape_file.empty() ? platform::JoinPath(system, "IBMFI32_BOBINA.TXT")
-                                         : config_.tape_file;
+  std::string system = platform::Current().SystemDirectory();
+  std::string memory_path = ResolvedPath(system, config_.memory_file, "IBMFI32.MEM");
+  tape_path_ = ResolvedPath(system, config_.tape_file, "IBMFI32_BOBINA.TXT");
+  memory_named_ = !config_.memory_file.empty();
   if (memory_path != memory_path_) {
     memory_path_ = memory_path;
-    reload = true;
+    Forget();
   }
+}
+
+void Session::Forget() {
+  printer_.reset();
+  fiscal_memory_cache_ = FiscalMemoryCache{};
+  memory_text_.clear();
+}
+
+std::unique_ptr<platform::FileLock> Session::LockPrinter(int* code) {
+  platform::Platform& pf = platform::Current();
+  load_error_.clear();
+  if (!pf.DirectoryExists(FolderOf(memory_path_))) {
+    load_error_ = "the folder of the memory file does not exist: " + memory_path_ +
+                  (memory_named_ ? " (Memoria in IBMFI32.INI)" : "");
+    *code = kExecutionError;
+    return nullptr;
+  }
+  std::unique_ptr<platform::FileLock> lock = pf.LockFile(LockPath(), kBusyWaitMs);
+  if (lock == nullptr) {
+    bool busy = pf.LastError() == platform::kErrorLockViolation;
+    load_error_ = busy ? "the printer is busy with another process's command: " + LockPath()
+                       : "cannot lock the printer: " + pf.LastErrorText();
+    *code = busy ? kCommunicationError : kExecutionError;
+  }
+  return lock;
+}
+
+bool Session::Load(bool fresh_if_missing) {
+  platform::Platform& pf = platform::Current();
   std::string text;
   if (!pf.ReadWholeFile(memory_path_, &text)) {
-    if (pf.FileExists(memory_path_)) return false;
-    text.clear();
-  } else if (text.empty()) {
-    // The memory is never written empty: an empty file was truncated by
-    // something else and is as unreadable as a torn one. Only a missing file
-    // means a new printer.
-    printer_.reset();
+    int error = pf.LastError();
+    if (error != platform::kErrorFileNotFound || pf.FileExists(memory_path_)) {
+      load_error_ =
+          "memory file unreadable: " + memory_path_ + ": " + pf.LastErrorText() + " (use reset)";
+      Forget();
+      return false;
+    }
+    // Only a missing default file is a new printer. A file the INI names
+    // must exist: a typing error in Memoria must not give a fresh printer
+    // (COO 1, grand total zero) without a word.
+    if (!fresh_if_missing && memory_named_) {
+      load_error_ = "memory file not found: " + memory_path_ +
+                    " (Memoria in IBMFI32.INI; \"ecf-printer init\" makes a new printer there)";
+      Forget();
+      return false;
+    }
+    printer_ = std::make_unique<Printer>(config_, FreshMemory(config_));
     fiscal_memory_cache_ = FiscalMemoryCache{};
-    return false;
+    memory_text_.clear();  // nothing on disk yet: the first Save writes it
+    return true;
   }
-  if (text != memory_text_) reload = true;
-  if (!reload) return true;
+  if (printer_ != nullptr && text == memory_text_) return true;
   PrinterMemory memory;
-  if (text.empty()) {
-    memory = FreshMemory(config_);
-  } else if (!DeserializeMemory(text, &memory)) {
-    printer_.reset();
-    fiscal_memory_cache_ = FiscalMemoryCache{};
+  std::string reason;
+  // The memory is never written empty: an empty file was truncated by
+  // something else and is as unreadable as a torn one.
+  if (text.empty() || !DeserializeMemory(text, &memory, &reason)) {
+    load_error_ = "memory file unreadable: " + memory_path_ + ": " +
+                  (text.empty() ? std::string("empty") : reason) + " (use reset)";
+    Forget();
     return false;
   }
   printer_ = std::make_unique<Printer>(config_, std::move(memory));
@@ -76,24 +135,15 @@ bool Session::Load(const std::string& ini_text) {
   return true;
 }
 
-bool Session::Save(bool replace) {
+bool Session::Save() {
   platform::Platform& pf = platform::Current();
   std::string text = SerializeMemory(printer_->memory(), &fiscal_memory_cache_);
   if (text != memory_text_) {
-    // Another process (a second POS, ecf-printer) may have changed the
-    // printer since this call read it: its change wins and this command is
-    // dropped, rather than silently undoing the other one.
-    bool changed_elsewhere = false;
-    if (!replace) {
-      std::string on_disk;
-      if (!pf.ReadWholeFile(memory_path_, &on_disk)) on_disk.clear();
-      changed_elsewhere = on_disk != memory_text_;
-    }
-    if (changed_elsewhere || !pf.WriteFileAtomically(memory_path_, text)) {
+    if (!pf.WriteFileAtomically(memory_path_, text)) {
       // The file keeps the previous state; drop the change so that memory
       // and file agree.
-      printer_.reset();
-      fiscal_memory_cache_ = FiscalMemoryCache{};
+      load_error_ = "cannot write the memory file: " + pf.LastErrorText();
+      Forget();
       return false;
     }
     memory_text_ = text;
@@ -110,8 +160,7 @@ int Session::Call(std::string_view entry, const std::function<int(Printer&)>& bo
   } catch (...) {
     // Nothing may escape into the C caller; an unsaved change is dropped so
     // that the next call starts again from the file.
-    printer_.reset();
-    fiscal_memory_cache_ = FiscalMemoryCache{};
+    Forget();
     return kExecutionError;
   }
 }
@@ -120,13 +169,17 @@ int Session::CallLocked(std::string_view entry, const std::function<int(Printer&
   platform::Platform& pf = platform::Current();
   std::string ini;
   if (!pf.ReadWholeFile(IniPath(), &ini)) return kIniMissing;
-  if (!Load(ini)) return kExecutionError;
+  Configure(ini);
+  int code = kOk;
+  std::unique_ptr<platform::FileLock> printer_lock = LockPrinter(&code);
+  if (printer_lock == nullptr) return code;
+  if (!Load()) return kExecutionError;
   Printer& printer = *printer_;
   printer.SetComputerTime(pf.Now());
   bool armed = ArmIniFaults(config_.faults, printer.mutable_memory());
   if (printer.IsOff()) return armed && !Save() ? kExecutionError : kPrinterOff;
   std::optional<PendingFault> fault = TakeFault(printer.mutable_memory().faults, entry);
-  int code = RunBody(printer, fault, body);
+  code = RunBody(printer, fault, body);
   if (!Save()) return kExecutionError;
   return code;
 }
@@ -184,8 +237,7 @@ int Session::Control(std::string_view command, std::string* answer) {
   try {
     return ControlLocked(command, answer);
   } catch (...) {
-    printer_.reset();
-    fiscal_memory_cache_ = FiscalMemoryCache{};
+    Forget();
     *answer = "internal error";
     return kExecutionError;
   }
@@ -196,34 +248,60 @@ int Session::ControlLocked(std::string_view command, std::string* answer) {
   std::string verb = Upper(Trim(command));
   std::string ini;
   bool has_ini = pf.ReadWholeFile(IniPath(), &ini);
+  std::string written;
   if (verb == "INIT") {
     if (has_ini) {
-      *answer = "IBMFI32.INI already exists: " + IniPath();
+      written = "IBMFI32.INI already exists: " + IniPath();
+    } else {
+      ini = DefaultIniText(pf.SystemDirectory());
+      if (!pf.WriteFileAtomically(IniPath(), ini)) {
+        *answer = "cannot write " + IniPath();
+        return kExecutionError;
+      }
+      written = "written " + IniPath();
+    }
+  } else if (!has_ini) {
+    ini.clear();
+  }
+  Configure(ini);
+  int code = kOk;
+  std::unique_ptr<platform::FileLock> printer_lock = LockPrinter(&code);
+  if (printer_lock == nullptr) {
+    *answer = written.empty() ? load_error_ : written + "\n" + load_error_;
+    return code;
+  }
+  if (verb == "INIT") {
+    // A printer for the memory file the INI names, when it has none yet; an
+    // existing memory, readable or not, is left alone.
+    if (pf.FileExists(memory_path_)) {
+      *answer = written;
       return kOk;
     }
-    if (!pf.WriteFileAtomically(IniPath(), DefaultIniText(pf.SystemDirectory()))) {
-      *answer = "cannot write " + IniPath();
+    if (!Load(true) || !Save()) {
+      *answer = written + "\n" + load_error_;
       return kExecutionError;
     }
-    *answer = "written " + IniPath();
+    *answer = written + "\nnew printer memory " + memory_path_;
     return kOk;
   }
-  if (!has_ini) ini.clear();
   if (verb == "RESET") {
-    Load(ini);  // paths only; an unreadable memory is replaced anyway
     printer_ = std::make_unique<Printer>(config_, FreshMemory(config_));
     fiscal_memory_cache_ = FiscalMemoryCache{};
     memory_text_ = "\x01";  // force the write, whatever the file holds
-    if (!Save(true)) return kExecutionError;
+    if (!Save()) {
+      *answer = load_error_;
+      return kExecutionError;
+    }
     *answer = "memory reset";
     return kOk;
   }
-  if (!Load(ini)) {
-    *answer = "memory file unreadable: " + memory_path_ + " (use reset)";
+  if (!Load()) {
+    *answer = load_error_;
     return kExecutionError;
   }
   printer_->SetComputerTime(pf.Now());
   if (ArmIniFaults(config_.faults, printer_->mutable_memory()) && !Save()) {
+    *answer = load_error_;
     return kExecutionError;
   }
   if (verb == "STATE") {
@@ -235,7 +313,10 @@ int Session::ControlLocked(std::string_view command, std::string* answer) {
     *answer = error;
     return kInvalidParameter;
   }
-  if (!Save()) return kExecutionError;
+  if (!Save()) {
+    *answer = load_error_;
+    return kExecutionError;
+  }
   *answer = "ok";
   return kOk;
 }

@@ -3,7 +3,15 @@
 // with its file (re-read whenever another process changed it, written
 // atomically after every call that changed it), sets the printer's clock from
 // the platform's, applies the faults and appends printed documents to the
-// paper tape. One instance per process; calls are serialised.
+// paper tape.
+//
+// Each call is one transaction on the printer, as one command on a serial
+// line: it holds an exclusive lock on the memory's lock file (the memory
+// file's name + ".lock") from reading the memory to the synced write of the
+// new one and the printout, so commands from any number of processes (and
+// threads) run one at a time and none is lost or undone by another. The
+// lock is the place for any later file kept beside the memory, too. One
+// instance per process.
 #pragma once
 
 #include <functional>
@@ -17,6 +25,7 @@
 #include "emulator/persistence.h"
 #include "emulator/printer.h"
 #include "emulator/printer_state.h"
+#include "platform/platform.h"
 
 namespace zel::emu {
 
@@ -25,33 +34,52 @@ class Session {
   static Session& Instance();
 
   // Runs one entry point: -4 without IBMFI32.INI, -1 when the memory file
-  // cannot be read or written, -6 while the printer is off, the fault's
-  // outcome when one fires, else body's code.
+  // cannot be read or written (LoadError() says why), 0 when another process
+  // kept the printer busy for kBusyWaitMs, -6 while the printer is off, the
+  // fault's outcome when one fires, else body's code.
   // Pending faults count every call; "next" skips the status queries.
   int Call(std::string_view entry, const std::function<int(Printer&)>& body);
 
   // The control commands of faults.h plus:
   //   reset   a fresh memory (counters, totals, fiscal memory, faults)
   //   state   identity, clock, fiscal day, open document, counters, faults
-  //   init    writes a default IBMFI32.INI when there is none
+  //   init    writes a default IBMFI32.INI when there is none, and a fresh
+  //           memory when the memory file does not exist yet
   // 1 on success, -2 for an unknown command, -1 when the memory file cannot
-  // be read or written. Works without IBMFI32.INI (defaults apply).
+  // be read or written (the answer says why). Works without IBMFI32.INI
+  // (defaults apply).
   int Control(std::string_view command, std::string* answer);
+
+  // How long a call waits for another process's command to finish.
+  static constexpr int kBusyWaitMs = 30000;
 
   // Paths in use (after the last call).
   std::string IniPath() const;
   std::string TapePath();
   std::string ResultPath();  // the Path folder
+  std::string MemoryPath() const { return memory_path_; }
+  std::string LockPath() const { return memory_path_ + ".lock"; }
+  // Why the last call could not use the memory ("" when it could).
+  std::string LoadError() const { return load_error_; }
 
  private:
   Session() = default;
-  // Brings config_ and printer_ up to date with the files. False when the
-  // memory file is unreadable.
-  bool Load(const std::string& ini_text);
+  // Takes the INI's settings and the paths of the memory and the tape.
+  void Configure(const std::string& ini_text);
+  // The printer's lock, or nullptr with *code set (0 busy, -1 with
+  // load_error_ when the memory's folder is missing or the lock file cannot
+  // be made).
+  std::unique_ptr<platform::FileLock> LockPrinter(int* code);
+  // Brings printer_ up to date with the memory file (under the lock). A
+  // missing file is a fresh printer only with `fresh_if_missing`, or when
+  // the INI names no memory file (first use of the default one). False,
+  // with load_error_ set, when the memory file cannot be used.
+  bool Load(bool fresh_if_missing = false);
   // Writes the memory when it changed and appends the printout. False when
-  // the memory could not be written, or (unless `replace`) when another
-  // process rewrote the file since Load; the change is then dropped.
-  bool Save(bool replace = false);
+  // the memory could not be written; the change is then dropped.
+  bool Save();
+  // Drops the in-process copy, so that the next call reads the file again.
+  void Forget();
   std::string StateText();
   // Call without the lock and without the exception guard.
   int CallLocked(std::string_view entry, const std::function<int(Printer&)>& body);
@@ -64,7 +92,9 @@ class Session {
   std::string ini_text_ = "\x01";  // never a real file's text: forces the first parse
   EmulatorConfig config_;
   std::string memory_path_;
+  bool memory_named_ = false;  // the INI's Memoria names the memory file
   std::string tape_path_;
+  std::string load_error_;
   std::string memory_text_;
   std::unique_ptr<Printer> printer_;
   // The serialised reductions of printer_'s memory; reset whenever printer_

@@ -15,8 +15,10 @@ namespace {
 void Usage() {
   std::puts(
       "usage: ecf-printer <command>\n"
-      "  init                 write a default IBMFI32.INI in the system directory\n"
-      "  state                identity, clock, fiscal day, counters and faults\n"
+      "  init                 write a default IBMFI32.INI in the system directory, and\n"
+      "                       a new printer's memory where it names none yet\n"
+      "  state                identity, clock, fiscal day, counters and faults, or why\n"
+      "                       the memory file cannot be used\n"
       "  tape [LINES]         print the paper tape (the last LINES lines)\n"
       "  reset                replace the memory with a fresh printer's\n"
       "  x                    print an X reading\n"

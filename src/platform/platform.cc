@@ -109,6 +109,9 @@ std::string PlatformWrapper::FirstMatch(const std::string& pattern) {
 bool PlatformWrapper::ReadWholeFile(const std::string& path, std::string* out) {
   return target_->ReadWholeFile(path, out);
 }
+bool PlatformWrapper::ReadWholeFileByNativeName(const std::string& native_path, std::string* out) {
+  return target_->ReadWholeFileByNativeName(native_path, out);
+}
 bool PlatformWrapper::WriteWholeFile(const std::string& path, const std::string& data) {
   return target_->WriteWholeFile(path, data);
 }
@@ -122,6 +125,9 @@ std::string PlatformWrapper::MakeTempDirectory(const std::string& prefix) {
   return target_->MakeTempDirectory(prefix);
 }
 bool PlatformWrapper::RemoveTree(const std::string& path) { return target_->RemoveTree(path); }
+std::unique_ptr<FileLock> PlatformWrapper::LockFile(const std::string& path, int timeout_ms) {
+  return target_->LockFile(path, timeout_ms);
+}
 int PlatformWrapper::LastError() { return target_->LastError(); }
 void PlatformWrapper::SetLastErrorCode(int code) { target_->SetLastErrorCode(code); }
 std::string PlatformWrapper::LastErrorText() { return target_->LastErrorText(); }

@@ -26,6 +26,8 @@
 //     19 ERROR_WRITE_PROTECT       EROFS
 //     32 ERROR_SHARING_VIOLATION   EBUSY, ETXTBSY; also a copy of a file onto
 //                                  itself
+//     33 ERROR_LOCK_VIOLATION      a file lock still held by another holder
+//                                  when the wait for it ended
 //     80 ERROR_FILE_EXISTS         the copy target exists and the caller asked
 //                                  not to overwrite it
 //     87 ERROR_INVALID_PARAMETER   EINVAL, an empty path
@@ -58,6 +60,7 @@ inline constexpr int kErrorNotSameDevice = 17;
 inline constexpr int kErrorWriteProtect = 19;
 inline constexpr int kErrorGenFailure = 31;
 inline constexpr int kErrorSharingViolation = 32;
+inline constexpr int kErrorLockViolation = 33;
 inline constexpr int kErrorFileExists = 80;
 inline constexpr int kErrorInvalidParameter = 87;
 inline constexpr int kErrorDiskFull = 112;
@@ -66,6 +69,18 @@ inline constexpr int kErrorProcNotFound = 127;
 inline constexpr int kErrorDirNotEmpty = 145;
 inline constexpr int kErrorAlreadyExists = 183;
 inline constexpr int kErrorFilenameTooLong = 206;
+
+// An exclusive lock on a file, from Platform::LockFile. The lock is released
+// when the object is destroyed, and by the operating system when the process
+// ends however it ends (a kill included), so a crashed holder never leaves
+// the file locked.
+class FileLock {
+ public:
+  FileLock() = default;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  virtual ~FileLock() = default;
+};
 
 class Platform {
  public:
@@ -153,12 +168,22 @@ class Platform {
   // Reads a whole file's bytes into *out (replacing its content). On failure
   // *out is left empty.
   virtual bool ReadWholeFile(const std::string& path, std::string* out) = 0;
+  // ReadWholeFile for a path exactly as the user's command line gives it:
+  // UTF-8 (or any bytes the file system takes) on POSIX, used unchanged;
+  // UTF-8 converted to the system's wide form on the host's system. For
+  // tools, whose users may name files that no Windows-1252 text can.
+  virtual bool ReadWholeFileByNativeName(const std::string& native_path, std::string* out) = 0;
   // Creates or truncates `path` and writes `data`. The folder must exist.
   virtual bool WriteWholeFile(const std::string& path, const std::string& data) = 0;
   // Replaces `path` with `data` so that a reader or a crash sees either the
-  // old or the new content, never a mix: writes a temporary file beside it,
-  // flushes it to disk and renames it over `path`. On failure `path` is
-  // unchanged and the temporary file is removed.
+  // old or the new content, never a mix: writes a temporary file beside it
+  // (named `path` + ".tmp-" + six letters or digits), flushes it to disk and
+  // renames it over `path`. On failure `path` is unchanged and the temporary
+  // file is removed. A process killed part way leaves its temporary file
+  // behind; the next atomic write into the same folder removes such
+  // leftovers. A temporary file is locked by its writer until renamed, and
+  // only temporary files nobody holds are removed, so a write in progress in
+  // another process is never touched.
   virtual bool WriteFileAtomically(const std::string& path, const std::string& data) = 0;
   // Appends `data` to `path`, creating the file when missing.
   virtual bool AppendToFile(const std::string& path, const std::string& data) = 0;
@@ -169,6 +194,19 @@ class Platform {
   // Deletes a folder with everything inside it (or a single file). True when
   // nothing is left at `path` afterwards.
   virtual bool RemoveTree(const std::string& path) = 0;
+
+  // ---- Locks ----
+
+  // Takes an exclusive lock on the file `path`, creating it (empty) when
+  // missing; the file is left in place afterwards. Waits up to `timeout_ms`
+  // for the current holder to let go (0: only tries; negative: waits as long
+  // as it takes). The lock is advisory: it excludes other LockFile holders
+  // of the same file, in this process or any other, and nothing else. It
+  // covers the whole file, as LockFileEx over the largest range does on the
+  // host's system. nullptr on failure: 33 when the file was still locked
+  // when the wait ended, else the error of opening the file (3 when its
+  // folder does not exist).
+  virtual std::unique_ptr<FileLock> LockFile(const std::string& path, int timeout_ms) = 0;
 
   // The Windows error code of the most recent failed file, folder or library
   // call (see the table at the top); 0 when none has failed. A successful
@@ -233,11 +271,13 @@ class PlatformWrapper : public Platform {
   bool RenameFile(const std::string& from, const std::string& to) override;
   std::string FirstMatch(const std::string& pattern) override;
   bool ReadWholeFile(const std::string& path, std::string* out) override;
+  bool ReadWholeFileByNativeName(const std::string& native_path, std::string* out) override;
   bool WriteWholeFile(const std::string& path, const std::string& data) override;
   bool WriteFileAtomically(const std::string& path, const std::string& data) override;
   bool AppendToFile(const std::string& path, const std::string& data) override;
   std::string MakeTempDirectory(const std::string& prefix) override;
   bool RemoveTree(const std::string& path) override;
+  std::unique_ptr<FileLock> LockFile(const std::string& path, int timeout_ms) override;
   int LastError() override;
   void SetLastErrorCode(int code) override;
   std::string LastErrorText() override;

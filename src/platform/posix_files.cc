@@ -279,8 +279,15 @@ std::string PosixPlatform::FirstMatch(const std::string& pattern) {
 }
 
 bool PosixPlatform::ReadWholeFile(const std::string& path, std::string* out) {
+  return ReadSystemFile(ToSystemPath(path), out);
+}
+
+bool PosixPlatform::ReadWholeFileByNativeName(const std::string& native_path, std::string* out) {
+  return ReadSystemFile(native_path, out);
+}
+
+bool PosixPlatform::ReadSystemFile(const std::string& file, std::string* out) {
   out->clear();
-  std::string file = ToSystemPath(path);
   if (file.empty()) return Fail(kErrorInvalidParameter, "empty file name");
   FileDescriptor input(OpenRetrying(file, O_RDONLY));
   if (!input.valid()) return FailErrno(errno, "cannot open", file);
@@ -314,19 +321,96 @@ bool PosixPlatform::WriteWholeFile(const std::string& path, const std::string& d
   return true;
 }
 
+namespace {
+
+// The suffix of an atomic write's temporary file: ".tmp-" and the six
+// letters or digits mkstemp puts in place of "XXXXXX".
+constexpr char kTemporaryMark[] = ".tmp-";
+constexpr size_t kTemporaryRandom = 6;
+
+bool IsTemporaryName(const std::string& name) {
+  const size_t mark = sizeof(kTemporaryMark) - 1;
+  if (name.size() <= mark + kTemporaryRandom) return false;
+  size_t at = name.size() - kTemporaryRandom - mark;
+  if (name.compare(at, mark, kTemporaryMark) != 0) return false;
+  for (size_t i = at + mark; i < name.size(); ++i) {
+    char c = name[i];
+    bool alphanumeric = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!alphanumeric) return false;
+  }
+  return true;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Removes the temporary files that atomic writes killed part way left in
+// `system_folder`. A writer holds an exclusive lock on its temporary file
+// until the rename, so a file that takes a shared lock has no writer left.
+// The name is removed only while that lock is held and still names the file
+// that was locked; a writer that loses its new file this way notices and
+// starts again (CreateLockedTemporary).
+void RemoveLeftoverTemporaries(const std::string& system_folder) {
+  DIR* listing = opendir(system_folder.c_str());
+  if (listing == nullptr) return;
+  while (struct dirent* entry = readdir(listing)) {
+    std::string name = entry->d_name;
+    if (!IsTemporaryName(name)) continue;
+    std::string full = system_folder == "/" ? "/" + name : system_folder + "/" + name;
+    FileDescriptor leftover(OpenRetrying(full, O_RDONLY | O_NOFOLLOW | O_NONBLOCK));
+    struct stat opened;
+    struct stat named;
+    if (!leftover.valid() || fstat(leftover.get(), &opened) != 0 || !S_ISREG(opened.st_mode)) {
+      continue;
+    }
+    if (!LockDescriptor(leftover.get(), false, false)) continue;  // a write in progress
+    if (lstat(full.c_str(), &named) == 0 && SameFile(opened, named)) unlink(full.c_str());
+  }
+  closedir(listing);
+}
+
+}  // namespace
+
+int PosixPlatform::CreateLockedTemporary(const std::string& system_file, std::string* temporary) {
+  // A cleaner in another process may take and remove the new file between
+  // mkstemp and the lock; then the name no longer leads to it, and another
+  // one is made.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *temporary = system_file + kTemporaryMark + std::string(kTemporaryRandom, 'X');
+    int fd = mkstemp(temporary->data());
+    if (fd < 0) return -1;
+    struct stat opened;
+    struct stat named;
+    if (LockDescriptor(fd, true, true) && fstat(fd, &opened) == 0 &&
+        lstat(temporary->c_str(), &named) == 0 && SameFile(opened, named)) {
+      return fd;
+    }
+    int saved = errno;
+    close(fd);
+    errno = saved;
+  }
+  errno = EAGAIN;
+  return -1;
+}
+
 bool PosixPlatform::WriteFileAtomically(const std::string& path, const std::string& data) {
   std::string file = ToSystemPath(path);
   if (file.empty()) return Fail(kErrorInvalidParameter, "empty file name");
   struct stat info;
   mode_t mode = stat(file.c_str(), &info) == 0 ? (info.st_mode & 07777) : NewFileMode();
+  RemoveLeftoverTemporaries(ParentOf(file));
 
   // The temporary file sits beside the target: a rename is only atomic
   // within one file system.
-  std::string temporary = file + ".tmp-XXXXXX";
-  int fd = mkstemp(temporary.data());
+  std::string temporary;
+  int fd = CreateLockedTemporary(file, &temporary);
   if (fd < 0) return FailErrno(errno, "cannot create", file);
+  // Closing the descriptor releases the lock, so it stays open until the
+  // rename (or the removal on failure). fsync has already reported any
+  // write error by then; closing cannot lose data that reached the disk.
   FileDescriptor output(fd);
-  bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, data) && fsync(fd) == 0 && output.Close() &&
+  bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, data) && fsync(fd) == 0 &&
             rename(temporary.c_str(), file.c_str()) == 0;
   if (!ok) {
     int error = errno;

@@ -19,6 +19,14 @@ int WindowsErrorFromErrno(int error_number);
 // missing), 3 when the folder itself is missing.
 int MissingPathCode(const std::string& system_path);
 
+// Locks on open descriptors, held per open file (not per process), so two
+// descriptors of one file exclude each other even inside one process, and
+// released when the last descriptor of that open file is closed or the
+// process ends. `exclusive` for a write lock, else a shared one; without
+// `wait` the call does not block. False with errno set (EAGAIN or EACCES
+// when held elsewhere).
+bool LockDescriptor(int fd, bool exclusive, bool wait);
+
 class PosixPlatform : public Platform {
  public:
   PosixPlatform() = default;
@@ -40,11 +48,13 @@ class PosixPlatform : public Platform {
   bool RenameFile(const std::string& from, const std::string& to) override;
   std::string FirstMatch(const std::string& pattern) override;
   bool ReadWholeFile(const std::string& path, std::string* out) override;
+  bool ReadWholeFileByNativeName(const std::string& native_path, std::string* out) override;
   bool WriteWholeFile(const std::string& path, const std::string& data) override;
   bool WriteFileAtomically(const std::string& path, const std::string& data) override;
   bool AppendToFile(const std::string& path, const std::string& data) override;
   std::string MakeTempDirectory(const std::string& prefix) override;
   bool RemoveTree(const std::string& path) override;
+  std::unique_ptr<FileLock> LockFile(const std::string& path, int timeout_ms) override;
   int LastError() override { return last_error_; }
   void SetLastErrorCode(int code) override;
   std::string LastErrorText() override { return last_error_text_; }
@@ -64,8 +74,13 @@ class PosixPlatform : public Platform {
   // file system's encoding; "" when unknown.
   static std::string OwnLibraryFolder();
   LibraryHandle TryOpen(const std::string& system_path, std::string* error_text);
+  // ReadWholeFile on a path already in the file system's encoding.
+  bool ReadSystemFile(const std::string& system_path, std::string* out);
   // Writes all of `data` to an open descriptor; false with errno set.
   static bool WriteAll(int fd, const std::string& data);
+  // Creates the temporary file of an atomic write of `system_file`, locked
+  // for as long as the descriptor stays open; -1 with errno set on failure.
+  static int CreateLockedTemporary(const std::string& system_file, std::string* temporary);
 
   int last_error_ = 0;
   std::string last_error_text_;

@@ -1,6 +1,8 @@
 // A printer process killed (SIGKILL) at any write of its memory leaves the
 // memory file as it was before that write or as it is after it, never torn,
-// and the next process carries on from it.
+// and the next process carries on from it. The child dies holding the
+// printer's lock, so the parent's next command also shows that the lock went
+// with it.
 //
 // The test runs the day's script once in-process to record every state the
 // memory file goes through, then starts this same test program again, once

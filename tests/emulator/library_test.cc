@@ -2,10 +2,14 @@
 // IBMFI32.INI in the sandbox's system directory and the memory in files.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -581,46 +585,40 @@ TEST_F(LibraryTest, MemoryIsSharedWithOtherProcessesThroughItsFile) {
   EXPECT_EQ(Query(IBM_FI_NumeroCuponsCancelados, 4), "0001");
 }
 
-// Another process rewrites the memory file right after this process read it
-// for a command.
-class InterleavingPlatform : public platform::PlatformWrapper {
- public:
-  InterleavingPlatform(platform::Platform* target, std::string file, std::string foreign)
-      : PlatformWrapper(target), file_(std::move(file)), foreign_(std::move(foreign)) {}
-  bool ReadWholeFile(const std::string& path, std::string* out) override {
-    bool ok = PlatformWrapper::ReadWholeFile(path, out);
-    if (path == file_ && !foreign_.empty()) {
-      EXPECT_TRUE(PlatformWrapper::WriteFileAtomically(path, foreign_));
-      foreign_.clear();
-    }
-    return ok;
-  }
-
- private:
-  std::string file_;
-  std::string foreign_;
-};
-
-TEST_F(LibraryTest, AChangeByAnotherProcessMeanwhileIsNeverUndone) {
+// Another process's command holds the printer (here: this test holds the
+// printer's lock and changes the memory as that command would). A command
+// meanwhile waits for it and then works on what it left, never undoing it.
+TEST_F(LibraryTest, ACommandWaitsForAnotherProcesssCommandAndBuildsOnIt) {
   ASSERT_EQ(IBM_FI_AbreCupomMFD("", "", ""), 1);
   ASSERT_EQ(Sell(), 1);
   std::string text;
   ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.MEM"), &text));
   PrinterMemory memory;
   ASSERT_TRUE(DeserializeMemory(text, &memory));
-  Printer other(ParseConfig(""), memory);
-  other.SetComputerTime(platform::Current().Now());
-  ASSERT_EQ(other.CancelReceipt(), 1);
-  const std::string foreign = SerializeMemory(other.memory());
 
-  InterleavingPlatform interleaving(&sandbox_, SystemFile("IBMFI32.MEM"), foreign);
-  platform::SetCurrent(&interleaving);
-  EXPECT_EQ(Sell(), -1);  // dropped: the other process cancelled the receipt meanwhile
-  platform::SetCurrent(&sandbox_);
-  ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.MEM"), &text));
-  EXPECT_EQ(text, foreign);
+  auto other = platform::MakeNativePlatform();
+  std::unique_ptr<platform::FileLock> held = other->LockFile(SystemFile("IBMFI32.MEM.lock"), 0);
+  ASSERT_NE(held, nullptr) << other->LastErrorText();
+  std::atomic<bool> done{false};
+  int code = 0;
+  std::thread pos([&] {
+    code = Sell();
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(done);  // waiting for the printer
+  Printer printer(ParseConfig(""), memory);
+  printer.SetComputerTime(platform::Current().Now());
+  EXPECT_EQ(printer.CancelReceipt(), 1);
+  ASSERT_TRUE(
+      other->WriteFileAtomically(SystemFile("IBMFI32.MEM"), SerializeMemory(printer.memory())));
+  held.reset();
+  pos.join();
+
+  EXPECT_EQ(code, -1);  // the receipt was cancelled before this item came
   EXPECT_EQ(Flags() & kFlagReceiptOpen, 0);
   EXPECT_EQ(Query(IBM_FI_NumeroCuponsCancelados, 4), "0001");
+  EXPECT_EQ(Query(IBM_FI_NumeroCupom, 6), "000001");
 }
 
 TEST_F(LibraryTest, FailedMemoryWriteDropsTheCommand) {
@@ -682,16 +680,101 @@ TEST_F(LibraryTest, IniIdentityAndStandingFaults) {
 }
 
 TEST_F(LibraryTest, MemoryAndTapeWhereTheIniPutsThem) {
+  ASSERT_TRUE(platform::Current().RemoveFile(SystemFile("IBMFI32.MEM")));  // made by init
   std::string ini;
   ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.INI"), &ini));
   ini = SetIniValue(ini, "Memoria", SystemFile("CAIXA1.MEM"));
   ini = SetIniValue(ini, "Bobina", SystemFile("CAIXA1.TXT"));
   ASSERT_TRUE(platform::Current().WriteWholeFile(SystemFile("IBMFI32.INI"), ini));
+  EXPECT_EQ(IBM_FI_LeituraX(), -1);  // a named memory file is never made by a command
+  EXPECT_FALSE(platform::Current().FileExists(SystemFile("CAIXA1.MEM")));
+  ASSERT_EQ(Control("init"), 1) << answer_;  // the new printer's memory
+  EXPECT_NE(answer_.find("CAIXA1.MEM"), std::string::npos) << answer_;
   ASSERT_EQ(IBM_FI_LeituraX(), 1);
   EXPECT_TRUE(platform::Current().FileExists(SystemFile("CAIXA1.MEM")));
   EXPECT_TRUE(platform::Current().FileExists(SystemFile("CAIXA1.TXT")));
   EXPECT_FALSE(platform::Current().FileExists(SystemFile("IBMFI32.MEM")));
   EXPECT_FALSE(platform::Current().FileExists(SystemFile("IBMFI32_BOBINA.TXT")));
+}
+
+// A Memoria that names no memory (a typing error, a cut INI, a folder that
+// is gone) stops the printer with the reason, and never starts a fresh one
+// (COO 1, grand total zero) beside the real memory.
+TEST_F(LibraryTest, AMemoriaThatNamesNothingIsRefused) {
+  ASSERT_EQ(IBM_FI_LeituraX(), 1);
+  std::string ini;
+  ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.INI"), &ini));
+  struct Case {
+    std::string memoria;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {SystemFile("IBMFI32.MEN"), "memory file not found"},
+      {SystemFile("IBMFI"), "memory file not found"},
+      {"CAIXA1.MEM", "memory file not found"},  // relative: in the system folder
+      {sandbox_.Path("gone\\IBMFI32.MEM"), "folder of the memory file does not exist"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.memoria);
+    ASSERT_TRUE(platform::Current().WriteWholeFile(SystemFile("IBMFI32.INI"),
+                                                   SetIniValue(ini, "Memoria", c.memoria)));
+    std::string coo(6, ' ');
+    EXPECT_EQ(IBM_FI_NumeroCupom(coo.data()), -1);
+    EXPECT_EQ(coo, "      ");
+    EXPECT_EQ(IBM_FI_AbreCupomMFD("", "", ""), -1);
+    EXPECT_EQ(Control("state"), -1);
+    EXPECT_NE(answer_.find(c.reason), std::string::npos) << answer_;
+    EXPECT_FALSE(platform::Current().FileExists(SystemFile("IBMFI32.MEN")));
+    EXPECT_FALSE(platform::Current().FileExists(SystemFile("IBMFI")));
+    EXPECT_FALSE(platform::Current().FileExists(SystemFile("CAIXA1.MEM")));
+    EXPECT_FALSE(platform::Current().DirectoryExists(sandbox_.Path("gone")));
+  }
+  ASSERT_TRUE(platform::Current().WriteWholeFile(SystemFile("IBMFI32.INI"), ini));
+  EXPECT_EQ(Query(IBM_FI_NumeroCupom, 6), "000001");  // the real memory, untouched
+}
+
+// A memory file damaged or edited outside the printer stops it: every
+// entry point answers -1, the state names the reason, the file stays as it
+// is for a technician to look at.
+TEST_F(LibraryTest, ADamagedMemoryIsRefusedWithTheReason) {
+  ASSERT_EQ(IBM_FI_LeituraX(), 1);
+  ASSERT_EQ(IBM_FI_AbreCupomMFD("", "", ""), 1);
+  ASSERT_EQ(Sell(), 1);
+  std::string good;
+  ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.MEM"), &good));
+  auto replaced = [&](const std::string& from, const std::string& to) {
+    std::string text = good;
+    size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+  };
+  struct Case {
+    const char* what;
+    std::string text;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"COO set back", replaced("counters=2|", "counters=0|"), "checksum mismatch"},
+      {"grand total lowered", replaced("grand_total=1000\n", "grand_total=10\n"),
+       "checksum mismatch"},
+      {"counters line gone", replaced("counters=", "x"), "checksum mismatch"},
+      {"cut short", good.substr(0, good.size() - 30), "no checksum line"},
+      {"not a memory file", "[Sistema]\r\n", "not a memory file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(platform::Current().WriteWholeFile(SystemFile("IBMFI32.MEM"), c.text));
+    int32_t ack = 0, st1 = 0, st2 = 0;
+    EXPECT_EQ(IBM_FI_RetornoImpressora(&ack, &st1, &st2), -1);
+    EXPECT_EQ(Sell(), -1);
+    EXPECT_EQ(Control("state"), -1);
+    EXPECT_NE(answer_.find(c.reason), std::string::npos) << answer_;
+    std::string left;
+    ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.MEM"), &left));
+    EXPECT_EQ(left, c.text);
+  }
+  ASSERT_TRUE(platform::Current().WriteWholeFile(SystemFile("IBMFI32.MEM"), good));
+  EXPECT_EQ(Sell(), 1);  // the intact file works on
 }
 
 TEST_F(LibraryTest, IniFaultsFireOncePerValue) {

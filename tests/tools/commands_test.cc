@@ -1,10 +1,17 @@
 #include "host/commands.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "host/json_codec.h"
+#include "host/records.h"
+#include "host/scenario.h"
 #include "hostutil/files.h"
 #include "platform/platform.h"
 #include "support/sandbox_platform.h"
@@ -98,6 +105,110 @@ TEST_F(CommandsTest, RunReportsHostExceptionsAndGoesOn) {
   EXPECT_EQ(lines[3]["result"], Json(3.45));
   EXPECT_EQ(lines[3]["dialogs"], Json::array());
   for (const char* key : {"tape", "log", "home", "records"}) EXPECT_TRUE(lines[4].contains(key));
+}
+
+// Nesting beyond the limit, in the file or in a value, is refused before any
+// step runs, naming the step, instead of exhausting the stack.
+TEST_F(CommandsTest, RunRefusesDeepNestingNamingTheStep) {
+  auto nested = [](int depth) {
+    std::string value;
+    for (int i = 0; i < depth; ++i) value += R"({"array": [)";
+    value += "1";
+    for (int i = 0; i < depth; ++i) value += "]}";
+    return value;
+  };
+  struct Case {
+    std::string scenario;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {R"({"steps": [{"call": "GetValue", "args": ["1"]}, {"call": "X", "args": [)" + nested(9000) +
+           "]}]}",
+       "step 2: nested deeper than 64 levels"},
+      {std::string(100000, '[') + std::string(100000, ']'), "nested deeper than 64 levels"},
+      {R"({"printer": {"Marca": )" + nested(40) + R"(}, "steps": []})", "the scenario: nested"},
+  };
+  for (const auto& c : cases) {
+    const std::string path = Write("fundo.json", c.scenario);
+    EXPECT_EQ(Run(RunCommand, {path}), 2) << c.scenario.substr(0, 80);
+    EXPECT_NE(err_.str().find(c.expected), std::string::npos) << err_.str();
+    EXPECT_TRUE(out_.str().empty()) << out_.str();
+  }
+
+  // A scenario built in memory is measured too, step by step.
+  Json deep = 1;
+  for (int i = 0; i < 9000; ++i) deep = Json{{"array", Json::array({std::move(deep)})}};
+  Json scenario = {{"steps", Json::array({Json{{"call", "GetValue"}, {"args", {deep}}}})}};
+  try {
+    RunScenario(scenario, [](const Json&) {});
+    ADD_FAILURE() << "not refused";
+  } catch (const ScenarioError& e) {
+    EXPECT_NE(std::string(e.what()).find("step 1: nested deeper"), std::string::npos) << e.what();
+  }
+  // A value within the limit still decodes.
+  EXPECT_NO_THROW(DecodeVariant(Json::parse(nested(kMaxValueDepth / 2 - 1))));
+  EXPECT_THROW(DecodeVariant(Json::parse(nested(kMaxValueDepth / 2 + 1))), EncodingError);
+}
+
+// File names are taken as the file system gives them: a scenario whose name
+// has no Windows-1252 spelling is read; a host folder that could not be
+// named to the driver is refused rather than replaced by another name.
+TEST_F(CommandsTest, NamesOutsideWindows1252) {
+  const std::string native = zel::platform::ToSystemPath(sandbox_.root()) +
+                             "/cen\xC3\xA1rio-\xE6\x97\xA5\xE6\x9C\xAC.json";
+  std::filesystem::path file(native);
+  {
+    std::ofstream out(file);
+    out << R"({"steps": [{"call": "GetValue", "args": ["0000345"]}]})";
+  }
+  ASSERT_EQ(Run(RunCommand, {native}), 0) << err_.str();
+  EXPECT_EQ(Json::parse(out_.str().substr(0, out_.str().find('\n')))["result"], Json(3.45));
+
+  const std::string home = zel::platform::ToSystemPath(sandbox_.root()) + "/loja-\xE6\x97\xA5";
+  const std::string path = Write("casa.json", R"({"home": ")" + home + R"(", "steps": []})");
+  EXPECT_EQ(Run(RunCommand, {path}), 2);
+  EXPECT_NE(err_.str().find("cannot be written in Windows-1252"), std::string::npos) << err_.str();
+  EXPECT_EQ(Run(DocumentsCommand, {home}), 1);
+  EXPECT_FALSE(std::filesystem::exists(home));
+  EXPECT_FALSE(std::filesystem::exists(zel::platform::ToSystemPath(sandbox_.root()) + "/loja-?"));
+}
+
+TEST_F(CommandsTest, DocumentsOnAFolderWithoutRecordsSaysSoAndMakesNothing) {
+  ASSERT_TRUE(sandbox_.MakeDirectory(sandbox_.Path("loja")));
+  EXPECT_EQ(Run(DocumentsCommand, {zel::platform::ToSystemPath(sandbox_.Path("loja"))}), 1);
+  EXPECT_NE(err_.str().find("no host records"), std::string::npos) << err_.str();
+  EXPECT_TRUE(std::filesystem::is_empty(zel::platform::ToSystemPath(sandbox_.Path("loja"))));
+
+  EXPECT_EQ(Run(DocumentsCommand, {zel::platform::ToSystemPath(sandbox_.Path("nada"))}), 1);
+  EXPECT_NE(err_.str().find("no such folder"), std::string::npos) << err_.str();
+  EXPECT_FALSE(sandbox_.DirectoryExists(sandbox_.Path("nada")));
+
+  // With records, they are listed (and the file is only read).
+  {
+    RecordStore store(RecordStorePath(sandbox_.Path("loja")));
+    store.AddGravaCER("0001", "X", zel::EncodeDateTime(2026, 12, 10, 0, 0, 0, 0));
+  }
+  ASSERT_EQ(Run(DocumentsCommand, {zel::platform::ToSystemPath(sandbox_.Path("loja"))}), 0)
+      << err_.str();
+  EXPECT_EQ(Json::parse(out_.str())["service"], "GravaCER");
+}
+
+// Two ecf on one host folder: the second waits while the first holds the
+// records database, instead of failing with "database is locked".
+TEST_F(CommandsTest, RecordsWaitForAnotherWriter) {
+  const std::string path = RecordStorePath(sandbox_.Path(""));
+  RecordStore first(path);
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(zel::platform::ToSystemPath(path).c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  std::thread release([other] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+  });
+  EXPECT_NO_THROW(first.AddGravaCER("0001", "X", zel::EncodeDateTime(2026, 12, 10, 0, 0, 0, 0)));
+  release.join();
+  sqlite3_close(other);
+  EXPECT_EQ(first.All().size(), 1u);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "host/commands.h"
 
+#include <stdexcept>
+
 #include "host/json_codec.h"
 #include "host/records.h"
 #include "host/scenario.h"
@@ -11,8 +13,17 @@
 namespace ecf {
 namespace {
 
-// Command-line texts are UTF-8; paths inside are Windows-1252.
-std::string PathArg(const std::string& utf8) { return FromJsonText(utf8); }
+// Command-line texts are UTF-8; paths inside are Windows-1252. A name that
+// has no Windows-1252 spelling cannot reach the driver's files: refused
+// rather than taken as another file ('?' in place of what is missing).
+std::string PathArg(const std::string& utf8) {
+  std::string path = FromJsonText(utf8);
+  if (ToJsonText(path) != utf8) {
+    throw std::invalid_argument("the name \"" + utf8 +
+                                "\" cannot be written in Windows-1252, the driver's encoding");
+  }
+  return path;
+}
 
 }  // namespace
 
@@ -33,13 +44,24 @@ int TableCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     return 2;
   }
   try {
+    // The file is read by the name the file system gives it.
+    std::string packet;
+    if (!zel::platform::Native().ReadWholeFileByNativeName(file, &packet)) {
+      err << "ecf table: cannot read " << file << ": " << zel::platform::Native().LastErrorText()
+          << "\n";
+      return 1;
+    }
+    const std::string save_path = save.empty() ? std::string() : PathArg(save);
     zel::MemTable table;
-    zel::LoadTableFromFile(table, PathArg(file));
+    table.LoadFromString(packet);
     out << EncodeTable(table).dump(2) << "\n";
-    if (!save.empty()) zel::SaveTableToFile(table, PathArg(save));
+    if (!save.empty()) zel::SaveTableToFile(table, save_path);
   } catch (const zel::HostError& e) {
     err << "ecf table: " << file << ": " << ToJsonText(e.what()) << "\n";
     return 1;
+  } catch (const std::invalid_argument& e) {
+    err << "ecf table: " << e.what() << "\n";
+    return 2;
   }
   return 0;
 }
@@ -50,15 +72,19 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     return 2;
   }
   std::string text;
-  if (!zel::platform::Native().ReadWholeFile(PathArg(args[0]), &text)) {
-    err << "ecf run: cannot read " << args[0] << "\n";
+  if (!zel::platform::Native().ReadWholeFileByNativeName(args[0], &text)) {
+    err << "ecf run: cannot read " << args[0] << ": " << zel::platform::Native().LastErrorText()
+        << "\n";
     return 2;
   }
   Json scenario;
   try {
-    scenario = Json::parse(text);
+    scenario = ParseScenario(text);
   } catch (const Json::parse_error& e) {
     err << "ecf run: " << args[0] << " is not valid JSON: " << e.what() << "\n";
+    return 2;
+  } catch (const ScenarioError& e) {
+    err << "ecf run: " << args[0] << ": " << e.what() << "\n";
     return 2;
   }
   try {
@@ -79,7 +105,19 @@ int DocumentsCommand(const std::vector<std::string>& args, std::ostream& out, st
     return 2;
   }
   try {
-    RecordStore store(RecordStorePath(PathArg(args[0])));
+    const std::string home = PathArg(args[0]);
+    // Only shown, never made: a folder without records (a typing error, a
+    // host that never ran there) is said to be so and left as it is.
+    if (!zel::platform::Native().DirectoryExists(home)) {
+      err << "ecf documents: no such folder: " << args[0] << "\n";
+      return 1;
+    }
+    if (!zel::platform::Native().FileExists(RecordStorePath(home))) {
+      err << "ecf documents: no host records in " << args[0] << " (no "
+          << ToJsonText(RecordStorePath(home)) << ")\n";
+      return 1;
+    }
+    RecordStore store(RecordStorePath(home), RecordStore::Mode::kReadExisting);
     for (const auto& r : store.All()) {
       Json line = {{"id", r.id},
                    {"service", r.service},

@@ -1,7 +1,10 @@
 #include "host/json_codec.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "runtime/datetime.h"
 #include "runtime/win1252.h"
@@ -134,6 +137,19 @@ bool LooksLikeParams(const HostVariant& value) {
 
 }  // namespace
 
+int NestingDepth(const Json& json) {
+  int deepest = 0;
+  std::vector<std::pair<const Json*, int>> pending = {{&json, 0}};
+  while (!pending.empty()) {
+    auto [value, depth] = pending.back();
+    pending.pop_back();
+    if (!value->is_structured()) continue;
+    deepest = std::max(deepest, depth + 1);
+    for (const Json& element : *value) pending.emplace_back(&element, depth + 1);
+  }
+  return deepest;
+}
+
 bool IsTagged(const Json& json, const char* key) {
   return json.is_object() && json.size() == 1 && json.contains(key);
 }
@@ -167,7 +183,10 @@ std::string FormatIsoDateTime(zel::TDateTime value) {
   return buffer;
 }
 
-HostVariant DecodeVariant(const Json& json) {
+namespace {
+
+// DecodeVariant once the depth is known to be within bounds.
+HostVariant DecodeValue(const Json& json) {
   if (json.is_null()) return HostVariant();
   if (json.is_boolean()) return HostVariant(json.get<bool>());
   if (json.is_number_integer()) return HostVariant(json.get<int64_t>());
@@ -178,7 +197,7 @@ HostVariant DecodeVariant(const Json& json) {
     if (!pairs.is_object()) throw EncodingError("\"params\" must be an object");
     HostVariant params = HostVariant::MakeArray({});
     for (const auto& [key, value] : pairs.items()) {
-      zel::AddParam(params, FromJsonText(key), DecodeVariant(value));
+      zel::AddParam(params, FromJsonText(key), DecodeValue(value));
     }
     return params;
   }
@@ -186,7 +205,7 @@ HostVariant DecodeVariant(const Json& json) {
     const Json& items = json.at("array");
     if (!items.is_array()) throw EncodingError("\"array\" must be a JSON array");
     std::vector<HostVariant> elements;
-    for (const auto& item : items) elements.push_back(DecodeVariant(item));
+    for (const auto& item : items) elements.push_back(DecodeValue(item));
     return HostVariant::MakeArray(std::move(elements));
   }
   if (IsTagged(json, "date")) {
@@ -201,6 +220,15 @@ HostVariant DecodeVariant(const Json& json) {
   throw EncodingError("unknown value " + json.dump() +
                       " (expected a text, number, boolean, null, or an object with one of " +
                       "params, array, table, list, date)");
+}
+
+}  // namespace
+
+HostVariant DecodeVariant(const Json& json) {
+  if (json.is_structured() && NestingDepth(json) > kMaxValueDepth) {
+    throw EncodingError("a value nested deeper than " + std::to_string(kMaxValueDepth) + " levels");
+  }
+  return DecodeValue(json);
 }
 
 Json EncodeVariant(const HostVariant& value, bool as_params) {

@@ -57,6 +57,14 @@ Json EncodeList(const zel::StringList& list);
 std::string ToJsonText(const std::string& win1252);
 std::string FromJsonText(const std::string& utf8);
 
+// The nesting depth of `json`: 0 for a scalar, 1 for an object or array of
+// scalars, and so on. Counted without recursion, so any value can be measured.
+int NestingDepth(const Json& json);
+
+// How deep DecodeVariant and DecodeTable take a value (see NestingDepth);
+// deeper ones are refused with an EncodingError.
+inline constexpr int kMaxValueDepth = 64;
+
 // True when `json` is an object with exactly the key `key`.
 bool IsTagged(const Json& json, const char* key);
 

@@ -60,13 +60,17 @@ std::string RecordStorePath(const std::string& home) {
   return zel::platform::JoinPath(home, "ecf-host.db");
 }
 
-RecordStore::RecordStore(const std::string& path) {
+RecordStore::RecordStore(const std::string& path, Mode mode) {
   const std::string native = zel::platform::ToSystemPath(path);
-  if (sqlite3_open(native.c_str(), &db_) != SQLITE_OK) {
+  const int flags =
+      mode == Mode::kCreate ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
+  if (sqlite3_open_v2(native.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
     const std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
     sqlite3_close(db_);
     throw std::runtime_error("host records: cannot open " + native + ": " + message);
   }
+  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  if (mode == Mode::kReadExisting) return;
   Exec(
       "CREATE TABLE IF NOT EXISTS documents (id INTEGER PRIMARY KEY AUTOINCREMENT,"
       " service TEXT NOT NULL, doc_type TEXT, doc_key TEXT, receipt_number TEXT,"

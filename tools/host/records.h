@@ -31,9 +31,17 @@ struct DocumentRecord {
 
 class RecordStore {
  public:
-  // Opens (creating when needed) the database file; std::runtime_error with
-  // SQLite's message when it cannot.
-  explicit RecordStore(const std::string& path);
+  enum class Mode {
+    kCreate,        // the database and its table are made when missing
+    kReadExisting,  // only an existing database, opened read-only
+  };
+  // How long a statement waits for another process (a second ecf on the
+  // same host folder) that holds the database, before failing.
+  static constexpr int kBusyTimeoutMs = 10000;
+
+  // Opens the database file; std::runtime_error with SQLite's message when
+  // it cannot.
+  explicit RecordStore(const std::string& path, Mode mode = Mode::kCreate);
   ~RecordStore();
   RecordStore(const RecordStore&) = delete;
   RecordStore& operator=(const RecordStore&) = delete;

@@ -11,7 +11,12 @@ SessionOptions OptionsOf(const Json& scenario) {
   SessionOptions options;
   if (scenario.contains("home")) {
     if (!scenario["home"].is_string()) throw ScenarioError("\"home\" must be a text");
-    options.home = FromJsonText(scenario["home"].get<std::string>());
+    const std::string home = scenario["home"].get<std::string>();
+    options.home = FromJsonText(home);
+    if (ToJsonText(options.home) != home) {
+      throw ScenarioError("\"home\": the folder name \"" + home +
+                          "\" cannot be written in Windows-1252, the driver's encoding");
+    }
   }
   if (scenario.contains("clock")) {
     if (!scenario["clock"].is_string()) throw ScenarioError("\"clock\" must be a text");
@@ -58,7 +63,31 @@ Json DialogsJson(const std::vector<Dialog>& dialogs) {
   return list;
 }
 
+std::string TooDeep(const std::string& where) {
+  return where + ": nested deeper than " + std::to_string(kMaxScenarioDepth) + " levels";
+}
+
 }  // namespace
+
+Json ParseScenario(const std::string& text) {
+  // The parser reports each object or array as it starts, at the depth of
+  // its parent; the elements of the top-level "steps" array start at depth
+  // 2, which counts the steps for the message.
+  bool in_steps = false;
+  int step = 0;
+  auto check = [&](int depth, Json::parse_event_t event, Json& parsed) {
+    using Event = Json::parse_event_t;
+    if (event == Event::key && depth == 1) in_steps = parsed == "steps";
+    bool starts = event == Event::object_start || event == Event::array_start;
+    if (in_steps && depth == 2 && (starts || event == Event::value)) ++step;
+    if (starts && depth >= kMaxScenarioDepth) {
+      throw ScenarioError(
+          TooDeep(in_steps && step > 0 ? "step " + std::to_string(step) : "the scenario"));
+    }
+    return true;
+  };
+  return Json::parse(text, check);
+}
 
 void RunScenario(const Json& scenario, const StepSink& sink, bool interactive) {
   if (!scenario.is_object()) throw ScenarioError("a scenario must be a JSON object");
@@ -74,6 +103,9 @@ void RunScenario(const Json& scenario, const StepSink& sink, bool interactive) {
   for (const auto& step : scenario["steps"]) {
     ++number;
     const std::string where = "step " + std::to_string(number);
+    // The whole scenario is measured by ParseScenario; a scenario built
+    // elsewhere is measured here, step by step, before anything copies it.
+    if (NestingDepth(step) > kMaxScenarioDepth - 2) throw ScenarioError(TooDeep(where));
     if (!step.is_object() || !step.contains("call") || !step["call"].is_string()) {
       throw ScenarioError(where + ": a step needs \"call\": \"OperationName\"");
     }

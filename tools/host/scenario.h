@@ -26,11 +26,22 @@ class ScenarioError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// How deep a scenario may nest (objects and arrays, the scenario itself
+// being level 1). A host value is never nested more than a few levels; the
+// limit keeps a damaged or hostile file from exhausting the stack.
+inline constexpr int kMaxScenarioDepth = 64;
+
+// The text of a scenario file as JSON. Throws ScenarioError (naming the step
+// when the nesting is inside one) when it nests deeper than
+// kMaxScenarioDepth, and Json::parse_error when it is not JSON.
+Json ParseScenario(const std::string& text);
+
 // Receives each step's line, then the closing line with the paths.
 using StepSink = std::function<void(const Json& line)>;
 
 // Runs `scenario`, handing each line to `sink`. Throws ScenarioError (after
-// the lines of the steps that ran). With `interactive`, the operator's
+// the lines of the steps that ran), also for a step nested deeper than
+// kMaxScenarioDepth (checked before the step runs). With `interactive`, the operator's
 // questions are asked on the terminal instead of answered from "answers".
 void RunScenario(const Json& scenario, const StepSink& sink, bool interactive = false);
 // The same, one JSON object per line on `out`.

@@ -13,14 +13,15 @@ namespace {
 using zel::platform::JoinPath;
 
 // IBMFI32.INI of a host folder: the vendor library's result folder, the
-// printer setting, and where the simulated printer keeps its memory and its
-// paper tape. Keys given by the caller replace or extend these.
-std::string IniText(const std::string& home, const std::string& system_dir,
-                    const std::map<std::string, std::string>& printer) {
+// printer setting, and where the simulated printer prints its paper tape. Its
+// memory stays at the default place (IBMFI32.MEM in the system folder), so a
+// new host folder starts with a new printer; a Memoria given by the caller
+// must name an existing memory. Keys given by the caller replace or extend
+// these.
+std::string IniText(const std::string& home, const std::map<std::string, std::string>& printer) {
   std::map<std::string, std::string> keys = {
       {"Path", home},
       {"Impressora", "1"},
-      {"Memoria", JoinPath(system_dir, "IBMFI32.MEM")},
       {"Bobina", JoinPath(home, "bobina.txt")},
   };
   for (const auto& [key, value] : printer) keys[key] = value;
@@ -65,7 +66,7 @@ void HostSession::WriteIni(const std::map<std::string, std::string>& printer) {
   // An existing INI (a host folder used again) keeps the printer's settings;
   // the caller's keys still apply.
   if (native.FileExists(path) && printer.empty()) return;
-  if (!native.WriteFileAtomically(path, IniText(home_, system_dir_, printer))) {
+  if (!native.WriteFileAtomically(path, IniText(home_, printer))) {
     throw std::runtime_error("cannot write " + path);
   }
 }
