@@ -303,6 +303,7 @@ std::string SerializeMemory(const PrinterMemory& m, FiscalMemoryCache* cache) {
     out += (Line("pending") << static_cast<int>(p.kind) << p.entry << p.code << p.countdown).text();
   }
   out += (Line("status") << m.status.ack << m.status.st1_errors << m.status.st2).text();
+  out += (Line("mfd") << static_cast<long long>(m.mfd_bytes)).text();
   out += ChecksumLine(out);
   out += "end\n";
   return out;
@@ -337,6 +338,7 @@ bool DeserializeMemory(std::string_view text, PrinterMemory* memory, std::string
     }
   }
   PrinterMemory m;
+  m.mfd_bytes = -1;  // a file without the "mfd" record predates the journal
   m.forms.clear();
   std::set<std::string> seen;
   bool checked = false;
@@ -448,6 +450,9 @@ bool DeserializeMemory(std::string_view text, PrinterMemory* memory, std::string
         m.faults.pending.push_back(p);
       } else if (key == "status") {
         m.status.ack = f.Int(), m.status.st1_errors = f.Int(), m.status.st2 = f.Int();
+      } else if (key == "mfd") {
+        m.mfd_bytes = f.Int();
+        if (m.mfd_bytes < 0) return false;
       } else {
         why = "line " + std::to_string(number) + ": unknown record \"" + key + "\"";
         return false;

@@ -134,7 +134,20 @@ class Printer {
   // the tape (the serial form).
   int ReadingX(std::string* to_text = nullptr);
   int ReductionZ();
-  int FiscalMemoryReading(bool by_date, std::string_view start, std::string_view end);
+  // The fiscal-memory reading of reductions by movement date (`start` and
+  // `end` "ddmmyy", "ddmmyyyy", with or without "/") or by reduction number.
+  // `type` "C" (any case) is the complete reading (each reduction's grand
+  // total, tax totals and cancellations and discounts too); anything else the
+  // simplified one. With `to_text` the reading goes there (Windows-1252, CR
+  // LF) instead of the tape, and is neither printed nor counted.
+  int FiscalMemoryReading(bool by_date, std::string_view start, std::string_view end,
+                          std::string_view type = "S", std::string* to_text = nullptr);
+  // The reductions of a movement-date range (yyyymmdd), for the files made
+  // from the fiscal memory.
+  std::vector<const ZRecord*> ReductionsBetween(int from, int to) const;
+  // A date as the readings take it ("ddmmyy", "ddmmyyyy", with or without
+  // "/") as yyyymmdd; 0 when it is not a valid date.
+  static int ParseReadingDate(std::string_view text);
 
   // The tape text printed since the last call (UTF-8), emptied.
   std::string TakePrintout();

@@ -4,6 +4,7 @@
 #include "emulator/faults.h"
 #include "emulator/persistence.h"
 #include "platform/platform.h"
+#include "runtime/win1252.h"
 
 namespace zel::emu {
 namespace {
@@ -56,6 +57,7 @@ void Session::Configure(const std::string& ini_text) {
   if (ini_text != ini_text_) {
     config_ = ParseConfig(ini_text);
     ini_text_ = ini_text;
+    mfd_verified_ = 0;  // a reconfigured printer checks its journal again
     Forget();
   }
   std::string system = platform::Current().SystemDirectory();
@@ -64,6 +66,7 @@ void Session::Configure(const std::string& ini_text) {
   memory_named_ = !config_.memory_file.empty();
   if (memory_path != memory_path_) {
     memory_path_ = memory_path;
+    mfd_verified_ = 0;
     Forget();
   }
 }
@@ -116,9 +119,9 @@ bool Session::Load(bool fresh_if_missing) {
     printer_ = std::make_unique<Printer>(config_, FreshMemory(config_));
     fiscal_memory_cache_ = FiscalMemoryCache{};
     memory_text_.clear();  // nothing on disk yet: the first Save writes it
-    return true;
+    return CheckMfd();
   }
-  if (printer_ != nullptr && text == memory_text_) return true;
+  if (printer_ != nullptr && text == memory_text_) return CheckMfd();
   PrinterMemory memory;
   std::string reason;
   // The memory is never written empty: an empty file was truncated by
@@ -132,11 +135,98 @@ bool Session::Load(bool fresh_if_missing) {
   printer_ = std::make_unique<Printer>(config_, std::move(memory));
   fiscal_memory_cache_ = FiscalMemoryCache{};
   memory_text_ = text;
+  return CheckMfd();
+}
+
+bool Session::CheckMfd() {
+  platform::Platform& pf = platform::Current();
+  const std::string path = MfdPath();
+  PrinterMemory& m = printer_->mutable_memory();
+  int64_t size = pf.FileExists(path) ? pf.FileSize(path) : 0;
+  auto refuse = [&](const std::string& why) {
+    load_error_ = "MFD journal " + path + ": " + why + " (use reset)";
+    Forget();
+    return false;
+  };
+  if (size < 0) return refuse("unreadable: " + pf.LastErrorText());
+  if (m.mfd_bytes < 0) {
+    // A memory from before the journal: the journal's whole records count.
+    std::string bytes;
+    if (!pf.ReadFileRange(path, 0, size, &bytes) && size > 0) return refuse("unreadable");
+    MfdScan scan = ScanMfd(bytes, 0, {});
+    if (scan.damaged) return refuse("damaged: " + scan.why);
+    m.mfd_bytes = static_cast<int64_t>(scan.good_bytes);
+    mfd_verified_ = m.mfd_bytes;
+  }
+  if (size < m.mfd_bytes) {
+    return refuse("holds " + std::to_string(size) + " bytes where the memory counts " +
+                  std::to_string(m.mfd_bytes) + ": records are lost");
+  }
+  if (mfd_verified_ > m.mfd_bytes) mfd_verified_ = 0;
+  if (mfd_verified_ < m.mfd_bytes) {
+    std::string bytes;
+    if (!pf.ReadFileRange(path, mfd_verified_, m.mfd_bytes - mfd_verified_, &bytes)) {
+      return refuse("unreadable: " + pf.LastErrorText());
+    }
+    MfdScan scan = ScanMfd(bytes, mfd_verified_, {});
+    if (scan.damaged) return refuse("damaged: " + scan.why);
+    if (scan.torn_tail || static_cast<int64_t>(scan.good_bytes) != m.mfd_bytes - mfd_verified_) {
+      return refuse("damaged: a record cut short before byte " + std::to_string(m.mfd_bytes));
+    }
+    mfd_verified_ = m.mfd_bytes;
+  }
+  if (size > m.mfd_bytes && !pf.TruncateFile(path, m.mfd_bytes)) {
+    // The tail was written by a command that did not complete (a record torn
+    // by a crash, or whole but never counted in the memory): it never
+    // happened, so it goes.
+    return refuse("cannot drop the record of an unfinished command: " + pf.LastErrorText());
+  }
+  return true;
+}
+
+bool Session::ReadMfd(const std::function<void(const MfdRecord&)>& on_record) {
+  platform::Platform& pf = platform::Current();
+  const int64_t length = printer_->memory().mfd_bytes;
+  std::string bytes;
+  if (length > 0 && !pf.ReadFileRange(MfdPath(), 0, length, &bytes)) {
+    load_error_ = "MFD journal " + MfdPath() + ": unreadable: " + pf.LastErrorText();
+    return false;
+  }
+  MfdScan scan = ScanMfd(bytes, 0, on_record);
+  if (scan.damaged || scan.torn_tail || static_cast<int64_t>(scan.good_bytes) != length) {
+    load_error_ = "MFD journal " + MfdPath() +
+                  ": damaged: " + (scan.why.empty() ? std::string("cut short") : scan.why);
+    return false;
+  }
   return true;
 }
 
 bool Session::Save() {
   platform::Platform& pf = platform::Current();
+  // The printout goes into the MFD journal before the memory that counts it
+  // is written: a crash in between leaves a tail that the next call drops.
+  std::string printout = printer_->TakePrintout();
+  if (!printout.empty()) {
+    PrinterMemory& m = printer_->mutable_memory();
+    MfdRecord record;
+    record.coo = m.last_document_coo;
+    record.date = printer_->Today();
+    int h, n, s, ms;
+    DecodeTime(printer_->Now(), h, n, s, ms);
+    record.time = h * 10000 + n * 100 + s;
+    for (char c : Utf8ToWin1252(printout)) {
+      if (c == '\n') record.text += '\r';
+      record.text += c;
+    }
+    std::string frame = FrameMfdRecord(record);
+    if (!pf.AppendDurably(MfdPath(), frame)) {
+      load_error_ = "cannot write the MFD journal: " + pf.LastErrorText();
+      Forget();
+      return false;
+    }
+    m.mfd_bytes += static_cast<int64_t>(frame.size());
+    mfd_verified_ = m.mfd_bytes;
+  }
   std::string text = SerializeMemory(printer_->memory(), &fiscal_memory_cache_);
   if (text != memory_text_) {
     if (!pf.WriteFileAtomically(memory_path_, text)) {
@@ -148,7 +238,6 @@ bool Session::Save() {
     }
     memory_text_ = text;
   }
-  std::string printout = printer_->TakePrintout();
   if (!printout.empty()) pf.AppendToFile(tape_path_, printout);
   return true;
 }
@@ -292,6 +381,13 @@ int Session::ControlLocked(std::string_view command, std::string* answer) {
       *answer = load_error_;
       return kExecutionError;
     }
+    // A new printer has an empty MFD (were this cut short, the next call
+    // would drop the old records as uncounted anyway).
+    if (pf.FileExists(MfdPath()) && !pf.TruncateFile(MfdPath(), 0)) {
+      *answer = "cannot empty the MFD journal: " + pf.LastErrorText();
+      return kExecutionError;
+    }
+    mfd_verified_ = 0;
     *answer = "memory reset";
     return kOk;
   }
