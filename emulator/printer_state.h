@@ -156,6 +156,11 @@ struct PrinterMemory {
   // for a memory written before the journal existed (the journal is then
   // taken as it stands).
   int64_t mfd_bytes = 0;
+  // The fiscal memory's journal (session.h): bytes and reductions it holds
+  // for completed commands; -1 bytes for a memory written before it existed
+  // (its reductions are then in the memory file and move to the journal).
+  int64_t mf_bytes = 0;
+  int mf_records = 0;
   Faults faults;
   LastStatus status;
 };

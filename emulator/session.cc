@@ -57,7 +57,9 @@ void Session::Configure(const std::string& ini_text) {
   if (ini_text != ini_text_) {
     config_ = ParseConfig(ini_text);
     ini_text_ = ini_text;
-    mfd_verified_ = 0;  // a reconfigured printer checks its journal again
+    mfd_verified_ = 0;  // a reconfigured printer checks its journals again
+    reductions_.clear();
+    reductions_bytes_ = 0;
     Forget();
   }
   std::string system = platform::Current().SystemDirectory();
@@ -67,6 +69,8 @@ void Session::Configure(const std::string& ini_text) {
   if (memory_path != memory_path_) {
     memory_path_ = memory_path;
     mfd_verified_ = 0;
+    reductions_.clear();
+    reductions_bytes_ = 0;
     Forget();
   }
 }
@@ -119,9 +123,9 @@ bool Session::Load(bool fresh_if_missing) {
     printer_ = std::make_unique<Printer>(config_, FreshMemory(config_));
     fiscal_memory_cache_ = FiscalMemoryCache{};
     memory_text_.clear();  // nothing on disk yet: the first Save writes it
-    return CheckMfd();
+    return CheckMf(true) && CheckMfd();
   }
-  if (printer_ != nullptr && text == memory_text_) return CheckMfd();
+  if (printer_ != nullptr && text == memory_text_) return CheckMf(false) && CheckMfd();
   PrinterMemory memory;
   std::string reason;
   // The memory is never written empty: an empty file was truncated by
@@ -135,7 +139,102 @@ bool Session::Load(bool fresh_if_missing) {
   printer_ = std::make_unique<Printer>(config_, std::move(memory));
   fiscal_memory_cache_ = FiscalMemoryCache{};
   memory_text_ = text;
-  return CheckMfd();
+  return CheckMf(true) && CheckMfd();
+}
+
+bool Session::CheckMf(bool reloaded) {
+  platform::Platform& pf = platform::Current();
+  const std::string path = MfPath();
+  PrinterMemory& m = printer_->mutable_memory();
+  int64_t size = pf.FileExists(path) ? pf.FileSize(path) : 0;
+  auto refuse = [&](const std::string& why) {
+    load_error_ = "fiscal memory journal " + path + ": " + why + " (use reset)";
+    Forget();
+    return false;
+  };
+  if (size < 0) return refuse("unreadable: " + pf.LastErrorText());
+  if (m.mf_bytes < 0) {
+    // A memory that keeps its reductions itself: they move into a new
+    // journal at the next write (whatever an old journal held is not its).
+    m.mf_bytes = 0;
+    m.mf_records = 0;
+    reductions_.clear();
+    reductions_bytes_ = 0;
+    if (size > 0 && !pf.TruncateFile(path, 0)) return refuse("cannot empty it");
+    return true;
+  }
+  if (size < m.mf_bytes) {
+    return refuse("holds " + std::to_string(size) + " bytes where the memory counts " +
+                  std::to_string(m.mf_bytes) + ": reductions are lost");
+  }
+  if (reloaded) {
+    if (reductions_bytes_ > m.mf_bytes) {
+      reductions_.clear();
+      reductions_bytes_ = 0;
+    }
+    if (reductions_bytes_ < m.mf_bytes) {
+      std::string bytes;
+      if (!pf.ReadFileRange(path, reductions_bytes_, m.mf_bytes - reductions_bytes_, &bytes)) {
+        return refuse("unreadable: " + pf.LastErrorText());
+      }
+      bool malformed = false;
+      MfdScan scan = ScanMfd(bytes, reductions_bytes_, [&](const MfdRecord& record) {
+        ZRecord z;
+        if (DeserializeReduction(record.text, &z)) {
+          reductions_.push_back(z);
+        } else {
+          malformed = true;
+        }
+      });
+      if (scan.damaged || malformed) {
+        return refuse("damaged: " + (scan.why.empty() ? std::string("a malformed reduction")
+                                                       : scan.why));
+      }
+      if (scan.torn_tail ||
+          static_cast<int64_t>(scan.good_bytes) != m.mf_bytes - reductions_bytes_) {
+        return refuse("damaged: a record cut short before byte " + std::to_string(m.mf_bytes));
+      }
+      reductions_bytes_ = m.mf_bytes;
+    }
+    if (static_cast<int>(reductions_.size()) != m.mf_records) {
+      return refuse("holds " + std::to_string(reductions_.size()) +
+                    " reductions where the memory counts " + std::to_string(m.mf_records));
+    }
+    m.fiscal_memory = reductions_;
+  }
+  if (size > m.mf_bytes && !pf.TruncateFile(path, m.mf_bytes)) {
+    // The reduction of a command that did not complete.
+    return refuse("cannot drop the record of an unfinished command: " + pf.LastErrorText());
+  }
+  return true;
+}
+
+bool Session::AppendReductions() {
+  PrinterMemory& m = printer_->mutable_memory();
+  if (static_cast<size_t>(m.mf_records) >= m.fiscal_memory.size()) return true;
+  std::string frames;
+  for (size_t i = static_cast<size_t>(m.mf_records); i < m.fiscal_memory.size(); ++i) {
+    const ZRecord& z = m.fiscal_memory[i];
+    MfdRecord record;
+    record.coo = z.counters.crz;
+    record.date = z.movement_date;
+    record.text = SerializeReduction(z);
+    frames += FrameMfdRecord(record);
+  }
+  platform::Platform& pf = platform::Current();
+  if (!pf.AppendDurably(MfPath(), frames)) {
+    load_error_ = "cannot write the fiscal memory journal: " + pf.LastErrorText();
+    Forget();
+    return false;
+  }
+  if (reductions_bytes_ == m.mf_bytes) {
+    reductions_.insert(reductions_.end(), m.fiscal_memory.begin() + m.mf_records,
+                       m.fiscal_memory.end());
+    reductions_bytes_ += static_cast<int64_t>(frames.size());
+  }
+  m.mf_bytes += static_cast<int64_t>(frames.size());
+  m.mf_records = static_cast<int>(m.fiscal_memory.size());
+  return true;
 }
 
 bool Session::CheckMfd() {
@@ -203,8 +302,10 @@ bool Session::ReadMfd(const std::function<void(const MfdRecord&)>& on_record) {
 
 bool Session::Save() {
   platform::Platform& pf = platform::Current();
-  // The printout goes into the MFD journal before the memory that counts it
-  // is written: a crash in between leaves a tail that the next call drops.
+  // New reductions and the printout go into their journals before the
+  // memory that counts them is written: a crash in between leaves a tail
+  // that the next call drops.
+  if (!AppendReductions()) return false;
   std::string printout = printer_->TakePrintout();
   if (!printout.empty()) {
     PrinterMemory& m = printer_->mutable_memory();
@@ -227,7 +328,7 @@ bool Session::Save() {
     m.mfd_bytes += static_cast<int64_t>(frame.size());
     mfd_verified_ = m.mfd_bytes;
   }
-  std::string text = SerializeMemory(printer_->memory(), &fiscal_memory_cache_);
+  std::string text = SerializeMemory(printer_->memory(), &fiscal_memory_cache_, false);
   if (text != memory_text_) {
     if (!pf.WriteFileAtomically(memory_path_, text)) {
       // The file keeps the previous state; drop the change so that memory
@@ -383,11 +484,15 @@ int Session::ControlLocked(std::string_view command, std::string* answer) {
     }
     // A new printer has an empty MFD (were this cut short, the next call
     // would drop the old records as uncounted anyway).
-    if (pf.FileExists(MfdPath()) && !pf.TruncateFile(MfdPath(), 0)) {
-      *answer = "cannot empty the MFD journal: " + pf.LastErrorText();
-      return kExecutionError;
+    for (const std::string& journal : {MfdPath(), MfPath()}) {
+      if (pf.FileExists(journal) && !pf.TruncateFile(journal, 0)) {
+        *answer = "cannot empty the journal " + journal + ": " + pf.LastErrorText();
+        return kExecutionError;
+      }
     }
     mfd_verified_ = 0;
+    reductions_.clear();
+    reductions_bytes_ = 0;
     *answer = "memory reset";
     return kOk;
   }

@@ -12,6 +12,12 @@
 // threads) run one at a time and none is lost or undone by another. The
 // lock also covers the MFD journal.
 //
+// The fiscal memory (one record per reduction, framed as the MFD's records,
+// its payload the reduction's "z" line) is a journal too: the memory file's
+// name + ".mf", kept in the same way; the memory file then holds no
+// reductions, so its size does not grow with the printer's age. A memory
+// file that still holds them moves them into the journal at its next write.
+//
 // The MFD journal (mfd.h) is the memory file's name + ".mfd". A command that
 // prints appends its lines to it as one record, synced, before the memory
 // file that counts the journal's bytes is written; so a command is done when
@@ -72,6 +78,7 @@ class Session {
   std::string MemoryPath() const { return memory_path_; }
   std::string LockPath() const { return memory_path_ + ".lock"; }
   std::string MfdPath() const { return memory_path_ + ".mfd"; }
+  std::string MfPath() const { return memory_path_ + ".mf"; }
   // Every record of the MFD journal that belongs to completed commands, for
   // the command under way (called from an entry point's body). False, with
   // LoadError() set, when the journal cannot be read or is damaged.
@@ -97,6 +104,11 @@ class Session {
   bool Save();
   // Brings the MFD journal in line with the memory just loaded (see above).
   bool CheckMfd();
+  // The same for the fiscal memory's journal; with `reloaded` (a memory
+  // read from the file) the printer's reductions are filled from it.
+  bool CheckMf(bool reloaded);
+  // Appends the reductions the memory holds beyond the journal's count.
+  bool AppendReductions();
   // Drops the in-process copy, so that the next call reads the file again.
   void Forget();
   std::string StateText();
@@ -121,6 +133,9 @@ class Session {
   FiscalMemoryCache fiscal_memory_cache_;
   // Journal bytes already checked by this process.
   int64_t mfd_verified_ = 0;
+  // The fiscal memory's journal as read by this process, and its bytes.
+  std::vector<ZRecord> reductions_;
+  int64_t reductions_bytes_ = 0;
 };
 
 }  // namespace zel::emu

@@ -226,7 +226,8 @@ TEST(EmulatorKillTest, KilledAtAnyMemoryWriteLeavesTheOldOrTheNewState) {
 namespace zel::emu::test {
 namespace {
 
-// A printer process killed at any append to the MFD journal (before it, half
+// A printer process killed at any append to a journal, the MFD's or the
+// fiscal memory's (before it, half
 // way through the record, or after it but before the memory that counts it)
 // leaves a command that did not happen: the next process finds the memory as
 // before it, drops whatever the journal holds beyond that, repeats the
@@ -242,11 +243,13 @@ TEST(EmulatorKillTest, KilledAtAnyJournalAppendLeavesItsCommandUndone) {
   ASSERT_EQ(IBM_EMU_Control("init", answer, sizeof answer), 1) << answer;
   const std::string memory_file = platform::JoinPath(sandbox.SystemDirectory(), "IBMFI32.MEM");
   const std::string journal = memory_file + ".mfd";
+  const std::string reductions = memory_file + ".mf";
   KillingPlatform recorder(&sandbox, 0, false);
   RunScript(recorder);
-  std::string final_memory, final_journal;
+  std::string final_memory, final_journal, final_reductions;
   ASSERT_TRUE(sandbox.ReadWholeFile(memory_file, &final_memory));
   ASSERT_TRUE(sandbox.ReadWholeFile(journal, &final_journal));
+  ASSERT_TRUE(sandbox.ReadWholeFile(reductions, &final_reductions));
   const std::vector<size_t> writers = recorder.journal_writers();
   ASSERT_GT(writers.size(), 5u);
   char now[40];
@@ -257,6 +260,7 @@ TEST(EmulatorKillTest, KilledAtAnyJournalAppendLeavesItsCommandUndone) {
       SCOPED_TRACE("killed " + std::string(side) + " journal append " + std::to_string(at));
       sandbox.RemoveFile(memory_file);  // a new printer
       sandbox.RemoveFile(journal);
+      sandbox.RemoveFile(reductions);
       std::string command = "ZEL_SYSTEM_DIR='" + platform::ToSystemPath(sandbox.SystemDirectory()) +
                             "' " + kKillJournal + "=1 " + kKillNow + "=" + now + " " + kKillAt +
                             "=" + std::to_string(at) + " " + kKillSide + "=" + side + " '" +
@@ -268,11 +272,13 @@ TEST(EmulatorKillTest, KilledAtAnyJournalAppendLeavesItsCommandUndone) {
       for (size_t i = writers[at - 1]; i < script.size(); ++i) {
         EXPECT_EQ(script[i](), 1) << "command " << i;
       }
-      std::string memory, records;
+      std::string memory, records, fiscal;
       ASSERT_TRUE(sandbox.ReadWholeFile(memory_file, &memory));
       ASSERT_TRUE(sandbox.ReadWholeFile(journal, &records));
+      ASSERT_TRUE(sandbox.ReadWholeFile(reductions, &fiscal));
       EXPECT_EQ(memory, final_memory);
       EXPECT_EQ(records, final_journal);
+      EXPECT_EQ(fiscal, final_reductions);
     }
   }
 }

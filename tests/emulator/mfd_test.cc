@@ -6,11 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "emulator/config.h"
 #include "emulator/ibmfi32.h"
+#include "emulator/persistence.h"
+#include "emulator/printer_state.h"
 #include "platform/platform.h"
 #include "support/sandbox_platform.h"
 
@@ -250,6 +253,73 @@ TEST_F(MfdTest, ADamagedOrShortenedJournalIsRefusedNotDropped) {
   ASSERT_EQ(Control("reset"), 1);
   EXPECT_EQ(Read(Journal()), "");
   EXPECT_EQ(IBM_FI_LeituraX(), 1);
+}
+
+TEST_F(MfdTest, ReductionsLiveInTheFiscalMemoryJournalNotInTheMemoryFile) {
+  ASSERT_EQ(IBM_FI_ReducaoZ(nullptr, nullptr), 1);
+  const std::string memory = Read(SystemFile("IBMFI32.MEM"));
+  EXPECT_EQ(memory.find("\nz="), std::string::npos);
+  std::vector<MfdRecord> records;
+  MfdScan scan = ScanMfd(Read(SystemFile("IBMFI32.MEM.mf")), 0,
+                         [&](const MfdRecord& r) { records.push_back(r); });
+  ASSERT_FALSE(scan.damaged || scan.torn_tail);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].coo, 1);  // the reduction's CRZ
+  EXPECT_EQ(records[0].text.substr(0, 2), "z=");
+
+  // Another process reads the reductions back from the journal.
+  SetIni("Cabecalho6", "OUTRO PROCESSO");
+  ASSERT_EQ(IBM_FI_LeituraMemoriaFiscalSerialReducaoMFD("1", "1", "S"), 1);
+  EXPECT_NE(Read(SystemFile("Retorno.txt")).find("CRZ:0001 10/12/2026"), std::string::npos);
+
+  // A damaged reduction is refused, not dropped.
+  std::string damaged = Read(SystemFile("IBMFI32.MEM.mf"));
+  damaged[damaged.size() - 3] ^= 0x01;
+  ASSERT_TRUE(sandbox_.WriteWholeFile(SystemFile("IBMFI32.MEM.mf"), damaged));
+  SetIni("Cabecalho6", "TERCEIRO");
+  EXPECT_EQ(IBM_FI_LeituraX(), -1);
+  ASSERT_EQ(Control("state"), -1);
+  EXPECT_NE(answer_.find("fiscal memory journal"), std::string::npos) << answer_;
+}
+
+TEST_F(MfdTest, AMemoryFileThatHoldsItsReductionsMovesThemIntoTheJournal) {
+  PrinterMemory memory = FreshMemory(ParseConfig(Read(SystemFile("IBMFI32.INI"))));
+  for (int crz : {1, 2}) {
+    ZRecord z;
+    z.counters.crz = crz;
+    z.counters.coo = crz * 10;
+    z.movement_date = 20261200 + crz;
+    z.totals.gross = 1000 * crz;
+    memory.fiscal_memory.push_back(z);
+  }
+  memory.counters.crz = 2;
+  memory.counters.coo = 20;
+  memory.last_z_date = 20261202;
+  std::string text = SerializeMemory(memory);
+  // As written before the journals: no "mfd" and "mf" records.
+  for (const char* key : {"mf=", "mfd="}) {
+    size_t at = text.find(std::string("\n") + key);
+    ASSERT_NE(at, std::string::npos);
+    text.erase(at + 1, text.find('\n', at + 1) - at);
+  }
+  size_t checksum = text.find("checksum=");
+  text = text.substr(0, checksum) + "checksum=" + [&] {
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08X", MemoryChecksum(text.substr(0, checksum)));
+    return std::string(hex);
+  }() + "\nend\n";
+  ASSERT_TRUE(sandbox_.WriteWholeFile(SystemFile("IBMFI32.MEM"), text));
+  SetIni("Cabecalho6", "DEPOIS DA ATUALIZACAO");
+
+  ASSERT_EQ(IBM_FI_LeituraX(), 1);
+  EXPECT_EQ(Read(SystemFile("IBMFI32.MEM")).find("\nz="), std::string::npos);
+  size_t count = 0;
+  ScanMfd(Read(SystemFile("IBMFI32.MEM.mf")), 0, [&](const MfdRecord&) { ++count; });
+  EXPECT_EQ(count, 2u);
+  ASSERT_EQ(IBM_FI_LeituraMemoriaFiscalSerialReducaoMFD("1", "2", "S"), 1);
+  const std::string reading = Read(SystemFile("Retorno.txt"));
+  EXPECT_NE(reading.find("CRZ:0001 01/12/2026 COO:000010"), std::string::npos) << reading;
+  EXPECT_NE(reading.find("CRZ:0002 02/12/2026 COO:000020"), std::string::npos);
 }
 
 TEST_F(MfdTest, TheLineSpeedKeyMakesTheDownloadTakeItsTime) {
