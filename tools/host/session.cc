@@ -49,6 +49,13 @@ HostSession::HostSession(SessionOptions options)
     throw std::runtime_error("cannot create the system folder " + system_dir_);
   }
   WriteIni(options_.printer);
+  // A host installation has its fiscal menu's folders; the driver never makes
+  // them.
+  for (const std::string& folder : {JoinPath(home_, "Dados/MenuFiscal"), MenuFiscalDirectory()}) {
+    if (!native.DirectoryExists(folder) && !native.MakeDirectory(folder)) {
+      throw std::runtime_error("cannot create the folder " + folder);
+    }
+  }
   records_ = std::make_unique<RecordStore>(RecordStorePath(home_));
   previous_platform_ = &zel::platform::Current();
   zel::platform::SetCurrent(this);
@@ -70,6 +77,8 @@ void HostSession::WriteIni(const std::map<std::string, std::string>& printer) {
     throw std::runtime_error("cannot write " + path);
   }
 }
+
+std::string HostSession::MenuFiscalDirectory() { return JoinPath(home_, "MenuFiscal"); }
 
 std::string HostSession::TapePath() const {
   auto it = options_.printer.find("Bobina");
