@@ -95,7 +95,20 @@ zel::TDateTime HostSession::Now() {
 
 void HostSession::Delay(int milliseconds) {
   // With the clock fixed, runs are reproducible and need not wait.
-  if (!options_.clock) PlatformWrapper::Delay(milliseconds);
+  if (options_.clock) return;
+  // A long wait is the printer at work on a long operation (an MFD download
+  // at the line speed of VelocidadeMFD): the operator sees it count down on
+  // the terminal's error stream, which stays apart from a scenario's output.
+  constexpr int kShowFrom = 2000;
+  if (milliseconds < kShowFrom) {
+    PlatformWrapper::Delay(milliseconds);
+    return;
+  }
+  for (int left = milliseconds; left > 0; left -= 1000) {
+    std::cerr << "\r  impressora trabalhando... " << (left + 999) / 1000 << " s   " << std::flush;
+    PlatformWrapper::Delay(left < 1000 ? left : 1000);
+  }
+  std::cerr << "\r  impressora trabalhando... pronto      \n" << std::flush;
 }
 
 std::vector<Dialog> HostSession::TakeDialogs() {
