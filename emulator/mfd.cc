@@ -157,7 +157,7 @@ bool ParseMfdDump(std::string_view bytes, MfdDump* dump, std::string* why) {
   MfdScan scan = ScanMfd(body.substr(at), 0,
                          [&](const MfdRecord& record) { result.records.push_back(record); });
   if (scan.damaged || scan.torn_tail) return fail("damaged download: " + scan.why);
-  if (count.size() > 9 || std::stoul(count) != result.records.size()) {
+  if (count != std::to_string(result.records.size())) {
     return fail("the download holds another number of records than its header says");
   }
   *dump = std::move(result);
