@@ -4,6 +4,8 @@
 // leave copies in the host's work folders ("Arquivos Binários\", "Arquivos
 // TXT Espelho\", "Arquivos TXT Formatados\" under the host executable's
 // folder), as the vendor library does. Layouts: emulator/README.md.
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,7 +56,8 @@ std::string WorkName(const Printer& p) {
 void TakeLineTime(const Printer& p, size_t bytes) {
   int bps = p.config().mfd_bits_per_second;
   if (bps <= 0) return;
-  platform::Current().Delay(static_cast<int>(static_cast<int64_t>(bytes) * 10 * 1000 / bps));
+  int64_t ms = static_cast<int64_t>(bytes) * 10 * 1000 / bps;
+  platform::Current().Delay(static_cast<int>(std::min<int64_t>(ms, INT32_MAX)));
 }
 
 int SerialReading(Printer& p, bool by_date, const char* start, const char* end, const char* type) {
