@@ -54,8 +54,9 @@ std::string DateTimeText(int date, int time) {
 }  // namespace
 
 std::string FrameMfdRecord(const MfdRecord& record) {
-  std::string payload =
-      Digits(record.coo, 6) + Digits(record.date, 8) + Digits(record.time, 6) + record.text;
+  std::string payload = Digits(record.coo, 6) + Digits(record.date, 8) + Digits(record.time, 6) +
+                        Digits(static_cast<int64_t>(record.text.size()), 8) + record.text +
+                        record.data;
   std::string frame(kMfdRecordMark);
   PutU32(frame, static_cast<uint32_t>(payload.size()));
   PutU32(frame, MemoryChecksum(payload));
@@ -97,7 +98,8 @@ MfdScan ScanMfd(std::string_view bytes, int64_t base,
     }
     std::string_view payload = bytes.substr(at + kMfdRecordHeader, length);
     if (MemoryChecksum(payload) != checksum) return damaged("checksum does not match");
-    if (payload.size() < 20 || !AllDigits(payload.substr(0, 20))) {
+    if (payload.size() < 28 || !AllDigits(payload.substr(0, 28)) ||
+        std::stoul(std::string(payload.substr(20, 8))) > payload.size() - 28) {
       return damaged("malformed payload");
     }
     if (on_record) {
@@ -105,7 +107,9 @@ MfdScan ScanMfd(std::string_view bytes, int64_t base,
       record.coo = std::stoi(std::string(payload.substr(0, 6)));
       record.date = std::stoi(std::string(payload.substr(6, 8)));
       record.time = std::stoi(std::string(payload.substr(14, 6)));
-      record.text = std::string(payload.substr(20));
+      size_t text_size = std::stoul(std::string(payload.substr(20, 8)));
+      record.text = std::string(payload.substr(28, text_size));
+      record.data = std::string(payload.substr(28 + text_size));
       on_record(record);
     }
     at += kMfdRecordHeader + length;

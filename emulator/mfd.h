@@ -6,8 +6,10 @@
 //   "MFDR"             4 bytes, the record mark
 //   length             uint32, bytes of the payload
 //   checksum           uint32, CRC-32 of the payload
-//   payload            COO (6 digits), date (yyyymmdd), time (hhmmss), then
-//                      the printed lines (Windows-1252), each ending CR LF
+//   payload            COO (6 digits), date (yyyymmdd), time (hhmmss), the
+//                      length of the printed text (8 digits), the printed
+//                      lines (Windows-1252, each ending CR LF), then the
+//                      document data (Printer::TakeFiscalDetail), if any
 // A record is written once and never changed. The memory file records how
 // many journal bytes belong to commands that completed (see session.h).
 #pragma once
@@ -22,9 +24,10 @@ namespace zel::emu {
 
 struct MfdRecord {
   int coo = 0;
-  int date = 0;  // yyyymmdd of the printer's clock
-  int time = 0;  // hhmmss
-  std::string text;
+  int date = 0;      // yyyymmdd of the printer's clock
+  int time = 0;      // hhmmss
+  std::string text;  // the printed lines
+  std::string data;  // the document data for the regulatory files
 };
 
 inline constexpr std::string_view kMfdRecordMark = "MFDR";

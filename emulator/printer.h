@@ -151,6 +151,12 @@ class Printer {
 
   // The tape text printed since the last call (UTF-8), emptied.
   std::string TakePrintout();
+  // The document data kept with the printout on the MFD since the last call
+  // (Windows-1252 lines ending CR LF, emptied): per fiscal receipt closed or
+  // cancelled while open, "E14", "E15" (per item) and "E21" (per payment)
+  // with their fields after the ECF's identification, as in the Ato COTEPE
+  // 17/04 file; "C14" + CCF (6) for the last receipt cancelled afterwards.
+  std::string TakeFiscalDetail();
 
  private:
   friend class PrinterTestPeer;
@@ -166,11 +172,13 @@ class Printer {
   int FindForm(std::string_view name) const;  // index or -1
   bool IsIssPosition(int position) const;
   void CancelReceiptTotals(const Receipt& r);
+  void KeepFiscalDetail(const Receipt& r);
 
   EmulatorConfig config_;
   PrinterMemory memory_;
   TDateTime computer_time_ = 0;
   std::string printout_;
+  std::string fiscal_detail_;
 };
 
 }  // namespace zel::emu

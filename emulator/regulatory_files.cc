@@ -6,6 +6,7 @@
 // folder), as the vendor library does. Layouts: emulator/README.md.
 #include <algorithm>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,8 +49,8 @@ std::string WorkName(const Printer& p) {
   int y, m, d, h, n, s, ms;
   zel::DecodeDate(p.Now(), y, m, d);
   zel::DecodeTime(p.Now(), h, n, s, ms);
-  return zel::emu::Upper(p.config().make).substr(0, 3) + "_" + Digits(y, 4) + Digits(m, 2) + Digits(d, 2) +
-         "_" + Digits(h, 2) + Digits(n, 2) + Digits(s, 2);
+  return zel::emu::Upper(p.config().make).substr(0, 3) + "_" + Digits(y, 4) + Digits(m, 2) +
+         Digits(d, 2) + "_" + Digits(h, 2) + Digits(n, 2) + Digits(s, 2);
 }
 
 // The time a real printer takes to send `bytes` over its serial line.
@@ -128,7 +129,8 @@ std::string Yyyymmdd(double at) {
   return Digits(y, 4) + Digits(m, 2) + Digits(d, 2);
 }
 
-std::string CotepeText(const Printer& p, int from, int to) {
+std::string CotepeText(const Printer& p, int from, int to,
+                       const std::vector<zel::emu::MfdRecord>* documents) {
   const zel::emu::EmulatorConfig& c = p.config();
   const zel::emu::PrinterMemory& m = p.memory();
   std::vector<const zel::emu::ZRecord*> reductions = p.ReductionsBetween(from, to);
@@ -171,6 +173,36 @@ std::string CotepeText(const Printer& p, int from, int to) {
     partial("AT", z->totals.surcharge_icms);
     partial("AS", z->totals.surcharge_iss);
   }
+  // The documents of the range, from the MFD: receipts (E14), their items
+  // (E15) and payments (E21); a receipt cancelled after it closed is marked
+  // in its E14.
+  std::vector<std::string> e14, e15, e21;
+  std::set<std::string> cancelled;
+  for (const zel::emu::MfdRecord& r : *documents) {
+    if (r.date < from || r.date > to) continue;
+    for (size_t at = 0; at < r.data.size();) {
+      size_t end = r.data.find("\r\n", at);
+      if (end == std::string::npos) break;
+      std::string line = r.data.substr(at, end - at);
+      at = end + 2;
+      if (line.size() < 9) continue;
+      std::string kind = line.substr(0, 3);
+      if (kind == "C14") cancelled.insert(line.substr(3, 6));
+      if (kind == "E14") e14.push_back(line);
+      if (kind == "E15") e15.push_back(line);
+      if (kind == "E21") e21.push_back(line);
+    }
+  }
+  constexpr size_t kE14CancelFlag = 3 + 6 + 6 + 8 + 14 + 13 + 1 + 13 + 1 + 14;
+  const std::string user = N(m.counters.substitutions, 2);
+  for (std::string& line : e14) {
+    if (line.size() > kE14CancelFlag && cancelled.count(line.substr(3, 6)) != 0) {
+      line[kE14CancelFlag] = 'S';
+    }
+    record(line.substr(0, 3) + id + user + line.substr(3));
+  }
+  for (const std::string& line : e15) record(line.substr(0, 3) + id + user + line.substr(3));
+  for (const std::string& line : e21) record(line.substr(0, 3) + id + user + line.substr(3));
   return out;
 }
 
@@ -256,7 +288,13 @@ int32_t IBM_FI_GeraAtoCotepe1704(const char* range_kind, const char* start, cons
     int from = Printer::ParseReadingDate(T(start));
     int to = Printer::ParseReadingDate(T(end));
     if ((kind != "1" && kind != "2") || from <= 0 || to < from) return p.InvalidArgument();
-    std::string text = CotepeText(p, from, to);
+    std::vector<zel::emu::MfdRecord> documents;
+    if (!Session::Instance().ReadMfd([&](const zel::emu::MfdRecord& r) {
+          if (!r.data.empty()) documents.push_back(r);
+        })) {
+      return p.NotAvailable();
+    }
+    std::string text = CotepeText(p, from, to, &documents);
     TakeLineTime(p, text.size());
     platform::Platform& os = platform::Current();
     const std::string stem = WorkName(p);

@@ -187,8 +187,8 @@ bool Session::CheckMf(bool reloaded) {
         }
       });
       if (scan.damaged || malformed) {
-        return refuse("damaged: " + (scan.why.empty() ? std::string("a malformed reduction")
-                                                       : scan.why));
+        return refuse("damaged: " +
+                      (scan.why.empty() ? std::string("a malformed reduction") : scan.why));
       }
       if (scan.torn_tail ||
           static_cast<int64_t>(scan.good_bytes) != m.mf_bytes - reductions_bytes_) {
@@ -307,9 +307,11 @@ bool Session::Save() {
   // that the next call drops.
   if (!AppendReductions()) return false;
   std::string printout = printer_->TakePrintout();
-  if (!printout.empty()) {
+  std::string fiscal_detail = printer_->TakeFiscalDetail();
+  if (!printout.empty() || !fiscal_detail.empty()) {
     PrinterMemory& m = printer_->mutable_memory();
     MfdRecord record;
+    record.data = std::move(fiscal_detail);
     record.coo = m.last_document_coo;
     record.date = printer_->Today();
     int h, n, s, ms;

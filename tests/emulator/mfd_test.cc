@@ -192,9 +192,39 @@ TEST_F(MfdTest, CotepeFileHoldsFixedWidthRecordsOfTheRange) {
   EXPECT_GT(e13, 0u);
   EXPECT_EQ(answer, std::string(512, ' '));
 
+  // The receipt from the MFD: E14, its item (E15) and payment (E21).
+  const std::string id = "IB010900000000000001 ECF-IF EMULADOR     01";
+  std::vector<std::string> documents;
+  for (const std::string& line : lines) {
+    if (line.rfind("E14", 0) == 0 || line.rfind("E15", 0) == 0 || line.rfind("E21", 0) == 0) {
+      documents.push_back(line);
+    }
+  }
+  ASSERT_EQ(documents.size(), 3u) << text;
+  EXPECT_EQ(documents[0].substr(0, 3 + id.size() + 12 + 8),
+            "E14" + id + "000001000001" + "20261210");
+  EXPECT_NE(documents[0].find("00000000001000N"), std::string::npos) << documents[0];
+  EXPECT_EQ(documents[1].substr(0, 3 + id.size() + 15), "E15" + id + "000001000001001");
+  EXPECT_NE(documents[1].find("789           ARROZ"), std::string::npos);
+  EXPECT_NE(documents[1].find("01T1800"), std::string::npos);
+  EXPECT_NE(documents[2].find("Dinheiro       0000000001000N"), std::string::npos) << documents[2];
+
   // Without reductions in the range: identification only.
   ASSERT_EQ(IBM_FI_GeraAtoCotepe1704("2", "01112026", "30112026", answer.data()), 1);
   EXPECT_EQ(IBM_FI_GeraAtoCotepe1704("9", "01112026", "30112026", answer.data()), -2);
+}
+
+TEST_F(MfdTest, AReceiptCancelledAfterItClosedIsMarkedInTheCotepeFile) {
+  Sale();
+  ASSERT_EQ(IBM_FI_CancelaCupom(), 1);
+  std::string answer(512, ' ');
+  ASSERT_EQ(IBM_FI_GeraAtoCotepe1704("2", "10122026", "10122026", answer.data()), 1);
+  const std::string name = sandbox_.FirstMatch(HostFile("Arquivos TXT Formatados/*.TXT"));
+  const std::string text = Read(HostFile("Arquivos TXT Formatados/" + name));
+  size_t e14 = text.find("\r\nE14");
+  ASSERT_NE(e14, std::string::npos) << text;
+  EXPECT_EQ(text.find("\r\nE14", e14 + 2), std::string::npos) << "one E14 per receipt";
+  EXPECT_NE(text.find("00000000001000S", e14), std::string::npos) << text;
 }
 
 TEST_F(MfdTest, ATornOrUncountedTailIsDroppedAndTheCommandNeverHappened) {

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   size_t seen = 0;
   zel::emu::MfdScan scan = zel::emu::ScanMfd(bytes, 0, [&](const zel::emu::MfdRecord& record) {
-    seen += zel::emu::kMfdRecordHeader + 20 + record.text.size();
+    seen += zel::emu::kMfdRecordHeader + 28 + record.text.size() + record.data.size();
   });
   if (scan.good_bytes > size || seen != scan.good_bytes) __builtin_trap();
 
