@@ -72,5 +72,24 @@ TEST_F(ToolTest, IdentityStateCountersTapeResetAndFaults) {
   EXPECT_FALSE(Run("bogus"));
 }
 
+TEST_F(ToolTest, StateShowsWhyTheMemoryCannotBeUsedUntilReset) {
+  ASSERT_TRUE(Run("init")) << out_;
+  ASSERT_TRUE(Run("x")) << out_;
+  const std::string memory = platform::JoinPath(sandbox_.SystemDirectory(), "IBMFI32.MEM");
+  std::string text;
+  ASSERT_TRUE(platform::Current().ReadWholeFile(memory, &text));
+  size_t coo = text.find("counters=1|");
+  ASSERT_NE(coo, std::string::npos);
+  ASSERT_TRUE(platform::Current().WriteWholeFile(memory, text.replace(coo, 11, "counters=0|")));
+
+  EXPECT_FALSE(Run("state"));
+  EXPECT_NE(out_.find("checksum mismatch"), std::string::npos) << out_;
+  EXPECT_NE(out_.find("IBMFI32.MEM"), std::string::npos) << out_;
+  EXPECT_FALSE(Run("x"));
+  ASSERT_TRUE(Run("reset")) << out_;
+  ASSERT_TRUE(Run("state")) << out_;
+  EXPECT_NE(out_.find("coo 000000"), std::string::npos) << out_;
+}
+
 }  // namespace
 }  // namespace zel::emu::test
