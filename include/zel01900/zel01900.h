@@ -10,7 +10,7 @@
 #include "zel01900/entry_points.h"
 #include "zel01900/module_vars.h"
 #include "zel01900/movement_date.h"
+#include "zel01900/paf.h"
 #include "zel01900/port_status.h"
 #include "zel01900/receipt.h"
 #include "zel01900/regulatory.h"
-#include "zel01900/paf.h"
