@@ -148,6 +148,11 @@ EmulatorConfig ParseConfig(std::string_view ini_text) {
   if (SameName(paper, "pouco")) c.paper = PaperLevel::kNearEnd;
   if (SameName(paper, "fim")) c.paper = PaperLevel::kEnd;
   c.faults = IniValue(ini_text, "Falhas");
+  std::string speed = IniValue(ini_text, "VelocidadeMFD", &found);
+  if (found) {
+    auto n = ParseDecimal(speed, 0);
+    if (n && *n >= 0 && *n <= 10000000) c.mfd_bits_per_second = static_cast<int>(*n);
+  }
   return c;
 }
 
@@ -177,6 +182,7 @@ std::string DefaultIniText(const std::string& path) {
   line("Desligada", "0");
   line("Papel", "normal");
   line("Falhas", "");
+  line("VelocidadeMFD", "0");
   return s;
 }
 

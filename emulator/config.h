@@ -45,6 +45,10 @@ struct EmulatorConfig {
   // Falhas: fault control commands separated by ';' (faults.h), armed once
   // each time the value changes.
   std::string faults;
+  // VelocidadeMFD: bits per second of the simulated serial line; when above
+  // zero, the MFD download and the regulatory files take the time their
+  // bytes would take on that line (10 bits per byte). 0: at once.
+  int mfd_bits_per_second = 0;
 };
 
 // Reads the INI text; never fails (bad values keep their defaults).

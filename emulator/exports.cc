@@ -438,32 +438,8 @@ int32_t IBM_FI_LeituraMemoriaFiscalReducao(const char* start, const char* end) {
   return Run("IBM_FI_LeituraMemoriaFiscalReducao",
              [&](Printer& p) { return p.FiscalMemoryReading(false, T(start), T(end)); });
 }
-int32_t IBM_FI_LeituraMemoriaFiscalDataMFD(const char*, const char*, const char*) {
-  return Run("IBM_FI_LeituraMemoriaFiscalDataMFD", [](Printer& p) { return p.NotAvailable(); });
-}
-int32_t IBM_FI_LeituraMemoriaFiscalReducaoMFD(const char*, const char*, const char*) {
-  return Run("IBM_FI_LeituraMemoriaFiscalReducaoMFD", [](Printer& p) { return p.NotAvailable(); });
-}
-int32_t IBM_FI_LeituraMemoriaFiscalSerialDataMFD(const char*, const char*, const char*) {
-  return Run("IBM_FI_LeituraMemoriaFiscalSerialDataMFD",
-             [](Printer& p) { return p.NotAvailable(); });
-}
-int32_t IBM_FI_LeituraMemoriaFiscalSerialReducaoMFD(const char*, const char*, const char*) {
-  return Run("IBM_FI_LeituraMemoriaFiscalSerialReducaoMFD",
-             [](Printer& p) { return p.NotAvailable(); });
-}
-int32_t IBM_FI_DownloadMFD(const char*, const char*, const char*, const char*, const char*) {
-  return Run("IBM_FI_DownloadMFD", [](Printer& p) { return p.NotAvailable(); });
-}
 int32_t IBM_FI_DownloadMF(const char*) {
   return Run("IBM_FI_DownloadMF", [](Printer& p) { return p.NotAvailable(); });
-}
-int32_t IBM_FI_FormatoDadosMFD(const char*, const char*, const char*, const char*, const char*,
-                               const char*, const char*) {
-  return Run("IBM_FI_FormatoDadosMFD", [](Printer& p) { return p.NotAvailable(); });
-}
-int32_t IBM_FI_GeraAtoCotepe1704(const char*, const char*, const char*, char*) {
-  return Run("IBM_FI_GeraAtoCotepe1704", [](Printer& p) { return p.NotAvailable(); });
 }
 int32_t IBM_FI_DadosSintegra(const char*, const char*) {
   return Run("IBM_FI_DadosSintegra", [](Printer& p) { return p.NotAvailable(); });

@@ -256,7 +256,43 @@ uint32_t MemoryChecksum(std::string_view data) {
   return c ^ 0xFFFFFFFFu;
 }
 
-std::string SerializeMemory(const PrinterMemory& m, FiscalMemoryCache* cache) {
+std::string SerializeReduction(const ZRecord& z) {
+  Line l("z");
+  PutCounters(l, z.counters);
+  l << static_cast<long long>(z.grand_total);
+  PutDay(l, z.totals);
+  l << RatesText(z.rates) << z.movement_date << z.made_at;
+  std::string text = l.text();
+  text.pop_back();
+  return text;
+}
+
+namespace {
+bool ReadReduction(Fields& f, ZRecord* out) {
+  ZRecord z;
+  z.counters = GetCounters(f);
+  z.grand_total = f.Int();
+  z.totals = GetDay(f);
+  if (!ParseRates(f.Str(), z.rates)) return false;
+  z.movement_date = static_cast<int>(f.Int());
+  z.made_at = f.Dbl();
+  *out = z;
+  return true;
+}
+}  // namespace
+
+bool DeserializeReduction(std::string_view line, ZRecord* z) {
+  if (line.substr(0, 2) != "z=") return false;
+  try {
+    Fields f(Split(line.substr(2)));
+    return ReadReduction(f, z) && f.Done();
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+std::string SerializeMemory(const PrinterMemory& m, FiscalMemoryCache* cache,
+                            bool with_reductions) {
   std::string out = Header(kMemoryVersion);
   Line counters("counters");
   PutCounters(counters, m.counters);
@@ -280,19 +316,15 @@ std::string SerializeMemory(const PrinterMemory& m, FiscalMemoryCache* cache) {
                         << m.drawer_open << m.one_line_items << m.pending_description)
              .text();
   // The reductions only grow, so a cache keeps the lines already made.
-  FiscalMemoryCache local;
-  if (cache == nullptr) cache = &local;
-  if (cache->count > m.fiscal_memory.size()) *cache = FiscalMemoryCache{};
-  for (; cache->count < m.fiscal_memory.size(); ++cache->count) {
-    const ZRecord& z = m.fiscal_memory[cache->count];
-    Line l("z");
-    PutCounters(l, z.counters);
-    l << static_cast<long long>(z.grand_total);
-    PutDay(l, z.totals);
-    l << RatesText(z.rates) << z.movement_date << z.made_at;
-    cache->lines += l.text();
+  if (with_reductions) {
+    FiscalMemoryCache local;
+    if (cache == nullptr) cache = &local;
+    if (cache->count > m.fiscal_memory.size()) *cache = FiscalMemoryCache{};
+    for (; cache->count < m.fiscal_memory.size(); ++cache->count) {
+      cache->lines += SerializeReduction(m.fiscal_memory[cache->count]) + "\n";
+    }
+    out += cache->lines;
   }
-  out += cache->lines;
   out += (Line("faults") << m.faults.power_off << static_cast<int>(m.faults.paper)
                          << static_cast<long long>(m.faults.clock_skew_seconds))
              .text();
@@ -303,6 +335,8 @@ std::string SerializeMemory(const PrinterMemory& m, FiscalMemoryCache* cache) {
     out += (Line("pending") << static_cast<int>(p.kind) << p.entry << p.code << p.countdown).text();
   }
   out += (Line("status") << m.status.ack << m.status.st1_errors << m.status.st2).text();
+  out += (Line("mfd") << static_cast<long long>(m.mfd_bytes)).text();
+  out += (Line("mf") << static_cast<long long>(m.mf_bytes) << m.mf_records).text();
   out += ChecksumLine(out);
   out += "end\n";
   return out;
@@ -337,6 +371,8 @@ bool DeserializeMemory(std::string_view text, PrinterMemory* memory, std::string
     }
   }
   PrinterMemory m;
+  m.mfd_bytes = -1;  // a file without the "mfd" record predates the journal
+  m.mf_bytes = -1;   // and one without "mf" keeps its reductions in "z" lines
   m.forms.clear();
   std::set<std::string> seen;
   bool checked = false;
@@ -424,12 +460,7 @@ bool DeserializeMemory(std::string_view text, PrinterMemory* memory, std::string
         m.pending_description = f.Str();
       } else if (key == "z") {
         ZRecord z;
-        z.counters = GetCounters(f);
-        z.grand_total = f.Int();
-        z.totals = GetDay(f);
-        if (!ParseRates(f.Str(), z.rates)) return false;
-        z.movement_date = f.Int();
-        z.made_at = f.Dbl();
+        if (!ReadReduction(f, &z)) return false;
         m.fiscal_memory.push_back(z);
       } else if (key == "faults") {
         m.faults.power_off = f.Int() != 0;
@@ -448,6 +479,13 @@ bool DeserializeMemory(std::string_view text, PrinterMemory* memory, std::string
         m.faults.pending.push_back(p);
       } else if (key == "status") {
         m.status.ack = f.Int(), m.status.st1_errors = f.Int(), m.status.st2 = f.Int();
+      } else if (key == "mfd") {
+        m.mfd_bytes = f.Int();
+        if (m.mfd_bytes < 0) return false;
+      } else if (key == "mf") {
+        m.mf_bytes = f.Int();
+        m.mf_records = static_cast<int>(f.Int());
+        if (m.mf_bytes < 0 || m.mf_records < 0) return false;
       } else {
         why = "line " + std::to_string(number) + ": unknown record \"" + key + "\"";
         return false;

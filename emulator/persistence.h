@@ -26,7 +26,14 @@ struct FiscalMemoryCache {
   std::string lines;
 };
 
-std::string SerializeMemory(const PrinterMemory& memory, FiscalMemoryCache* cache = nullptr);
+// With `with_reductions` false the reductions ("z" lines) are left out: the
+// simulated printer keeps them in the fiscal memory's journal.
+std::string SerializeMemory(const PrinterMemory& memory, FiscalMemoryCache* cache = nullptr,
+                            bool with_reductions = true);
+// One reduction as its "z" line (without the line feed) and back; false when
+// the text is not such a line.
+std::string SerializeReduction(const ZRecord& z);
+bool DeserializeReduction(std::string_view line, ZRecord* z);
 // False (and *memory untouched) when the text is not a complete memory file:
 // another format or version, a checksum that does not match, a record
 // missing, repeated or malformed, a cut or extended end. *reason (when given)

@@ -145,6 +145,12 @@ std::string Printer::TakePrintout() {
   return out;
 }
 
+std::string Printer::TakeFiscalDetail() {
+  std::string out;
+  out.swap(fiscal_detail_);
+  return out;
+}
+
 int Printer::FindForm(std::string_view name) const {
   std::string n = Trim(name);
   if (n.size() == 2 && n.find_first_not_of("0123456789") == std::string::npos) {

@@ -134,10 +134,29 @@ class Printer {
   // the tape (the serial form).
   int ReadingX(std::string* to_text = nullptr);
   int ReductionZ();
-  int FiscalMemoryReading(bool by_date, std::string_view start, std::string_view end);
+  // The fiscal-memory reading of reductions by movement date (`start` and
+  // `end` "ddmmyy", "ddmmyyyy", with or without "/") or by reduction number.
+  // `type` "C" (any case) is the complete reading (each reduction's grand
+  // total, tax totals and cancellations and discounts too); anything else the
+  // simplified one. With `to_text` the reading goes there (Windows-1252, CR
+  // LF) instead of the tape, and is neither printed nor counted.
+  int FiscalMemoryReading(bool by_date, std::string_view start, std::string_view end,
+                          std::string_view type = "S", std::string* to_text = nullptr);
+  // The reductions of a movement-date range (yyyymmdd), for the files made
+  // from the fiscal memory.
+  std::vector<const ZRecord*> ReductionsBetween(int from, int to) const;
+  // A date as the readings take it ("ddmmyy", "ddmmyyyy", with or without
+  // "/") as yyyymmdd; 0 when it is not a valid date.
+  static int ParseReadingDate(std::string_view text);
 
   // The tape text printed since the last call (UTF-8), emptied.
   std::string TakePrintout();
+  // The document data kept with the printout on the MFD since the last call
+  // (Windows-1252 lines ending CR LF, emptied): per fiscal receipt closed or
+  // cancelled while open, "E14", "E15" (per item) and "E21" (per payment)
+  // with their fields after the ECF's identification, as in the Ato COTEPE
+  // 17/04 file; "C14" + CCF (6) for the last receipt cancelled afterwards.
+  std::string TakeFiscalDetail();
 
  private:
   friend class PrinterTestPeer;
@@ -153,11 +172,13 @@ class Printer {
   int FindForm(std::string_view name) const;  // index or -1
   bool IsIssPosition(int position) const;
   void CancelReceiptTotals(const Receipt& r);
+  void KeepFiscalDetail(const Receipt& r);
 
   EmulatorConfig config_;
   PrinterMemory memory_;
   TDateTime computer_time_ = 0;
   std::string printout_;
+  std::string fiscal_detail_;
 };
 
 }  // namespace zel::emu

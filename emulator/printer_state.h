@@ -136,11 +136,13 @@ struct PrinterMemory {
   int movement_date = 0;  // yyyymmdd of the open fiscal day, 0 = none
   int last_z_date = 0;    // yyyymmdd of the last reduction's fiscal day
   OpenDocument open = OpenDocument::kNone;
-  Receipt receipt;                // the receipt in progress
-  Receipt last_receipt;           // the last closed one (for cancellation and linked slips)
-  int last_document_coo = 0;      // COO of the last document printed
-  bool last_was_receipt = false;  // only last_receipt and its own slips since: cancellable
-  int linked_payment = -1;        // index into last_receipt.payments of the open slip
+  Receipt receipt;            // the receipt in progress
+  Receipt last_receipt;       // the last closed one (for cancellation and linked slips)
+  int last_document_coo = 0;  // COO of the last document printed
+  // Nothing but last_receipt and its own linked slips has been printed
+  // since it closed, so it may still be cancelled.
+  bool last_was_receipt = false;
+  int linked_payment = -1;  // index into last_receipt.payments of the open slip
   std::vector<PaymentForm> forms{{"Dinheiro", false}};
   std::array<std::string, kMaxTotalizers> totalizers{};
   TaxRates rates{};
@@ -150,6 +152,15 @@ struct PrinterMemory {
   bool one_line_items = false;
   std::string pending_description;  // from AumentaDescricaoItem
   std::vector<ZRecord> fiscal_memory;
+  // Bytes of the MFD journal (mfd.h) that belong to completed commands; -1
+  // for a memory written before the journal existed (the journal is then
+  // taken as it stands).
+  int64_t mfd_bytes = 0;
+  // The fiscal memory's journal (session.h): bytes and reductions it holds
+  // for completed commands; -1 bytes for a memory written before it existed
+  // (its reductions are then in the memory file and move to the journal).
+  int64_t mf_bytes = 0;
+  int mf_records = 0;
   Faults faults;
   LastStatus status;
 };

@@ -158,7 +158,8 @@ int Printer::ReductionZ() {
   return Ok();
 }
 
-int Printer::FiscalMemoryReading(bool by_date, std::string_view start, std::string_view end) {
+int Printer::FiscalMemoryReading(bool by_date, std::string_view start, std::string_view end,
+                                 std::string_view type, std::string* to_text) {
   int from = 0;
   int to = 0;
   if (by_date) {
@@ -173,30 +174,67 @@ int Printer::FiscalMemoryReading(bool by_date, std::string_view start, std::stri
   }
   if (from <= 0 || to < from) return Refuse(kInvalidParameter, 0, kSt2ParamType);
   if (memory_.open != OpenDocument::kNone) return Refuse(kExecutionError, 0, kSt2NotExecuted);
-  if (CheckPaper() != kOk) return kExecutionError;
-  int coo = NextCoo(false);
-  Counters& c = memory_.counters;
-  c.gnf = c.gnf >= 999999 ? 1 : c.gnf + 1;
+  if (to_text == nullptr && CheckPaper() != kOk) return kExecutionError;
+  const bool complete = Trim(type) == "C" || Trim(type) == "c";
   TapeDocument doc(config_);
-  doc.Header(Now(), "GNF:" + Digits(c.gnf, 6) + " COO:" + Digits(coo, 6));
-  doc.Title("LEITURA DA MEM\xD3RIA FISCAL");
+  int coo = memory_.counters.coo;
+  if (to_text == nullptr) {
+    coo = NextCoo(false);
+    Counters& c = memory_.counters;
+    c.gnf = c.gnf >= 999999 ? 1 : c.gnf + 1;
+    doc.Header(Now(), "GNF:" + Digits(c.gnf, 6) + " COO:" + Digits(coo, 6));
+  }
+  doc.Title(complete ? "LEITURA DA MEM\xD3RIA FISCAL COMPLETA"
+                     : "LEITURA DA MEM\xD3RIA FISCAL SIMPLIFICADA");
   doc.Line(by_date ? "Per\xEDodo: " + DateText(from) + " a " + DateText(to)
                    : "CRZ: " + Digits(from, 4) + " a " + Digits(to, 4));
   doc.Rule();
   int64_t sum = 0;
+  int count = 0;
   for (const ZRecord& z : memory_.fiscal_memory) {
     int key = by_date ? z.movement_date : z.counters.crz;
     if (key < from || key > to) continue;
     doc.LeftRight("CRZ:" + Digits(z.counters.crz, 4) + " " + DateText(z.movement_date) +
                       " COO:" + Digits(z.counters.coo, 6),
                   Money(z.totals.gross));
+    if (complete) {
+      doc.LeftRight("  GT", Money(z.grand_total));
+      doc.LeftRight("  CANCELAMENTOS", Money(z.totals.cancel_icms + z.totals.cancel_iss));
+      doc.LeftRight("  DESCONTOS", Money(z.totals.discount_icms + z.totals.discount_iss));
+      for (int i = 0; i < 16; ++i) {
+        if (z.rates[i].basis_points == 0 || z.totals.tax[i] == 0) continue;
+        doc.LeftRight("  " + Digits(i + 1, 2) + (z.rates[i].iss ? "S" : "T") +
+                          Digits(z.rates[i].basis_points, 4),
+                      Money(z.totals.tax[i]));
+      }
+    }
     sum += z.totals.gross;
+    ++count;
   }
   doc.Rule();
+  doc.LeftRight(
+      "Redu\xE7\xF5"
+      "es no per\xEDodo",
+      std::to_string(count));
   doc.LeftRight("Venda bruta do per\xEDodo", Money(sum));
   doc.Trailer(Now(), coo);
-  Print(doc, true);
+  if (to_text != nullptr) {
+    to_text->clear();
+    for (const std::string& line : doc.lines()) *to_text += line + "\r\n";
+  } else {
+    Print(doc, true);
+  }
   return Ok();
 }
+
+std::vector<const ZRecord*> Printer::ReductionsBetween(int from, int to) const {
+  std::vector<const ZRecord*> found;
+  for (const ZRecord& z : memory_.fiscal_memory) {
+    if (z.movement_date >= from && z.movement_date <= to) found.push_back(&z);
+  }
+  return found;
+}
+
+int Printer::ParseReadingDate(std::string_view text) { return ParseDate(text); }
 
 }  // namespace zel::emu

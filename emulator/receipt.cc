@@ -311,6 +311,7 @@ int Printer::FinishClosing(std::string_view footer) {
   }
   doc.Trailer(Now(), r.coo);
   Print(doc, true);
+  KeepFiscalDetail(r);
   memory_.last_receipt = r;
   memory_.receipt = Receipt{};
   memory_.open = OpenDocument::kNone;
@@ -331,6 +332,7 @@ int Printer::CancelReceipt() {
     doc.Trailer(Now(), r.coo);
     Print(doc, true);
     r.cancelled = true;
+    KeepFiscalDetail(r);
     memory_.last_receipt = r;
     memory_.receipt = Receipt{};
     memory_.open = OpenDocument::kNone;
@@ -361,7 +363,70 @@ int Printer::CancelReceipt() {
   if (linked > 0) doc.LeftRight("ESTORNO COMPROVANTES VINCULADOS R$", Money(linked));
   doc.Trailer(Now(), coo);
   Print(doc, true);
+  fiscal_detail_ += "C14" + Digits(last.ccf, 6) + "\r\n";
   return Ok();
+}
+
+namespace {
+
+std::string FieldX(std::string_view text, size_t width) {
+  std::string field(text.substr(0, width));
+  field.resize(width, ' ');
+  return field;
+}
+std::string FieldN(int64_t value, int width) { return Digits(value < 0 ? 0 : value, width); }
+std::string DigitsOf(std::string_view text) {
+  std::string digits;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') digits += c;
+  }
+  return digits;
+}
+
+}  // namespace
+
+// The fields follow the ECF's identification (serial, additional MF, model,
+// user number), which the file adds; see emulator/README.md for the widths.
+void Printer::KeepFiscalDetail(const Receipt& r) {
+  int y, m, d;
+  DecodeDate(r.opened_at, y, m, d);
+  const std::string date = Digits(y, 4) + Digits(m, 2) + Digits(d, 2);
+  const int64_t discount = r.adjust_kind == 'D' ? r.adjust : 0;
+  const int64_t surcharge = r.adjust_kind == 'A' ? r.adjust : 0;
+  std::string buyer = DigitsOf(r.cpf);
+  fiscal_detail_ += "E14" + FieldN(r.ccf, 6) + FieldN(r.coo, 6) + date + FieldN(r.Subtotal(), 14) +
+                    FieldN(discount, 13) + "V" + FieldN(surcharge, 13) + "V" +
+                    FieldN(r.Total(), 14) + (r.cancelled ? "S" : "N") + FieldN(0, 13) +
+                    (discount > 0    ? "D"
+                     : surcharge > 0 ? "A"
+                                     : " ") +
+                    FieldX(r.name, 40) +
+                    FieldN(buyer.size() <= 14 && !buyer.empty() ? std::stoll(buyer) : 0, 14) +
+                    "\r\n";
+  for (const Item& item : r.items) {
+    std::string totalizer;
+    if (item.tax == "II" || item.tax == "NN" || item.tax == "FF") {
+      totalizer = std::string(1, item.tax[0] == 'I' ? 'I' : item.tax[0] == 'N' ? 'N' : 'F') + "1";
+    } else {
+      int position = std::atoi(item.tax.c_str());
+      const TaxRate& rate = memory_.rates[position >= 1 && position <= 16 ? position - 1 : 0];
+      totalizer = Digits(position, 2) + (rate.iss ? "S" : "T") + Digits(rate.basis_points, 4);
+    }
+    fiscal_detail_ +=
+        "E15" + FieldN(r.coo, 6) + FieldN(r.ccf, 6) + FieldN(item.number, 3) +
+        FieldX(item.code, 14) + FieldX(item.description, 100) + FieldN(item.quantity, 7) +
+        FieldX(item.unit, 3) + FieldN(item.price, 8) + FieldN(item.discount, 8) +
+        FieldN(item.surcharge, 8) + FieldN(item.Net(), 14) + FieldX(totalizer, 7) +
+        (item.cancelled ? "S" : "N") + FieldN(item.cancelled ? item.quantity : 0, 7) +
+        FieldN(item.cancelled ? item.Net() : 0, 13) + FieldN(0, 13) + "T" + "3" + "2" + "\r\n";
+  }
+  for (const Payment& pay : r.payments) {
+    const std::string form = pay.form >= 0 && pay.form < static_cast<int>(memory_.forms.size())
+                                 ? memory_.forms[pay.form].name
+                                 : std::string();
+    fiscal_detail_ += "E21" + FieldN(r.coo, 6) + FieldN(r.ccf, 6) + FieldN(0, 6) +
+                      FieldX(form, 15) + FieldN(pay.amount, 13) + "N" + FieldN(0, 13) + "\r\n";
+  }
 }
 
 }  // namespace zel::emu

@@ -4,6 +4,7 @@
 #include "emulator/faults.h"
 #include "emulator/persistence.h"
 #include "platform/platform.h"
+#include "runtime/win1252.h"
 
 namespace zel::emu {
 namespace {
@@ -56,6 +57,9 @@ void Session::Configure(const std::string& ini_text) {
   if (ini_text != ini_text_) {
     config_ = ParseConfig(ini_text);
     ini_text_ = ini_text;
+    mfd_verified_ = 0;  // a reconfigured printer checks its journals again
+    reductions_.clear();
+    reductions_bytes_ = 0;
     Forget();
   }
   std::string system = platform::Current().SystemDirectory();
@@ -64,6 +68,9 @@ void Session::Configure(const std::string& ini_text) {
   memory_named_ = !config_.memory_file.empty();
   if (memory_path != memory_path_) {
     memory_path_ = memory_path;
+    mfd_verified_ = 0;
+    reductions_.clear();
+    reductions_bytes_ = 0;
     Forget();
   }
 }
@@ -116,9 +123,9 @@ bool Session::Load(bool fresh_if_missing) {
     printer_ = std::make_unique<Printer>(config_, FreshMemory(config_));
     fiscal_memory_cache_ = FiscalMemoryCache{};
     memory_text_.clear();  // nothing on disk yet: the first Save writes it
-    return true;
+    return CheckMf(true) && CheckMfd();
   }
-  if (printer_ != nullptr && text == memory_text_) return true;
+  if (printer_ != nullptr && text == memory_text_) return CheckMf(false) && CheckMfd();
   PrinterMemory memory;
   std::string reason;
   // The memory is never written empty: an empty file was truncated by
@@ -132,12 +139,198 @@ bool Session::Load(bool fresh_if_missing) {
   printer_ = std::make_unique<Printer>(config_, std::move(memory));
   fiscal_memory_cache_ = FiscalMemoryCache{};
   memory_text_ = text;
+  return CheckMf(true) && CheckMfd();
+}
+
+bool Session::CheckMf(bool reloaded) {
+  platform::Platform& pf = platform::Current();
+  const std::string path = MfPath();
+  PrinterMemory& m = printer_->mutable_memory();
+  int64_t size = pf.FileExists(path) ? pf.FileSize(path) : 0;
+  auto refuse = [&](const std::string& why) {
+    load_error_ = "fiscal memory journal " + path + ": " + why + " (use reset)";
+    Forget();
+    return false;
+  };
+  if (size < 0) return refuse("unreadable: " + pf.LastErrorText());
+  if (m.mf_bytes < 0) {
+    // A memory that keeps its reductions itself: they move into a new
+    // journal at the next write (whatever an old journal held is not its).
+    m.mf_bytes = 0;
+    m.mf_records = 0;
+    reductions_.clear();
+    reductions_bytes_ = 0;
+    if (size > 0 && !pf.TruncateFile(path, 0)) return refuse("cannot empty it");
+    return true;
+  }
+  if (size < m.mf_bytes) {
+    return refuse("holds " + std::to_string(size) + " bytes where the memory counts " +
+                  std::to_string(m.mf_bytes) + ": reductions are lost");
+  }
+  if (reloaded) {
+    if (reductions_bytes_ > m.mf_bytes) {
+      reductions_.clear();
+      reductions_bytes_ = 0;
+    }
+    if (reductions_bytes_ < m.mf_bytes) {
+      std::string bytes;
+      if (!pf.ReadFileRange(path, reductions_bytes_, m.mf_bytes - reductions_bytes_, &bytes)) {
+        return refuse("unreadable: " + pf.LastErrorText());
+      }
+      bool malformed = false;
+      MfdScan scan = ScanMfd(bytes, reductions_bytes_, [&](const MfdRecord& record) {
+        ZRecord z;
+        if (DeserializeReduction(record.text, &z)) {
+          reductions_.push_back(z);
+        } else {
+          malformed = true;
+        }
+      });
+      if (scan.damaged || malformed) {
+        return refuse("damaged: " +
+                      (scan.why.empty() ? std::string("a malformed reduction") : scan.why));
+      }
+      if (scan.torn_tail ||
+          static_cast<int64_t>(scan.good_bytes) != m.mf_bytes - reductions_bytes_) {
+        return refuse("damaged: a record cut short before byte " + std::to_string(m.mf_bytes));
+      }
+      reductions_bytes_ = m.mf_bytes;
+    }
+    if (static_cast<int>(reductions_.size()) != m.mf_records) {
+      return refuse("holds " + std::to_string(reductions_.size()) +
+                    " reductions where the memory counts " + std::to_string(m.mf_records));
+    }
+    m.fiscal_memory = reductions_;
+  }
+  if (size > m.mf_bytes && !pf.TruncateFile(path, m.mf_bytes)) {
+    // The reduction of a command that did not complete.
+    return refuse("cannot drop the record of an unfinished command: " + pf.LastErrorText());
+  }
+  return true;
+}
+
+bool Session::AppendReductions() {
+  PrinterMemory& m = printer_->mutable_memory();
+  if (static_cast<size_t>(m.mf_records) >= m.fiscal_memory.size()) return true;
+  std::string frames;
+  for (size_t i = static_cast<size_t>(m.mf_records); i < m.fiscal_memory.size(); ++i) {
+    const ZRecord& z = m.fiscal_memory[i];
+    MfdRecord record;
+    record.coo = z.counters.crz;
+    record.date = z.movement_date;
+    record.text = SerializeReduction(z);
+    frames += FrameMfdRecord(record);
+  }
+  platform::Platform& pf = platform::Current();
+  if (!pf.AppendDurably(MfPath(), frames)) {
+    load_error_ = "cannot write the fiscal memory journal: " + pf.LastErrorText();
+    Forget();
+    return false;
+  }
+  if (reductions_bytes_ == m.mf_bytes) {
+    reductions_.insert(reductions_.end(), m.fiscal_memory.begin() + m.mf_records,
+                       m.fiscal_memory.end());
+    reductions_bytes_ += static_cast<int64_t>(frames.size());
+  }
+  m.mf_bytes += static_cast<int64_t>(frames.size());
+  m.mf_records = static_cast<int>(m.fiscal_memory.size());
+  return true;
+}
+
+bool Session::CheckMfd() {
+  platform::Platform& pf = platform::Current();
+  const std::string path = MfdPath();
+  PrinterMemory& m = printer_->mutable_memory();
+  int64_t size = pf.FileExists(path) ? pf.FileSize(path) : 0;
+  auto refuse = [&](const std::string& why) {
+    load_error_ = "MFD journal " + path + ": " + why + " (use reset)";
+    Forget();
+    return false;
+  };
+  if (size < 0) return refuse("unreadable: " + pf.LastErrorText());
+  if (m.mfd_bytes < 0) {
+    // A memory from before the journal: the journal's whole records count.
+    std::string bytes;
+    if (!pf.ReadFileRange(path, 0, size, &bytes) && size > 0) return refuse("unreadable");
+    MfdScan scan = ScanMfd(bytes, 0, {});
+    if (scan.damaged) return refuse("damaged: " + scan.why);
+    m.mfd_bytes = static_cast<int64_t>(scan.good_bytes);
+    mfd_verified_ = m.mfd_bytes;
+  }
+  if (size < m.mfd_bytes) {
+    return refuse("holds " + std::to_string(size) + " bytes where the memory counts " +
+                  std::to_string(m.mfd_bytes) + ": records are lost");
+  }
+  if (mfd_verified_ > m.mfd_bytes) mfd_verified_ = 0;
+  if (mfd_verified_ < m.mfd_bytes) {
+    std::string bytes;
+    if (!pf.ReadFileRange(path, mfd_verified_, m.mfd_bytes - mfd_verified_, &bytes)) {
+      return refuse("unreadable: " + pf.LastErrorText());
+    }
+    MfdScan scan = ScanMfd(bytes, mfd_verified_, {});
+    if (scan.damaged) return refuse("damaged: " + scan.why);
+    if (scan.torn_tail || static_cast<int64_t>(scan.good_bytes) != m.mfd_bytes - mfd_verified_) {
+      return refuse("damaged: a record cut short before byte " + std::to_string(m.mfd_bytes));
+    }
+    mfd_verified_ = m.mfd_bytes;
+  }
+  if (size > m.mfd_bytes && !pf.TruncateFile(path, m.mfd_bytes)) {
+    // The tail was written by a command that did not complete (a record torn
+    // by a crash, or whole but never counted in the memory): it never
+    // happened, so it goes.
+    return refuse("cannot drop the record of an unfinished command: " + pf.LastErrorText());
+  }
+  return true;
+}
+
+bool Session::ReadMfd(const std::function<void(const MfdRecord&)>& on_record) {
+  platform::Platform& pf = platform::Current();
+  const int64_t length = printer_->memory().mfd_bytes;
+  std::string bytes;
+  if (length > 0 && !pf.ReadFileRange(MfdPath(), 0, length, &bytes)) {
+    load_error_ = "MFD journal " + MfdPath() + ": unreadable: " + pf.LastErrorText();
+    return false;
+  }
+  MfdScan scan = ScanMfd(bytes, 0, on_record);
+  if (scan.damaged || scan.torn_tail || static_cast<int64_t>(scan.good_bytes) != length) {
+    load_error_ = "MFD journal " + MfdPath() +
+                  ": damaged: " + (scan.why.empty() ? std::string("cut short") : scan.why);
+    return false;
+  }
   return true;
 }
 
 bool Session::Save() {
   platform::Platform& pf = platform::Current();
-  std::string text = SerializeMemory(printer_->memory(), &fiscal_memory_cache_);
+  // New reductions and the printout go into their journals before the
+  // memory that counts them is written: a crash in between leaves a tail
+  // that the next call drops.
+  if (!AppendReductions()) return false;
+  std::string printout = printer_->TakePrintout();
+  std::string fiscal_detail = printer_->TakeFiscalDetail();
+  if (!printout.empty() || !fiscal_detail.empty()) {
+    PrinterMemory& m = printer_->mutable_memory();
+    MfdRecord record;
+    record.data = std::move(fiscal_detail);
+    record.coo = m.last_document_coo;
+    record.date = printer_->Today();
+    int h, n, s, ms;
+    DecodeTime(printer_->Now(), h, n, s, ms);
+    record.time = h * 10000 + n * 100 + s;
+    for (char c : Utf8ToWin1252(printout)) {
+      if (c == '\n') record.text += '\r';
+      record.text += c;
+    }
+    std::string frame = FrameMfdRecord(record);
+    if (!pf.AppendDurably(MfdPath(), frame)) {
+      load_error_ = "cannot write the MFD journal: " + pf.LastErrorText();
+      Forget();
+      return false;
+    }
+    m.mfd_bytes += static_cast<int64_t>(frame.size());
+    mfd_verified_ = m.mfd_bytes;
+  }
+  std::string text = SerializeMemory(printer_->memory(), &fiscal_memory_cache_, false);
   if (text != memory_text_) {
     if (!pf.WriteFileAtomically(memory_path_, text)) {
       // The file keeps the previous state; drop the change so that memory
@@ -148,7 +341,6 @@ bool Session::Save() {
     }
     memory_text_ = text;
   }
-  std::string printout = printer_->TakePrintout();
   if (!printout.empty()) pf.AppendToFile(tape_path_, printout);
   return true;
 }
@@ -292,6 +484,17 @@ int Session::ControlLocked(std::string_view command, std::string* answer) {
       *answer = load_error_;
       return kExecutionError;
     }
+    // A new printer has an empty MFD (were this cut short, the next call
+    // would drop the old records as uncounted anyway).
+    for (const std::string& journal : {MfdPath(), MfPath()}) {
+      if (pf.FileExists(journal) && !pf.TruncateFile(journal, 0)) {
+        *answer = "cannot empty the journal " + journal + ": " + pf.LastErrorText();
+        return kExecutionError;
+      }
+    }
+    mfd_verified_ = 0;
+    reductions_.clear();
+    reductions_bytes_ = 0;
     *answer = "memory reset";
     return kOk;
   }

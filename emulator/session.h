@@ -10,8 +10,25 @@
 // file's name + ".lock") from reading the memory to the synced write of the
 // new one and the printout, so commands from any number of processes (and
 // threads) run one at a time and none is lost or undone by another. The
-// lock is the place for any later file kept beside the memory, too. One
-// instance per process.
+// lock also covers the MFD journal.
+//
+// The fiscal memory (one record per reduction, framed as the MFD's records,
+// its payload the reduction's "z" line) is a journal too: the memory file's
+// name + ".mf", kept in the same way; the memory file then holds no
+// reductions, so its size does not grow with the printer's age. A memory
+// file that still holds them moves them into the journal at its next write.
+//
+// The MFD journal (mfd.h) is the memory file's name + ".mfd". A command that
+// prints appends its lines to it as one record, synced, before the memory
+// file that counts the journal's bytes is written; so a command is done when
+// its memory is written. At the next call a journal longer than the memory
+// says (a record torn by a crash, or whole but never counted) loses that
+// tail: the command it belonged to did not happen. A journal shorter than
+// the memory says, or a damaged record before that length, makes every call
+// fail (-1) with the reason in LoadError(), as an unreadable memory file
+// does: records are never dropped silently. Records are checked once per
+// process as the journal grows, so a call's cost does not grow with the
+// printer's history. One instance per process.
 #pragma once
 
 #include <functional>
@@ -22,6 +39,7 @@
 #include <string_view>
 
 #include "emulator/config.h"
+#include "emulator/mfd.h"
 #include "emulator/persistence.h"
 #include "emulator/printer.h"
 #include "emulator/printer_state.h"
@@ -59,6 +77,12 @@ class Session {
   std::string ResultPath();  // the Path folder
   std::string MemoryPath() const { return memory_path_; }
   std::string LockPath() const { return memory_path_ + ".lock"; }
+  std::string MfdPath() const { return memory_path_ + ".mfd"; }
+  std::string MfPath() const { return memory_path_ + ".mf"; }
+  // Every record of the MFD journal that belongs to completed commands, for
+  // the command under way (called from an entry point's body). False, with
+  // LoadError() set, when the journal cannot be read or is damaged.
+  bool ReadMfd(const std::function<void(const MfdRecord&)>& on_record);
   // Why the last call could not use the memory ("" when it could).
   std::string LoadError() const { return load_error_; }
 
@@ -78,6 +102,13 @@ class Session {
   // Writes the memory when it changed and appends the printout. False when
   // the memory could not be written; the change is then dropped.
   bool Save();
+  // Brings the MFD journal in line with the memory just loaded (see above).
+  bool CheckMfd();
+  // The same for the fiscal memory's journal; with `reloaded` (a memory
+  // read from the file) the printer's reductions are filled from it.
+  bool CheckMf(bool reloaded);
+  // Appends the reductions the memory holds beyond the journal's count.
+  bool AppendReductions();
   // Drops the in-process copy, so that the next call reads the file again.
   void Forget();
   std::string StateText();
@@ -100,6 +131,11 @@ class Session {
   // The serialised reductions of printer_'s memory; reset whenever printer_
   // is replaced.
   FiscalMemoryCache fiscal_memory_cache_;
+  // Journal bytes already checked by this process.
+  int64_t mfd_verified_ = 0;
+  // The fiscal memory's journal as read by this process, and its bytes.
+  std::vector<ZRecord> reductions_;
+  int64_t reductions_bytes_ = 0;
 };
 
 }  // namespace zel::emu

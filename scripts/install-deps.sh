@@ -4,7 +4,8 @@
 # last and are not required: without them that test skips and says why.
 set -euo pipefail
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libpugixml-dev nlohmann-json3-dev libsqlite3-dev libcpp-httplib-dev)
+          libpugixml-dev nlohmann-json3-dev libsqlite3-dev libcpp-httplib-dev
+          libgcrypt20-dev)
 optional=(chromium)
 # Node may come from elsewhere than Debian; any node on the PATH will do.
 command -v node >/dev/null 2>&1 || optional+=(nodejs)

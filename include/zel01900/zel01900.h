@@ -18,3 +18,5 @@
 #include "zel01900/cash.h"
 #include "zel01900/reports.h"
 #include "zel01900/accounts.h"
+#include "zel01900/regulatory.h"
+#include "zel01900/paf.h"

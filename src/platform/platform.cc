@@ -86,6 +86,7 @@ std::string PlatformWrapper::ExecutableDirectory() { return target_->ExecutableD
 void PlatformWrapper::SetExecutableDirectory(const std::string& directory) {
   target_->SetExecutableDirectory(directory);
 }
+std::string PlatformWrapper::MenuFiscalDirectory() { return target_->MenuFiscalDirectory(); }
 std::string PlatformWrapper::ShortPath(const std::string& path) { return target_->ShortPath(path); }
 bool PlatformWrapper::FileExists(const std::string& path) { return target_->FileExists(path); }
 bool PlatformWrapper::DirectoryExists(const std::string& path) {
@@ -119,6 +120,17 @@ bool PlatformWrapper::WriteFileAtomically(const std::string& path, const std::st
 }
 bool PlatformWrapper::AppendToFile(const std::string& path, const std::string& data) {
   return target_->AppendToFile(path, data);
+}
+bool PlatformWrapper::AppendDurably(const std::string& path, const std::string& data) {
+  return target_->AppendDurably(path, data);
+}
+int64_t PlatformWrapper::FileSize(const std::string& path) { return target_->FileSize(path); }
+bool PlatformWrapper::ReadFileRange(const std::string& path, int64_t offset, int64_t size,
+                                    std::string* out) {
+  return target_->ReadFileRange(path, offset, size, out);
+}
+bool PlatformWrapper::TruncateFile(const std::string& path, int64_t size) {
+  return target_->TruncateFile(path, size);
 }
 std::string PlatformWrapper::MakeTempDirectory(const std::string& prefix) {
   return target_->MakeTempDirectory(prefix);

@@ -41,6 +41,7 @@
 //     31 ERROR_GEN_FAILURE         any other error
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -125,6 +126,12 @@ class Platform {
   // Overrides ExecutableDirectory() for hosts that keep their files elsewhere
   // and for tests; an empty text removes the override.
   virtual void SetExecutableDirectory(const std::string& directory) = 0;
+  // The machine's fixed fiscal-menu folder, "C:\MenuFiscal" on a till, where
+  // the MFD mirror file is written. On POSIX: the environment variable
+  // ZEL_MENUFISCAL_DIR when set and not empty, else the folder "MenuFiscal"
+  // inside SystemDirectory(). Not created here: the host's installation makes
+  // it, and the driver never does.
+  virtual std::string MenuFiscalDirectory() = 0;
   // The short (8.3) form of a path. POSIX has none: the path is returned
   // unchanged.
   virtual std::string ShortPath(const std::string& path) = 0;
@@ -181,6 +188,21 @@ class Platform {
   virtual bool WriteFileAtomically(const std::string& path, const std::string& data) = 0;
   // Appends `data` to `path`, creating the file when missing.
   virtual bool AppendToFile(const std::string& path, const std::string& data) = 0;
+
+  // ---- Journals (files that only grow) ----
+
+  // As AppendToFile, and the data (and a newly created file's name) are on
+  // the disk before the call returns.
+  virtual bool AppendDurably(const std::string& path, const std::string& data) = 0;
+  // The size of a regular file in bytes; -1 when it does not exist or cannot
+  // be examined (LastError says which).
+  virtual int64_t FileSize(const std::string& path) = 0;
+  // Reads at most `size` bytes from `offset` into *out (replacing it); fewer
+  // at the end of the file. False when the file cannot be read.
+  virtual bool ReadFileRange(const std::string& path, int64_t offset, int64_t size,
+                             std::string* out) = 0;
+  // Cuts the file to its first `size` bytes and flushes it to disk.
+  virtual bool TruncateFile(const std::string& path, int64_t size) = 0;
   // Creates a new, empty, uniquely named folder under the system's temporary
   // folder (TMPDIR or /tmp on POSIX), its name starting with `prefix`, and
   // returns its path; "" on failure.
@@ -254,6 +276,7 @@ class PlatformWrapper : public Platform {
   std::string SystemDirectory() override;
   std::string ExecutableDirectory() override;
   void SetExecutableDirectory(const std::string& directory) override;
+  std::string MenuFiscalDirectory() override;
   std::string ShortPath(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
@@ -268,6 +291,11 @@ class PlatformWrapper : public Platform {
   bool WriteWholeFile(const std::string& path, const std::string& data) override;
   bool WriteFileAtomically(const std::string& path, const std::string& data) override;
   bool AppendToFile(const std::string& path, const std::string& data) override;
+  bool AppendDurably(const std::string& path, const std::string& data) override;
+  int64_t FileSize(const std::string& path) override;
+  bool ReadFileRange(const std::string& path, int64_t offset, int64_t size,
+                     std::string* out) override;
+  bool TruncateFile(const std::string& path, int64_t size) override;
   std::string MakeTempDirectory(const std::string& prefix) override;
   bool RemoveTree(const std::string& path) override;
   std::unique_ptr<FileLock> LockFile(const std::string& path, int timeout_ms) override;

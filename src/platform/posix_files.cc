@@ -432,6 +432,73 @@ bool PosixPlatform::AppendToFile(const std::string& path, const std::string& dat
   return true;
 }
 
+bool PosixPlatform::AppendDurably(const std::string& path, const std::string& data) {
+  std::string file = ToSystemPath(path);
+  if (file.empty()) return Fail(kErrorInvalidParameter, "empty file name");
+  bool created = access(file.c_str(), F_OK) != 0;
+  FileDescriptor output(OpenRetrying(file, O_WRONLY | O_CREAT | O_APPEND, 0666));
+  if (!output.valid()) return FailErrno(errno, "cannot open", file);
+  if (!WriteAll(output.get(), data) || fdatasync(output.get()) != 0 || !output.Close()) {
+    return FailErrno(errno, "cannot write", file);
+  }
+  if (created) SyncFolder(ParentOf(file));
+  return true;
+}
+
+int64_t PosixPlatform::FileSize(const std::string& path) {
+  std::string file = ToSystemPath(path);
+  if (file.empty()) {
+    Fail(kErrorInvalidParameter, "empty file name");
+    return -1;
+  }
+  struct stat info;
+  if (stat(file.c_str(), &info) != 0) {
+    FailErrno(errno, "cannot examine", file);
+    return -1;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    Fail(kErrorAccessDenied, "not a regular file: " + file);
+    return -1;
+  }
+  return static_cast<int64_t>(info.st_size);
+}
+
+bool PosixPlatform::ReadFileRange(const std::string& path, int64_t offset, int64_t size,
+                                  std::string* out) {
+  out->clear();
+  std::string file = ToSystemPath(path);
+  if (file.empty() || offset < 0 || size < 0) return Fail(kErrorInvalidParameter, "bad range");
+  FileDescriptor input(OpenRetrying(file, O_RDONLY));
+  if (!input.valid()) return FailErrno(errno, "cannot open", file);
+  out->resize(static_cast<size_t>(size));
+  size_t done = 0;
+  while (done < out->size()) {
+    ssize_t got = pread(input.get(), out->data() + done, out->size() - done,
+                        static_cast<off_t>(offset) + static_cast<off_t>(done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      out->clear();
+      return FailErrno(errno, "cannot read", file);
+    }
+    if (got == 0) break;
+    done += static_cast<size_t>(got);
+  }
+  out->resize(done);
+  return true;
+}
+
+bool PosixPlatform::TruncateFile(const std::string& path, int64_t size) {
+  std::string file = ToSystemPath(path);
+  if (file.empty() || size < 0) return Fail(kErrorInvalidParameter, "bad size");
+  FileDescriptor output(OpenRetrying(file, O_WRONLY));
+  if (!output.valid()) return FailErrno(errno, "cannot open", file);
+  if (ftruncate(output.get(), static_cast<off_t>(size)) != 0 || fsync(output.get()) != 0 ||
+      !output.Close()) {
+    return FailErrno(errno, "cannot truncate", file);
+  }
+  return true;
+}
+
 std::string PosixPlatform::MakeTempDirectory(const std::string& prefix) {
   const char* base = getenv("TMPDIR");
   std::string folder = (base != nullptr && base[0] != '\0') ? base : "/tmp";

@@ -184,6 +184,12 @@ void PosixPlatform::SetExecutableDirectory(const std::string& directory) {
   executable_directory_override_ = directory.empty() ? std::string() : NormalizedFolder(directory);
 }
 
+std::string PosixPlatform::MenuFiscalDirectory() {
+  std::string from_environment = EnvironmentValue("ZEL_MENUFISCAL_DIR");
+  if (!from_environment.empty()) return NormalizedFolder(FromSystemPath(from_environment));
+  return JoinPath(SystemDirectory(), "MenuFiscal");
+}
+
 std::string PosixPlatform::ShortPath(const std::string& path) { return path; }
 
 // ---- Clock ----

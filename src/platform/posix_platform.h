@@ -37,6 +37,7 @@ class PosixPlatform : public Platform {
   std::string SystemDirectory() override;
   std::string ExecutableDirectory() override;
   void SetExecutableDirectory(const std::string& directory) override;
+  std::string MenuFiscalDirectory() override;
   std::string ShortPath(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
@@ -51,6 +52,11 @@ class PosixPlatform : public Platform {
   bool WriteWholeFile(const std::string& path, const std::string& data) override;
   bool WriteFileAtomically(const std::string& path, const std::string& data) override;
   bool AppendToFile(const std::string& path, const std::string& data) override;
+  bool AppendDurably(const std::string& path, const std::string& data) override;
+  int64_t FileSize(const std::string& path) override;
+  bool ReadFileRange(const std::string& path, int64_t offset, int64_t size,
+                     std::string* out) override;
+  bool TruncateFile(const std::string& path, int64_t size) override;
   std::string MakeTempDirectory(const std::string& prefix) override;
   bool RemoveTree(const std::string& path) override;
   std::unique_ptr<FileLock> LockFile(const std::string& path, int timeout_ms) override;

@@ -30,6 +30,9 @@ namespace {
 constexpr const char* kKillAt = "ZEL_EMU_KILL_AT";      // the write number, 1 = the first
 constexpr const char* kKillSide = "ZEL_EMU_KILL_SIDE";  // "before" or "after"
 constexpr const char* kKillNow = "ZEL_EMU_KILL_NOW";    // the parent's clock, a TDateTime
+// When set: kill at the MFD journal's appends instead of the memory writes;
+// the side may also be "torn" (half the record written).
+constexpr const char* kKillJournal = "ZEL_EMU_KILL_JOURNAL";
 
 // A day's work through the library's entry points: tables, a sale, a linked
 // slip, a report, cash movements, readings.
@@ -71,6 +74,27 @@ class KillingPlatform : public platform::PlatformWrapper {
  public:
   KillingPlatform(platform::Platform* target, int kill_at, bool after)
       : PlatformWrapper(target), kill_at_(kill_at), after_(after) {}
+  // Kills at the `kill_at`-th append to the MFD journal instead: before it,
+  // after half of it (a torn record), or after it.
+  void KillAtJournal(std::string side) {
+    journal_side_ = std::move(side);
+    kill_at_ = -kill_at_;
+  }
+
+  bool AppendDurably(const std::string& path, const std::string& data) override {
+    int n = ++appends_;
+    journal_writers_.push_back(command_);
+    if (-n == kill_at_ && journal_side_ == "before") std::raise(SIGKILL);
+    if (-n == kill_at_ && journal_side_ == "torn") {
+      PlatformWrapper::AppendDurably(path, data.substr(0, data.size() / 2));
+      std::raise(SIGKILL);
+    }
+    bool ok = PlatformWrapper::AppendDurably(path, data);
+    if (-n == kill_at_) std::raise(SIGKILL);
+    return ok;
+  }
+  // The script command (index) that made each journal append.
+  const std::vector<size_t>& journal_writers() const { return journal_writers_; }
 
   bool WriteFileAtomically(const std::string& path, const std::string& data) override {
     int n = ++writes_;
@@ -88,6 +112,9 @@ class KillingPlatform : public platform::PlatformWrapper {
  private:
   int kill_at_;
   bool after_;
+  std::string journal_side_;
+  int appends_ = 0;
+  std::vector<size_t> journal_writers_;
   int writes_ = 0;
   std::vector<std::string> states_;
   std::vector<size_t> writers_;
@@ -130,6 +157,7 @@ TEST(EmulatorKillScript, RunsToTheEnd) {
     };
     ChildPlatform child(std::atoi(kill_at), std::string(side) == "after",
                         std::strtod(now, nullptr));
+    if (std::getenv(kKillJournal) != nullptr) child.KillAtJournal(side);
     RunScript(child);
     return;  // not killed: the parent sees the final state and fails
   }
@@ -188,6 +216,69 @@ TEST(EmulatorKillTest, KilledAtAnyMemoryWriteLeavesTheOldOrTheNewState) {
       }
       ASSERT_TRUE(sandbox.ReadWholeFile(memory_file, &left));
       EXPECT_EQ(left, states.back());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zel::emu::test
+
+namespace zel::emu::test {
+namespace {
+
+// A printer process killed at any append to a journal, the MFD's or the
+// fiscal memory's (before it, half
+// way through the record, or after it but before the memory that counts it)
+// leaves a command that did not happen: the next process finds the memory as
+// before it, drops whatever the journal holds beyond that, repeats the
+// command and ends the day with the same memory and the same journal as a
+// run without the kill.
+TEST(EmulatorKillTest, KilledAtAnyJournalAppendLeavesItsCommandUndone) {
+  const char* bin = std::getenv("ZEL_BUILD_BIN");
+  if (bin == nullptr || *bin == '\0') GTEST_SKIP() << "ZEL_BUILD_BIN not set (run under ctest)";
+  std::string program = platform::JoinPath(bin, "emulator_tests");
+
+  zel::test::SandboxPlatform sandbox;
+  char answer[256];
+  ASSERT_EQ(IBM_EMU_Control("init", answer, sizeof answer), 1) << answer;
+  const std::string memory_file = platform::JoinPath(sandbox.SystemDirectory(), "IBMFI32.MEM");
+  const std::string journal = memory_file + ".mfd";
+  const std::string reductions = memory_file + ".mf";
+  KillingPlatform recorder(&sandbox, 0, false);
+  RunScript(recorder);
+  std::string final_memory, final_journal, final_reductions;
+  ASSERT_TRUE(sandbox.ReadWholeFile(memory_file, &final_memory));
+  ASSERT_TRUE(sandbox.ReadWholeFile(journal, &final_journal));
+  ASSERT_TRUE(sandbox.ReadWholeFile(reductions, &final_reductions));
+  const std::vector<size_t> writers = recorder.journal_writers();
+  ASSERT_GT(writers.size(), 5u);
+  char now[40];
+  std::snprintf(now, sizeof now, "%.17g", sandbox.Now());
+
+  for (int at = 1; at <= static_cast<int>(writers.size()); ++at) {
+    for (const char* side : {"before", "torn", "after"}) {
+      SCOPED_TRACE("killed " + std::string(side) + " journal append " + std::to_string(at));
+      sandbox.RemoveFile(memory_file);  // a new printer
+      sandbox.RemoveFile(journal);
+      sandbox.RemoveFile(reductions);
+      std::string command = "ZEL_SYSTEM_DIR='" + platform::ToSystemPath(sandbox.SystemDirectory()) +
+                            "' " + kKillJournal + "=1 " + kKillNow + "=" + now + " " + kKillAt +
+                            "=" + std::to_string(at) + " " + kKillSide + "=" + side + " '" +
+                            platform::ToSystemPath(program) +
+                            "' --gtest_filter=EmulatorKillScript.RunsToTheEnd >/dev/null 2>&1";
+      EXPECT_NE(std::system(command.c_str()), 0);  // killed, not finished
+
+      const auto script = Script();
+      for (size_t i = writers[at - 1]; i < script.size(); ++i) {
+        EXPECT_EQ(script[i](), 1) << "command " << i;
+      }
+      std::string memory, records, fiscal;
+      ASSERT_TRUE(sandbox.ReadWholeFile(memory_file, &memory));
+      ASSERT_TRUE(sandbox.ReadWholeFile(journal, &records));
+      ASSERT_TRUE(sandbox.ReadWholeFile(reductions, &fiscal));
+      EXPECT_EQ(memory, final_memory);
+      EXPECT_EQ(records, final_journal);
+      EXPECT_EQ(fiscal, final_reductions);
     }
   }
 }

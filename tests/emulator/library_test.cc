@@ -812,16 +812,6 @@ TEST_F(LibraryTest, ReadingsToFilesAndEntriesOfALaterVersion) {
   EXPECT_NE(text.find("LEITURA X"), std::string::npos);
   EXPECT_EQ(Query(IBM_FI_NumeroCupom, 6), "000000");  // not printed, not counted
 
-  int ack, st1, st2;
-  std::string answer(512, ' ');
-  EXPECT_EQ(IBM_FI_DownloadMFD("DOWNLOAD.MFD", "1", "010126", "101226", "01"), -1);
-  Status(&ack, &st1, &st2);
-  EXPECT_EQ(st2, kSt2NotExecuted);
-  EXPECT_EQ(IBM_FI_FormatoDadosMFD("a", "b", "0", "1", "010126", "101226", "1"), -1);
-  EXPECT_EQ(IBM_FI_GeraAtoCotepe1704("2", "010126", "101226", answer.data()), -1);
-  EXPECT_EQ(IBM_FI_LeituraMemoriaFiscalDataMFD("010126", "101226", "c"), -1);
-  EXPECT_EQ(answer, std::string(512, ' '));
-
   ASSERT_EQ(IBM_FI_LeituraX(), 1);
   ASSERT_EQ(IBM_FI_ReducaoZ(nullptr, nullptr), 1);
   EXPECT_EQ(IBM_FI_LeituraMemoriaFiscalReducao("0001", "0001"), 1);

@@ -285,3 +285,65 @@ TEST_F(PosixFilesTest, RemoveTreeRemovesNestedContentButRefusesTheRoot) {
 
 }  // namespace
 }  // namespace zel::platform
+
+namespace zel::platform {
+namespace {
+
+// The services of append-only journals: a synced append, the size, a range
+// read and a cut, with their failures.
+class PosixJournalFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    os_ = MakeNativePlatform();
+    root_ = os_->MakeTempDirectory("zel-journal-");
+    ASSERT_FALSE(root_.empty()) << os_->LastErrorText();
+  }
+  void TearDown() override { os_->RemoveTree(root_); }
+  std::string P(const std::string& name) const { return JoinPath(root_, name); }
+
+  std::unique_ptr<Platform> os_;
+  std::string root_;
+};
+
+TEST_F(PosixJournalFilesTest, AppendSizeReadRangeAndTruncate) {
+  const std::string journal = P("Mem\xF3ria.mf");  // a Windows-1252 name
+  EXPECT_EQ(os_->FileSize(journal), -1);
+  EXPECT_EQ(os_->LastError(), kErrorFileNotFound);
+  ASSERT_TRUE(os_->AppendDurably(journal, "first|"));
+  ASSERT_TRUE(os_->AppendDurably(journal, std::string("sec\0nd|", 7)));
+  EXPECT_EQ(os_->FileSize(journal), 13);
+
+  struct Case {
+    int64_t offset, size;
+    std::string expected;
+  };
+  const Case cases[] = {{0, 6, "first|"},
+                        {6, 7, std::string("sec\0nd|", 7)},
+                        {10, 100, "nd|"},
+                        {13, 5, ""},
+                        {40, 5, ""}};
+  for (const Case& c : cases) {
+    std::string out = "old";
+    ASSERT_TRUE(os_->ReadFileRange(journal, c.offset, c.size, &out)) << c.offset;
+    EXPECT_EQ(out, c.expected) << c.offset;
+  }
+  std::string out = "old";
+  EXPECT_FALSE(os_->ReadFileRange(journal, -1, 2, &out));
+  EXPECT_EQ(os_->LastError(), kErrorInvalidParameter);
+  EXPECT_FALSE(os_->ReadFileRange(P("none"), 0, 2, &out));
+  EXPECT_EQ(out, "");
+
+  ASSERT_TRUE(os_->TruncateFile(journal, 6));
+  EXPECT_EQ(os_->FileSize(journal), 6);
+  ASSERT_TRUE(os_->AppendDurably(journal, "again"));
+  ASSERT_TRUE(os_->ReadFileRange(journal, 0, 100, &out));
+  EXPECT_EQ(out, "first|again");
+  EXPECT_FALSE(os_->TruncateFile(P("none"), 0));
+  EXPECT_EQ(os_->LastError(), kErrorFileNotFound);
+  EXPECT_FALSE(os_->AppendDurably(P("no/folder/x"), "x"));
+  EXPECT_EQ(os_->LastError(), kErrorPathNotFound);
+  EXPECT_EQ(os_->FileSize(root_), -1) << "a folder has no file size";
+}
+
+}  // namespace
+}  // namespace zel::platform

@@ -68,6 +68,7 @@ class RecordingHost : public HostHandlers {
   const std::vector<DocCall>& doc_calls() const { return doc_calls_; }
   // Texts of all dialogs, in order.
   std::vector<std::string> DialogTexts() const;
+  void ClearDialogs() { dialogs_.clear(); }
   size_t PendingAnswers() const { return answers_.size(); }
   void Clear();
 

@@ -67,6 +67,8 @@ class SandboxPlatform : public platform::PlatformWrapper {
   std::string SystemDirectory() override { return system_directory_; }
   std::string ExecutableDirectory() override { return executable_directory_; }
   void SetExecutableDirectory(const std::string& directory) override;
+  // <root>/MenuFiscal (not created, as on a till without the folder).
+  std::string MenuFiscalDirectory() override { return Path("MenuFiscal"); }
   bool CopyFileTo(const std::string& source, const std::string& target,
                   bool fail_if_exists) override;
   bool WriteWholeFile(const std::string& path, const std::string& data) override;

@@ -117,7 +117,11 @@ int DemoCommand(const std::vector<std::string>& args, std::ostream& out, std::os
       << "debug log:    " << paths["log"].get<std::string>() << "\n"
       << "host records: " << paths["records"].get<std::string>() << "  (ecf documents "
       << paths["home"].get<std::string>() << ")\n"
-      << "host folder:  " << paths["home"].get<std::string>() << "\n";
+      << "host folder:  " << paths["home"].get<std::string>() << "\n"
+      << "fiscal menu:  " << paths["home"].get<std::string>()
+      << "/Dados/MenuFiscal (signed reading LMFS_*.txt, MFD text *.MFD.txt, Ato_Cotepe.txt)\n"
+      << "              " << paths["home"].get<std::string>()
+      << "/MenuFiscal (MFD mirror Espelho_MFD_*.txt)\n";
   return 0;
 }
 

@@ -120,6 +120,16 @@ std::map<std::string, Operation> BuildOperations() {
       ECF_OPERATION(Saldo_CredPessoal),
       ECF_OPERATION(ImprimeProdBloq),
       ECF_OPERATION(Extrato),
+      // Fiscal-memory readings, the EAD signature and the fiscal menu's files.
+      ECF_OPERATION(Memoria_Fiscal_Imp),
+      ECF_OPERATION(EmiteLeituraMemoriaFiscal),
+      ECF_OPERATION(EmiteLeituraMemoriaFiscalSerial),
+      ECF_OFFLINE(geraEad),
+      ECF_OPERATION(geraEspelhoMfd),
+      ECF_OPERATION(Gera_ArquivoMFD),
+      ECF_OFFLINE(GeraCatGenerica),
+      ECF_OFFLINE(DataHoraGravacaoUsuarioSWBasicoMFAdicional),
+      ECF_OPERATION(ImprimeDadosPaf),
   };
 }
 

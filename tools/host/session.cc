@@ -49,6 +49,13 @@ HostSession::HostSession(SessionOptions options)
     throw std::runtime_error("cannot create the system folder " + system_dir_);
   }
   WriteIni(options_.printer);
+  // A host installation has its fiscal menu's folders; the driver never makes
+  // them.
+  for (const std::string& folder : {JoinPath(home_, "Dados/MenuFiscal"), MenuFiscalDirectory()}) {
+    if (!native.DirectoryExists(folder) && !native.MakeDirectory(folder)) {
+      throw std::runtime_error("cannot create the folder " + folder);
+    }
+  }
   records_ = std::make_unique<RecordStore>(RecordStorePath(home_));
   previous_platform_ = &zel::platform::Current();
   zel::platform::SetCurrent(this);
@@ -71,6 +78,8 @@ void HostSession::WriteIni(const std::map<std::string, std::string>& printer) {
   }
 }
 
+std::string HostSession::MenuFiscalDirectory() { return JoinPath(home_, "MenuFiscal"); }
+
 std::string HostSession::TapePath() const {
   auto it = options_.printer.find("Bobina");
   return it != options_.printer.end() ? it->second : JoinPath(home_, "bobina.txt");
@@ -86,7 +95,20 @@ zel::TDateTime HostSession::Now() {
 
 void HostSession::Delay(int milliseconds) {
   // With the clock fixed, runs are reproducible and need not wait.
-  if (!options_.clock) PlatformWrapper::Delay(milliseconds);
+  if (options_.clock) return;
+  // A long wait is the printer at work on a long operation (an MFD download
+  // at the line speed of VelocidadeMFD): the operator sees it count down on
+  // the terminal's error stream, which stays apart from a scenario's output.
+  constexpr int kShowFrom = 2000;
+  if (milliseconds < kShowFrom) {
+    PlatformWrapper::Delay(milliseconds);
+    return;
+  }
+  for (int left = milliseconds; left > 0; left -= 1000) {
+    std::cerr << "\r  impressora trabalhando... " << (left + 999) / 1000 << " s   " << std::flush;
+    PlatformWrapper::Delay(left < 1000 ? left : 1000);
+  }
+  std::cerr << "\r  impressora trabalhando... pronto      \n" << std::flush;
 }
 
 std::vector<Dialog> HostSession::TakeDialogs() {

@@ -55,6 +55,9 @@ class HostSession : public zel::platform::PlatformWrapper, public zel::HostHandl
   // Platform: folders rooted in the host folder, the fixed clock, no waiting.
   std::string SystemDirectory() override { return system_dir_; }
   std::string ExecutableDirectory() override { return home_; }
+  // The machine's fiscal-menu folder ("C:\MenuFiscal" on a till) is the host
+  // folder's "MenuFiscal".
+  std::string MenuFiscalDirectory() override;
   zel::TDateTime Now() override;
   void Delay(int milliseconds) override;
 

@@ -1,0 +1,310 @@
+// The fiscal-memory readings in their MFD forms and the regulatory files:
+// the serial reading ("Retorno.txt" in the Path folder), the MFD download,
+// its mirror text and the Ato COTEPE 17/04 file. The download and the files
+// leave copies in the host's work folders ("Arquivos Binários\", "Arquivos
+// TXT Espelho\", "Arquivos TXT Formatados\" under the host executable's
+// folder), as the vendor library does. Layouts: emulator/README.md.
+#include <algorithm>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "emulator/amounts.h"
+#include "emulator/ibmfi32.h"
+#include "emulator/mfd.h"
+#include "emulator/session.h"
+#include "platform/platform.h"
+
+using zel::emu::Digits;
+using zel::emu::Printer;
+using zel::emu::Session;
+
+namespace {
+
+namespace platform = zel::platform;
+
+std::string_view T(const char* text) { return text ? std::string_view(text) : std::string_view(); }
+
+template <typename Body>
+int32_t Run(const char* entry, Body body) {
+  return Session::Instance().Call(entry, [&](Printer& p) { return body(p); });
+}
+
+const char* const kBinaryFolder = "Arquivos Bin\xE1rios";
+const char* const kMirrorFolder = "Arquivos TXT Espelho";
+const char* const kFormattedFolder = "Arquivos TXT Formatados";
+
+// A work folder under the host's folder, made when missing.
+std::string WorkFolder(const char* name) {
+  platform::Platform& os = platform::Current();
+  std::string folder = platform::JoinPath(os.ExecutableDirectory(), name);
+  os.MakeDirectory(folder);
+  return folder;
+}
+
+// "IBM_aaaammdd_hhmmss" at the printer's clock, the stem of the work files.
+std::string WorkName(const Printer& p) {
+  int y, m, d, h, n, s, ms;
+  zel::DecodeDate(p.Now(), y, m, d);
+  zel::DecodeTime(p.Now(), h, n, s, ms);
+  return zel::emu::Upper(p.config().make).substr(0, 3) + "_" + Digits(y, 4) + Digits(m, 2) +
+         Digits(d, 2) + "_" + Digits(h, 2) + Digits(n, 2) + Digits(s, 2);
+}
+
+// The time a real printer takes to send `bytes` over its serial line.
+void TakeLineTime(const Printer& p, size_t bytes) {
+  int bps = p.config().mfd_bits_per_second;
+  if (bps <= 0) return;
+  int64_t ms = static_cast<int64_t>(bytes) * 10 * 1000 / bps;
+  platform::Current().Delay(static_cast<int>(std::min<int64_t>(ms, INT32_MAX)));
+}
+
+int SerialReading(Printer& p, bool by_date, const char* start, const char* end, const char* type) {
+  std::string text;
+  int code = p.FiscalMemoryReading(by_date, T(start), T(end), T(type), &text);
+  if (code != zel::emu::kOk) return code;
+  std::string file = platform::JoinPath(Session::Instance().ResultPath(), "Retorno.txt");
+  if (!platform::Current().WriteFileAtomically(file, text)) return p.NotAvailable();
+  return code;
+}
+
+// Whether an MFD record lies in the range: type "1" dates (ddmmyy or
+// ddmmyyyy), "2" COO numbers.
+struct Range {
+  bool by_date = true;
+  int from = 0, to = 0;
+  bool Holds(const zel::emu::MfdRecord& r) const {
+    int key = by_date ? r.date : r.coo;
+    return key >= from && key <= to;
+  }
+};
+
+bool ParseRange(std::string_view type, std::string_view start, std::string_view end, Range* range) {
+  std::string kind = zel::emu::Trim(type);
+  if (kind == "1" || kind == "D") {
+    range->by_date = true;
+    range->from = Printer::ParseReadingDate(start);
+    range->to = Printer::ParseReadingDate(end);
+  } else if (kind == "2" || kind == "C") {
+    range->by_date = false;
+    auto a = zel::emu::ParseDecimal(start, 0);
+    auto b = zel::emu::ParseDecimal(end, 0);
+    range->from = a && *a <= 999999 ? static_cast<int>(*a) : 0;
+    range->to = b && *b <= 999999 ? static_cast<int>(*b) : 0;
+  } else {
+    return false;
+  }
+  return range->from > 0 && range->to >= range->from;
+}
+
+// ---- Ato COTEPE 17/04 records ----
+
+std::string X(std::string_view text, size_t width) {
+  std::string field(text.substr(0, width));
+  field.resize(width, ' ');
+  return field;
+}
+std::string N(int64_t value, int width) { return Digits(value < 0 ? 0 : value, width); }
+std::string OnlyDigits(std::string_view text) {
+  std::string digits;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') digits += c;
+  }
+  return digits;
+}
+int64_t DigitsValue(std::string_view text) {
+  std::string digits = OnlyDigits(text);
+  return digits.empty() || digits.size() > 18 ? 0 : std::stoll(digits);
+}
+std::string Hhmmss(double at) {
+  int h, n, s, ms;
+  zel::DecodeTime(at, h, n, s, ms);
+  return Digits(h, 2) + Digits(n, 2) + Digits(s, 2);
+}
+std::string Yyyymmdd(double at) {
+  int y, m, d;
+  zel::DecodeDate(at, y, m, d);
+  return Digits(y, 4) + Digits(m, 2) + Digits(d, 2);
+}
+
+std::string CotepeText(const Printer& p, int from, int to,
+                       const std::vector<zel::emu::MfdRecord>* documents) {
+  const zel::emu::EmulatorConfig& c = p.config();
+  const zel::emu::PrinterMemory& m = p.memory();
+  std::vector<const zel::emu::ZRecord*> reductions = p.ReductionsBetween(from, to);
+  const std::string id = X(c.serial, 20) + " " + X(c.model, 20);
+  std::string out;
+  auto record = [&](const std::string& line) { out += line + "\r\n"; };
+  int first_crz = reductions.empty() ? 0 : reductions.front()->counters.crz;
+  int last_crz = reductions.empty() ? 0 : reductions.back()->counters.crz;
+  record("E01" + X(c.serial, 20) + " " + X(c.type, 7) + X(c.make, 20) + X(c.model, 20) +
+         X(c.firmware, 10) + "20260101" + "080000" + N(c.ecf_number, 3) +
+         N(DigitsValue(c.cnpj), 14) + "TDM" + N(first_crz, 6) + N(last_crz, 6) + N(from, 8) +
+         N(to, 8) + X("01.00.00", 8) + X("01.00.00", 15));
+  record("E02" + id + N(DigitsValue(c.cnpj), 14) + X(OnlyDigits(c.ie), 14) +
+         X(c.header.empty() ? "" : c.header[0], 40) +
+         X(c.header.size() > 1 ? c.header[1] : "", 120) + "20260101" + "080000" +
+         N(m.counters.cro, 6) + N(m.grand_total, 18) + N(m.counters.substitutions, 2));
+  for (const zel::emu::ZRecord* z : reductions) {
+    record("E12" + id + N(m.counters.substitutions, 2) + N(z->counters.crz, 6) +
+           N(z->counters.coo, 6) + N(z->counters.cro, 6) + N(z->movement_date, 8) +
+           Yyyymmdd(z->made_at) + Hhmmss(z->made_at) + N(z->totals.gross, 14) + "N");
+  }
+  for (const zel::emu::ZRecord* z : reductions) {
+    auto partial = [&](const std::string& code, int64_t value) {
+      record("E13" + id + N(m.counters.substitutions, 2) + N(z->counters.crz, 6) + X(code, 7) +
+             N(value, 13));
+    };
+    for (int i = 0; i < 16; ++i) {
+      if (z->rates[i].basis_points == 0) continue;
+      partial(
+          Digits(i + 1, 2) + (z->rates[i].iss ? "S" : "T") + Digits(z->rates[i].basis_points, 4),
+          z->totals.tax[i]);
+    }
+    partial("I1", z->totals.tax[zel::emu::kExempt]);
+    partial("N1", z->totals.tax[zel::emu::kNonIncidence]);
+    partial("F1", z->totals.tax[zel::emu::kSubstitution]);
+    partial("Can-T", z->totals.cancel_icms);
+    partial("Can-S", z->totals.cancel_iss);
+    partial("DT", z->totals.discount_icms);
+    partial("DS", z->totals.discount_iss);
+    partial("AT", z->totals.surcharge_icms);
+    partial("AS", z->totals.surcharge_iss);
+  }
+  // The documents of the range, from the MFD: receipts (E14), their items
+  // (E15) and payments (E21); a receipt cancelled after it closed is marked
+  // in its E14.
+  std::vector<std::string> e14, e15, e21;
+  std::set<std::string> cancelled;
+  for (const zel::emu::MfdRecord& r : *documents) {
+    if (r.date < from || r.date > to) continue;
+    for (size_t at = 0; at < r.data.size();) {
+      size_t end = r.data.find("\r\n", at);
+      if (end == std::string::npos) break;
+      std::string line = r.data.substr(at, end - at);
+      at = end + 2;
+      if (line.size() < 9) continue;
+      std::string kind = line.substr(0, 3);
+      if (kind == "C14") cancelled.insert(line.substr(3, 6));
+      if (kind == "E14") e14.push_back(line);
+      if (kind == "E15") e15.push_back(line);
+      if (kind == "E21") e21.push_back(line);
+    }
+  }
+  constexpr size_t kE14CancelFlag = 3 + 6 + 6 + 8 + 14 + 13 + 1 + 13 + 1 + 14;
+  const std::string user = N(m.counters.substitutions, 2);
+  for (std::string& line : e14) {
+    if (line.size() > kE14CancelFlag && cancelled.count(line.substr(3, 6)) != 0) {
+      line[kE14CancelFlag] = 'S';
+    }
+    record(line.substr(0, 3) + id + user + line.substr(3));
+  }
+  for (const std::string& line : e15) record(line.substr(0, 3) + id + user + line.substr(3));
+  for (const std::string& line : e21) record(line.substr(0, 3) + id + user + line.substr(3));
+  return out;
+}
+
+}  // namespace
+
+int32_t IBM_FI_LeituraMemoriaFiscalDataMFD(const char* start, const char* end, const char* type) {
+  return Run("IBM_FI_LeituraMemoriaFiscalDataMFD",
+             [&](Printer& p) { return p.FiscalMemoryReading(true, T(start), T(end), T(type)); });
+}
+
+int32_t IBM_FI_LeituraMemoriaFiscalReducaoMFD(const char* start, const char* end,
+                                              const char* type) {
+  return Run("IBM_FI_LeituraMemoriaFiscalReducaoMFD",
+             [&](Printer& p) { return p.FiscalMemoryReading(false, T(start), T(end), T(type)); });
+}
+
+int32_t IBM_FI_LeituraMemoriaFiscalSerialDataMFD(const char* start, const char* end,
+                                                 const char* type) {
+  return Run("IBM_FI_LeituraMemoriaFiscalSerialDataMFD",
+             [&](Printer& p) { return SerialReading(p, true, start, end, type); });
+}
+
+int32_t IBM_FI_LeituraMemoriaFiscalSerialReducaoMFD(const char* start, const char* end,
+                                                    const char* type) {
+  return Run("IBM_FI_LeituraMemoriaFiscalSerialReducaoMFD",
+             [&](Printer& p) { return SerialReading(p, false, start, end, type); });
+}
+
+int32_t IBM_FI_DownloadMFD(const char* file, const char* range_kind, const char* start,
+                           const char* end, const char* /*user*/) {
+  return Run("IBM_FI_DownloadMFD", [&](Printer& p) {
+    Range range;
+    if (T(file).empty() || !ParseRange(T(range_kind), T(start), T(end), &range)) {
+      return p.InvalidArgument();
+    }
+    zel::emu::MfdDump dump;
+    dump.serial = p.config().serial;
+    dump.range_type = range.by_date ? "1" : "2";
+    dump.start = std::to_string(range.from);
+    dump.end = std::to_string(range.to);
+    if (!Session::Instance().ReadMfd([&](const zel::emu::MfdRecord& r) {
+          if (range.Holds(r)) dump.records.push_back(r);
+        })) {
+      return p.NotAvailable();
+    }
+    std::string bytes = zel::emu::MakeMfdDump(dump);
+    TakeLineTime(p, bytes.size());
+    platform::Platform& os = platform::Current();
+    std::string copy = platform::JoinPath(WorkFolder(kBinaryFolder), WorkName(p) + ".MFD");
+    if (!os.WriteFileAtomically(file, bytes) || !os.WriteFileAtomically(copy, bytes)) {
+      return p.NotAvailable();
+    }
+    return p.Query();
+  });
+}
+
+int32_t IBM_FI_FormatoDadosMFD(const char* source, const char* target, const char* /*format*/,
+                               const char* /*range_kind*/, const char* /*start*/,
+                               const char* /*end*/, const char* /*user*/) {
+  return Run("IBM_FI_FormatoDadosMFD", [&](Printer& p) {
+    if (T(source).empty() || T(target).empty()) return p.InvalidArgument();
+    platform::Platform& os = platform::Current();
+    std::string bytes;
+    zel::emu::MfdDump dump;
+    std::string why;
+    if (!os.ReadWholeFile(std::string(T(source)), &bytes) || !ParseMfdDump(bytes, &dump, &why)) {
+      return p.InvalidArgument();
+    }
+    std::string text = zel::emu::MfdMirrorText(dump);
+    std::string copy = platform::JoinPath(WorkFolder(kMirrorFolder), WorkName(p) + ".TXT");
+    if (!os.WriteFileAtomically(std::string(T(target)), text) ||
+        !os.WriteFileAtomically(copy, text)) {
+      return p.NotAvailable();
+    }
+    return p.Query();
+  });
+}
+
+int32_t IBM_FI_GeraAtoCotepe1704(const char* range_kind, const char* start, const char* end,
+                                 char* /*answer512*/) {
+  return Run("IBM_FI_GeraAtoCotepe1704", [&](Printer& p) {
+    std::string kind = zel::emu::Trim(T(range_kind));
+    int from = Printer::ParseReadingDate(T(start));
+    int to = Printer::ParseReadingDate(T(end));
+    if ((kind != "1" && kind != "2") || from <= 0 || to < from) return p.InvalidArgument();
+    std::vector<zel::emu::MfdRecord> documents;
+    if (!Session::Instance().ReadMfd([&](const zel::emu::MfdRecord& r) {
+          if (!r.data.empty()) documents.push_back(r);
+        })) {
+      return p.NotAvailable();
+    }
+    std::string text = CotepeText(p, from, to, &documents);
+    TakeLineTime(p, text.size());
+    platform::Platform& os = platform::Current();
+    const std::string stem = WorkName(p);
+    std::string formatted = platform::JoinPath(WorkFolder(kFormattedFolder), "MF" + stem + ".TXT");
+    // The binary companion: the fiscal memory's records of the range as
+    // their text lines (E12 and E13), as read from the printer.
+    std::string binary = platform::JoinPath(WorkFolder(kBinaryFolder), stem + ".MF");
+    if (!os.WriteFileAtomically(formatted, text) || !os.WriteFileAtomically(binary, text)) {
+      return p.NotAvailable();
+    }
+    return p.Query();
+  });
+}

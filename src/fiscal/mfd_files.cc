@@ -1,0 +1,260 @@
+// The fiscal menu's regulatory files taken from the printer: the MFD mirror,
+// the MFD text file and the Ato COTEPE 17/04 files. The vendor library does
+// the work and leaves its output in fixed work folders under the host
+// folder; these operations drive it, move its output where the fiscal menu
+// expects it and clean the work folders.
+#include <exception>
+#include <string>
+
+#include "core/driver_support.h"
+#include "fiscal/regulatory_support.h"
+#include "hostutil/host_services.h"
+#include "hostutil/layout.h"
+#include "platform/platform.h"
+#include "runtime/convert.h"
+#include "runtime/format.h"
+#include "zel01900/core.h"
+#include "zel01900/data_module.h"
+#include "zel01900/regulatory.h"
+
+namespace {
+
+namespace fiscal = zel::fiscal;
+using zel::core::TextArg;
+
+constexpr const char* kIniMissingNotice =
+    "ARQUIVO DE CONFIGURACAO DA IBM N\xC3O ENCONTRADO (IBMFI32.INI).";
+constexpr const char* kDownloadFailed = "ERRO AO REALIZAR DOWNLOAD DA MEM\xD3RIA MFD.";
+constexpr const char* kMirrorFailed = "ERRO AO REALIZAR GERA\xC7\xC3O DO ESPELHO MFD.";
+constexpr const char* kMirrorDone =
+    "ARQUIVO ESPELHO DE MEMORIA DE FITA DETALHE GERADO COM SUCESSO NO DIRET\xD3RIO: ";
+constexpr const char* kDownloadName = "DOWNLOAD.MFD";
+
+std::string WithoutSlashes(std::string text) {
+  std::erase(text, '/');
+  return text;
+}
+
+std::string Answer(int32_t code) { return "\r\nRetorno da Impressora : " + std::to_string(code); }
+
+// A date of the host's as "ddmmyyyy": the locale's short date, or else
+// "ddmmyy" digits (the century by the locale's two-digit-year window).
+// Raises zel::ConvertError when neither reading works.
+std::string DigitsDate(const std::string& text, const zel::FormatSettings& fs) {
+  auto piece = [&](size_t at) { return at < text.size() ? text.substr(at, 2) : std::string(); };
+  const std::string as_date =
+      piece(0) + fs.date_separator + piece(2) + fs.date_separator + piece(4);
+  return zel::FormatDateTime("ddmmyyyy", zel::StrToDate(as_date, fs), fs);
+}
+
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+}  // namespace
+
+bool geraEspelhoMfd(const std::vector<zel::HostVariant>& Params, zel::HostVariant& /*Resultado*/) {
+  try {
+    dsDirCad = fiscal::HostFolder();
+    const std::vector<std::string> p = fiscal::ParamTexts(Params, {0, 6, 7, 8});
+    const std::string& esquema = p[0];
+    const std::string& range_type = p[3];
+    const std::string vendor_folder = retornaPathIBM();
+    if (vendor_folder == fiscal::kIniMissing) {
+      fiscal::Notice(kIniMissingNotice, zel::kDialogError, esquema);
+      return false;
+    }
+    std::string start = p[1];
+    std::string end = p[2];
+    if (range_type == "1") {
+      start = WithoutSlashes(start);
+      end = WithoutSlashes(end);
+    } else {
+      start = zel::AjustaZero(start, 6);
+      end = zel::AjustaZero(end, 6);
+    }
+
+    const std::string download = vendor_folder + kDownloadName;
+    inRetorno = IBM_FI_DownloadMFD(download.c_str(), TextArg(range_type), TextArg(start),
+                                   TextArg(end), "01");
+    ImpFisDebug("IBM_FI_DownloadMFD  :  - " + download + " - " + range_type + " - " + start +
+                " - " + end + Answer(inRetorno));
+    if (!AnalisaRetorno(esquema, inRetorno, false, false, false)) {
+      fiscal::Notice(kDownloadFailed, zel::kDialogError, esquema);
+      return false;
+    }
+    zel::platform::Platform& os = zel::platform::Current();
+    if (!os.FileExists(download)) {
+      fiscal::Notice(kMirrorFailed, zel::kDialogError, esquema);
+      return false;
+    }
+    fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kBinaryFolder, "*.MFD");
+
+    const std::string target = zel::platform::JoinPath(
+        os.MenuFiscalDirectory(),
+        "Espelho_MFD_" + zel::FormatDateTime("ddmmyyyyhhnnss", zel::Now()) + ".txt");
+    inRetorno = IBM_FI_FormatoDadosMFD(download.c_str(), target.c_str(), "0", TextArg(range_type),
+                                       TextArg(start), TextArg(end), "1");
+    ImpFisDebug("IBM_FI_FormatoDadosMFD : - " + vendor_folder + "download.mfd - " + target +
+                " - 0 - " + range_type + " - " + start + " - " + end + " - 1" + Answer(inRetorno));
+    if (!AnalisaRetorno(esquema, inRetorno, false, false, false)) {
+      fiscal::Notice(kMirrorFailed, zel::kDialogError, esquema);
+      return false;
+    }
+    fiscal::Notice(kMirrorDone + target, zel::kDialogInformation, esquema);
+    fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kMirrorTextFolder, "*.TXT");
+    os.RemoveFile(download);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool Gera_ArquivoMFD(const std::vector<zel::HostVariant>& Params, zel::HostVariant& /*Resultado*/) {
+  try {
+    dsDirCad = fiscal::HostFolder();
+    const std::string menu_folder = fiscal::FiscalMenuFolder();
+    const fiscal::PacketValues packet =
+        fiscal::LoadParameterPacket(Params.empty() ? zel::HostVariant() : Params[0]);
+    const std::vector<std::string> p =
+        fiscal::ParamTexts(Params, {kGeraArquivoMfdRangeKindIndex, 1, 2, 3});
+    const std::string& esquema = packet.esquema;
+    const std::string& file_kind = p[3];
+
+    const std::string vendor_folder = retornaPathIBM();
+    if (vendor_folder == fiscal::kIniMissing) {
+      fiscal::Notice(kIniMissingNotice, zel::kDialogError, esquema);
+      return false;
+    }
+    std::string start = p[1];
+    std::string end = p[2];
+    std::string range_type;
+    if (p[0] == "D") {
+      start = WithoutSlashes(start);
+      end = WithoutSlashes(end);
+      range_type = "1";
+    } else {
+      start = zel::AjustaZero(start, 6);
+      end = zel::AjustaZero(end, 6);
+      range_type = "2";
+    }
+
+    zel::platform::Platform& os = zel::platform::Current();
+    bool result = false;
+    if (file_kind == "MF") {
+      std::string buffer(512, ' ');
+      inRetorno = IBM_FI_GeraAtoCotepe1704("2", TextArg(start), TextArg(end), buffer.c_str());
+      ImpFisDebug("IBM_FI_GeraAtoCotepe1704: 2 - " + start + " - " + end + " - " + buffer +
+                  Answer(inRetorno));
+      if (inRetorno == 1) {
+        const std::string name =
+            fiscal::FirstWorkFile(dsDirCad, fiscal::kFormattedTextFolder, "*.TXT");
+        os.CopyFileTo(dsDirCad + fiscal::kFormattedTextFolder + name,
+                      menu_folder + "\\Ato_Cotepe.txt", false);
+        fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kBinaryFolder, "*.MF");
+        fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kFormattedTextFolder, "*.TXT");
+        result = true;
+      }
+    } else {
+      const std::string download = vendor_folder + kDownloadName;
+      inRetorno = IBM_FI_DownloadMFD(download.c_str(), range_type.c_str(), TextArg(start),
+                                     TextArg(end), "01");
+      ImpFisDebug("IBM_FI_DownloadMFD  : " + download + " - " + range_type + " - " + start + " - " +
+                  end + " - 01" + Answer(inRetorno));
+      if (inRetorno == 1) {
+        const std::string name = fiscal::FirstWorkFile(dsDirCad, fiscal::kBinaryFolder, "*.MFD");
+        const std::string source = dsDirCad + fiscal::kBinaryFolder + name;
+        const std::string target = menu_folder + "\\" + name + ".txt";
+        inRetorno = IBM_FI_FormatoDadosMFD(source.c_str(), target.c_str(), "0", TextArg(file_kind),
+                                           TextArg(start), TextArg(end), "1");
+        ImpFisDebug("IBM_FI_FormatoDadosMFD : " + source + target + "0" + file_kind + " - " +
+                    start + " - " + end + " - 1" + Answer(inRetorno));
+        if (!AnalisaRetorno(esquema, inRetorno, false, false, false)) return false;
+        if (os.FileExists(download)) {
+          os.RemoveFile(download);
+          fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kBinaryFolder, "*.MFD");
+          fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kMirrorTextFolder, "*.TXT");
+          result = true;
+        }
+      }
+    }
+    StartImpFiscal(fiscal::RestartBundle(packet));
+    return result;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool GeraCatGenerica(const std::vector<zel::HostVariant>& Params, zel::StringList& Arquivos) {
+  try {
+    EnsureDataModule();
+    ImpFisDebug("GeraCatGenerica");
+    Arquivos = zel::StringList();
+    const fiscal::PacketValues packet =
+        fiscal::LoadParameterPacket(Params.empty() ? zel::HostVariant() : Params[0]);
+    dsDirCad = fiscal::HostFolder();
+    const std::string vendor_folder = retornaPathIBM();
+    ImpFisDebug("Path(IBMFI32.INI): " + vendor_folder);
+
+    const std::vector<std::string> p = fiscal::ParamTexts(Params, {1, 2});
+    ImpFisDebug("Data Inicial : " + p[0]);
+    ImpFisDebug("Data Final : " + p[1]);
+    const zel::FormatSettings& fs = zel::core::HostLocale();
+    std::string start;
+    std::string end;
+    zel::TDateTime start_date = 0;
+    zel::TDateTime end_date = 0;
+    if (zel::TryStrToDate(p[0], start_date, fs) && zel::TryStrToDate(p[1], end_date, fs)) {
+      start = zel::FormatDateTime("ddmmyyyy", start_date, fs);
+      end = zel::FormatDateTime("ddmmyyyy", end_date, fs);
+    } else {
+      start = DigitsDate(p[0], fs);
+      end = DigitsDate(p[1], fs);
+    }
+
+    std::string buffer(512, ' ');
+    ImpFisDebug("IBM_FI_GeraAtoCotepe1704: 2 - " + start + " - " + end + " - " + buffer);
+    // This operation may run before the driver was ever started: without a
+    // bound entry point, as when the call itself fails, inRetorno keeps its
+    // last code.
+    if (IBM_FI_GeraAtoCotepe1704 != nullptr) {
+      try {
+        inRetorno = IBM_FI_GeraAtoCotepe1704("2", start.c_str(), end.c_str(), buffer.c_str());
+      } catch (const std::exception&) {
+      }
+    }
+    ImpFisDebug("Retorno da Impressora : " + std::to_string(inRetorno));
+
+    bool result = false;
+    if (inRetorno == 1) {
+      const std::string name =
+          fiscal::FirstWorkFile(dsDirCad, fiscal::kFormattedTextFolder, "*.TXT");
+      if (!name.empty()) {
+        ImpFisDebug("Retorno : " + std::to_string(inRetorno));
+        ImpFisDebug("Arquivo gerado: " + name);
+      }
+      zel::platform::Current().CopyFileTo(dsDirCad + fiscal::kFormattedTextFolder + name,
+                                          vendor_folder + name, false);
+      fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kBinaryFolder, "*.MFD");
+      fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kBinaryFolder, "*.MF");
+      fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kFormattedTextFolder, "*.TXT");
+      Arquivos.Add(Trimmed(vendor_folder + name));
+      result = true;
+    } else {
+      ImpFisDebug("Retorno : " + std::to_string(inRetorno));
+    }
+    StartImpFiscal(fiscal::RestartBundle(packet));
+    return result;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool DataHoraGravacaoUsuarioSWBasicoMFAdicional(const std::string& /*Esquema*/,
+                                                std::string& /*DataHora1*/,
+                                                std::string& /*DataHora2*/,
+                                                std::string& /*DataHora3*/) {
+  return true;
+}

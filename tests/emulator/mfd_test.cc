@@ -1,0 +1,367 @@
+// The MFD journal (every printed line, appended and synced beside the memory
+// file; a torn tail dropped, damage refused) and the files made from the
+// printer's memories: serial fiscal-memory readings, the MFD download, its
+// mirror and the Ato COTEPE 17/04 file.
+#include "emulator/mfd.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "emulator/config.h"
+#include "emulator/ibmfi32.h"
+#include "emulator/persistence.h"
+#include "emulator/printer_state.h"
+#include "platform/platform.h"
+#include "support/sandbox_platform.h"
+
+namespace zel::emu::test {
+namespace {
+
+class MfdTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(Control("init"), 1) << answer_; }
+
+  int Control(const std::string& command) {
+    char buffer[2048];
+    int code = IBM_EMU_Control(command.c_str(), buffer, sizeof buffer);
+    answer_ = buffer;
+    return code;
+  }
+  std::string SystemFile(const std::string& name) {
+    return platform::JoinPath(sandbox_.SystemDirectory(), name);
+  }
+  std::string HostFile(const std::string& relative) {
+    return platform::JoinPath(sandbox_.ExecutableDirectory(), relative);
+  }
+  std::string Journal() { return SystemFile("IBMFI32.MEM.mfd"); }
+  std::string Read(const std::string& path) {
+    std::string text;
+    sandbox_.ReadWholeFile(path, &text);
+    return text;
+  }
+  void SetIni(const std::string& key, const std::string& value) {
+    std::string ini = Read(SystemFile("IBMFI32.INI"));
+    ASSERT_TRUE(sandbox_.WriteWholeFile(SystemFile("IBMFI32.INI"), SetIniValue(ini, key, value)));
+  }
+  // A receipt of one item, paid in cash: COO 1.
+  void Sale() {
+    ASSERT_EQ(IBM_FI_AbreCupomMFD("", "", ""), 1);
+    ASSERT_EQ(IBM_FI_VendeItemDepartamento("789", "ARROZ", "01", "10,00", "1,000", "0000", "0000",
+                                           "01", "UN"),
+              1);
+    ASSERT_EQ(IBM_FI_IniciaFechamentoCupom("D", "$", "0"), 1);
+    ASSERT_EQ(IBM_FI_EfetuaFormaPagamento("Dinheiro", "10,00"), 1);
+    ASSERT_EQ(IBM_FI_TerminaFechamentoCupom("OBRIGADO"), 1);
+  }
+  std::vector<MfdRecord> JournalRecords() {
+    std::vector<MfdRecord> records;
+    MfdScan scan = ScanMfd(Read(Journal()), 0, [&](const MfdRecord& r) { records.push_back(r); });
+    EXPECT_FALSE(scan.damaged || scan.torn_tail) << scan.why;
+    return records;
+  }
+
+  zel::test::SandboxPlatform sandbox_;
+  std::string answer_;
+};
+
+TEST_F(MfdTest, EveryPrintedLineGoesIntoTheJournalWithItsCoo) {
+  Sale();
+  ASSERT_EQ(IBM_FI_LeituraX(), 1);
+  std::vector<MfdRecord> records = JournalRecords();
+  ASSERT_GE(records.size(), 2u);
+  EXPECT_EQ(records.front().coo, 1);
+  EXPECT_EQ(records.front().date, 20261210);
+  EXPECT_EQ(records.back().coo, 2);
+  std::string all;
+  for (const MfdRecord& r : records) all += r.text;
+  EXPECT_NE(all.find("ARROZ"), std::string::npos);
+  EXPECT_NE(all.find("LEITURA X"), std::string::npos);
+  EXPECT_NE(all.find("\r\n"), std::string::npos);
+}
+
+TEST_F(MfdTest, SerialReadingsGoToRetornoAndAreNeitherPrintedNorCounted) {
+  ASSERT_EQ(IBM_FI_ReducaoZ(nullptr, nullptr), 1);
+  const std::string journal = Read(Journal());
+  struct Case {
+    int32_t (*call)(const char*, const char*, const char*);
+    const char* start;
+    const char* end;
+    const char* type;
+    const char* title;
+  };
+  const Case cases[] = {
+      {IBM_FI_LeituraMemoriaFiscalSerialDataMFD, "01/12/2026", "10/12/2026", "c", "COMPLETA"},
+      {IBM_FI_LeituraMemoriaFiscalSerialReducaoMFD, "1", "1", "S", "SIMPLIFICADA"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(c.call(c.start, c.end, c.type), 1) << c.title;
+    const std::string text = Read(SystemFile("Retorno.txt"));
+    EXPECT_NE(text.find(std::string("LEITURA DA MEM\xD3RIA FISCAL ") + c.title), std::string::npos);
+    EXPECT_NE(text.find("CRZ:0001 10/12/2026"), std::string::npos) << text;
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+  }
+  EXPECT_EQ(Read(Journal()), journal);
+  // The printed MFD forms print and count.
+  ASSERT_EQ(IBM_FI_LeituraMemoriaFiscalReducaoMFD("0001", "0001", "C"), 1);
+  EXPECT_NE(Read(Journal()), journal);
+  EXPECT_EQ(IBM_FI_LeituraMemoriaFiscalSerialReducaoMFD("2", "1", "S"), -2);
+}
+
+TEST_F(MfdTest, DownloadByCooThenMirrorLeaveTheirWorkCopies) {
+  Sale();
+  Sale();
+  ASSERT_EQ(IBM_FI_LeituraX(), 1);
+  const std::string dump_path = SystemFile("DOWNLOAD.MFD");
+  ASSERT_EQ(IBM_FI_DownloadMFD(dump_path.c_str(), "2", "000002", "000002", "01"), 1);
+  MfdDump dump;
+  std::string why;
+  ASSERT_TRUE(ParseMfdDump(Read(dump_path), &dump, &why)) << why;
+  EXPECT_EQ(dump.serial, "IB010900000000000001");
+  ASSERT_FALSE(dump.records.empty());
+  for (const MfdRecord& r : dump.records) EXPECT_EQ(r.coo, 2);
+  const std::string copy = sandbox_.FirstMatch(HostFile("Arquivos Bin\xE1rios/*.MFD"));
+  EXPECT_EQ(copy, "IBM_20261210_100000.MFD");
+
+  const std::string mirror = sandbox_.Path("Espelho.txt");
+  ASSERT_EQ(
+      IBM_FI_FormatoDadosMFD(dump_path.c_str(), mirror.c_str(), "0", "2", "000002", "000002", "1"),
+      1);
+  const std::string text = Read(mirror);
+  EXPECT_NE(text.find("ESPELHO DA MEM\xD3RIA DE FITA-DETALHE"), std::string::npos);
+  EXPECT_NE(text.find("COO 000002 - 10/12/2026 10:00:00"), std::string::npos) << text;
+  EXPECT_NE(text.find("ARROZ"), std::string::npos);
+  EXPECT_EQ(text.find("COO 000001"), std::string::npos);
+  EXPECT_EQ(sandbox_.FirstMatch(HostFile("Arquivos TXT Espelho/*.TXT")), "IBM_20261210_100000.TXT");
+
+  // A dump changed on the way is refused; so are bad ranges.
+  std::string damaged = Read(dump_path);
+  damaged[damaged.size() / 2] ^= 0x01;
+  ASSERT_TRUE(sandbox_.WriteWholeFile(dump_path, damaged));
+  EXPECT_EQ(IBM_FI_FormatoDadosMFD(dump_path.c_str(), mirror.c_str(), "0", "2", "1", "2", "1"), -2);
+  EXPECT_EQ(IBM_FI_DownloadMFD(dump_path.c_str(), "3", "1", "2", "01"), -2);
+  EXPECT_EQ(IBM_FI_DownloadMFD(dump_path.c_str(), "1", "10122026", "01122026", "01"), -2);
+}
+
+TEST_F(MfdTest, DownloadByDateTakesTheDaysRecords) {
+  Sale();
+  const std::string dump_path = SystemFile("D.MFD");
+  ASSERT_EQ(IBM_FI_DownloadMFD(dump_path.c_str(), "1", "10122026", "10122026", "01"), 1);
+  MfdDump dump;
+  std::string why;
+  ASSERT_TRUE(ParseMfdDump(Read(dump_path), &dump, &why)) << why;
+  EXPECT_EQ(dump.records.size(), JournalRecords().size());
+  ASSERT_EQ(IBM_FI_DownloadMFD(dump_path.c_str(), "1", "01112026", "30112026", "01"), 1);
+  ASSERT_TRUE(ParseMfdDump(Read(dump_path), &dump, &why)) << why;
+  EXPECT_TRUE(dump.records.empty());
+}
+
+TEST_F(MfdTest, CotepeFileHoldsFixedWidthRecordsOfTheRange) {
+  Sale();
+  ASSERT_EQ(IBM_FI_ReducaoZ(nullptr, nullptr), 1);
+  std::string answer(512, ' ');
+  ASSERT_EQ(IBM_FI_GeraAtoCotepe1704("2", "01122026", "31122026", answer.data()), 1);
+  const std::string name = sandbox_.FirstMatch(HostFile("Arquivos TXT Formatados/*.TXT"));
+  EXPECT_EQ(name, "MFIBM_20261210_100000.TXT");
+  const std::string text = Read(HostFile("Arquivos TXT Formatados/" + name));
+  EXPECT_EQ(sandbox_.FirstMatch(HostFile("Arquivos Bin\xE1rios/*.MF")), "IBM_20261210_100000.MF");
+
+  std::vector<std::string> lines;
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find("\r\n", at);
+    ASSERT_NE(end, std::string::npos) << "every record ends with CR LF";
+    lines.push_back(text.substr(at, end - at));
+    at = end + 2;
+  }
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[0].substr(0, 23), "E01IB010900000000000001");
+  EXPECT_EQ(lines[1].substr(0, 3), "E02");
+  EXPECT_EQ(lines[2].substr(0, 3), "E12");
+  // E12: CRZ 1, COO 2, gross sale 10,00 as 14 zero-filled digits.
+  EXPECT_EQ(lines[2].substr(3 + 20 + 1 + 20 + 2, 12), "000001000002");
+  EXPECT_EQ(lines[2].substr(lines[2].size() - 15), "00000000001000N");
+  size_t e13 = 0;
+  for (const std::string& line : lines) {
+    if (line.rfind("E13", 0) == 0) {
+      ++e13;
+      EXPECT_EQ(line.size(), 3u + 20 + 1 + 20 + 2 + 6 + 7 + 13);
+    }
+  }
+  EXPECT_GT(e13, 0u);
+  EXPECT_EQ(answer, std::string(512, ' '));
+
+  // The receipt from the MFD: E14, its item (E15) and payment (E21).
+  const std::string id = "IB010900000000000001 ECF-IF EMULADOR     01";
+  std::vector<std::string> documents;
+  for (const std::string& line : lines) {
+    if (line.rfind("E14", 0) == 0 || line.rfind("E15", 0) == 0 || line.rfind("E21", 0) == 0) {
+      documents.push_back(line);
+    }
+  }
+  ASSERT_EQ(documents.size(), 3u) << text;
+  EXPECT_EQ(documents[0].substr(0, 3 + id.size() + 12 + 8),
+            "E14" + id + "000001000001" + "20261210");
+  EXPECT_NE(documents[0].find("00000000001000N"), std::string::npos) << documents[0];
+  EXPECT_EQ(documents[1].substr(0, 3 + id.size() + 15), "E15" + id + "000001000001001");
+  EXPECT_NE(documents[1].find("789           ARROZ"), std::string::npos);
+  EXPECT_NE(documents[1].find("01T1800"), std::string::npos);
+  EXPECT_NE(documents[2].find("Dinheiro       0000000001000N"), std::string::npos) << documents[2];
+
+  // Without reductions in the range: identification only.
+  ASSERT_EQ(IBM_FI_GeraAtoCotepe1704("2", "01112026", "30112026", answer.data()), 1);
+  EXPECT_EQ(IBM_FI_GeraAtoCotepe1704("9", "01112026", "30112026", answer.data()), -2);
+}
+
+TEST_F(MfdTest, AReceiptCancelledAfterItClosedIsMarkedInTheCotepeFile) {
+  Sale();
+  ASSERT_EQ(IBM_FI_CancelaCupom(), 1);
+  std::string answer(512, ' ');
+  ASSERT_EQ(IBM_FI_GeraAtoCotepe1704("2", "10122026", "10122026", answer.data()), 1);
+  const std::string name = sandbox_.FirstMatch(HostFile("Arquivos TXT Formatados/*.TXT"));
+  const std::string text = Read(HostFile("Arquivos TXT Formatados/" + name));
+  size_t e14 = text.find("\r\nE14");
+  ASSERT_NE(e14, std::string::npos) << text;
+  EXPECT_EQ(text.find("\r\nE14", e14 + 2), std::string::npos) << "one E14 per receipt";
+  EXPECT_NE(text.find("00000000001000S", e14), std::string::npos) << text;
+}
+
+TEST_F(MfdTest, ATornOrUncountedTailIsDroppedAndTheCommandNeverHappened) {
+  Sale();
+  const std::string good = Read(Journal());
+  MfdRecord stray;
+  stray.coo = 99;
+  stray.date = 20261210;
+  stray.text = "NEVER DONE\r\n";
+  const std::string frame = FrameMfdRecord(stray);
+  for (const std::string& tail : {frame.substr(0, 7), frame.substr(0, frame.size() - 3), frame}) {
+    ASSERT_TRUE(sandbox_.WriteWholeFile(Journal(), good + tail));
+    char coo[6];
+    ASSERT_EQ(IBM_FI_NumeroCupom(coo), 1);
+    EXPECT_EQ(std::string(coo, 6), "000001");
+    EXPECT_EQ(Read(Journal()), good) << "tail of " << tail.size() << " bytes";
+  }
+  // New records follow the good ones.
+  ASSERT_EQ(IBM_FI_LeituraX(), 1);
+  EXPECT_EQ(Read(Journal()).substr(0, good.size()), good);
+  EXPECT_EQ(JournalRecords().back().coo, 2);
+}
+
+TEST_F(MfdTest, ADamagedOrShortenedJournalIsRefusedNotDropped) {
+  Sale();
+  ASSERT_EQ(IBM_FI_LeituraX(), 1);
+  const std::string good = Read(Journal());
+  struct Case {
+    const char* what;
+    std::string content;
+    const char* reason;
+  };
+  std::string flipped = good;
+  flipped[kMfdRecordHeader + 30] ^= 0x20;
+  std::string no_mark = good;
+  no_mark[0] = 'X';
+  const Case cases[] = {
+      {"a changed byte in the first record", flipped, "checksum"},
+      {"a record mark destroyed", no_mark, "mark"},
+      {"records lost", good.substr(0, good.size() / 2), "lost"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(Control("reset"), 1);
+    Sale();
+    ASSERT_EQ(IBM_FI_LeituraX(), 1);
+    ASSERT_EQ(Read(Journal()), good);
+    ASSERT_TRUE(sandbox_.WriteWholeFile(Journal(), c.content));
+    // A new process meets the damage at its first call.
+    ASSERT_TRUE(sandbox_.WriteWholeFile(SystemFile("IBMFI32.INI"),
+                                        Read(SystemFile("IBMFI32.INI")) + "\r\n"));
+    EXPECT_EQ(IBM_FI_LeituraX(), -1) << c.what;
+    ASSERT_EQ(Control("state"), -1);
+    EXPECT_NE(answer_.find(c.reason), std::string::npos) << c.what << ": " << answer_;
+    EXPECT_EQ(Read(Journal()), c.content) << "nothing is dropped";
+  }
+  ASSERT_EQ(Control("reset"), 1);
+  EXPECT_EQ(Read(Journal()), "");
+  EXPECT_EQ(IBM_FI_LeituraX(), 1);
+}
+
+TEST_F(MfdTest, ReductionsLiveInTheFiscalMemoryJournalNotInTheMemoryFile) {
+  ASSERT_EQ(IBM_FI_ReducaoZ(nullptr, nullptr), 1);
+  const std::string memory = Read(SystemFile("IBMFI32.MEM"));
+  EXPECT_EQ(memory.find("\nz="), std::string::npos);
+  std::vector<MfdRecord> records;
+  MfdScan scan = ScanMfd(Read(SystemFile("IBMFI32.MEM.mf")), 0,
+                         [&](const MfdRecord& r) { records.push_back(r); });
+  ASSERT_FALSE(scan.damaged || scan.torn_tail);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].coo, 1);  // the reduction's CRZ
+  EXPECT_EQ(records[0].text.substr(0, 2), "z=");
+
+  // Another process reads the reductions back from the journal.
+  SetIni("Cabecalho6", "OUTRO PROCESSO");
+  ASSERT_EQ(IBM_FI_LeituraMemoriaFiscalSerialReducaoMFD("1", "1", "S"), 1);
+  EXPECT_NE(Read(SystemFile("Retorno.txt")).find("CRZ:0001 10/12/2026"), std::string::npos);
+
+  // A damaged reduction is refused, not dropped.
+  std::string damaged = Read(SystemFile("IBMFI32.MEM.mf"));
+  damaged[damaged.size() - 3] ^= 0x01;
+  ASSERT_TRUE(sandbox_.WriteWholeFile(SystemFile("IBMFI32.MEM.mf"), damaged));
+  SetIni("Cabecalho6", "TERCEIRO");
+  EXPECT_EQ(IBM_FI_LeituraX(), -1);
+  ASSERT_EQ(Control("state"), -1);
+  EXPECT_NE(answer_.find("fiscal memory journal"), std::string::npos) << answer_;
+}
+
+TEST_F(MfdTest, AMemoryFileThatHoldsItsReductionsMovesThemIntoTheJournal) {
+  PrinterMemory memory = FreshMemory(ParseConfig(Read(SystemFile("IBMFI32.INI"))));
+  for (int crz : {1, 2}) {
+    ZRecord z;
+    z.counters.crz = crz;
+    z.counters.coo = crz * 10;
+    z.movement_date = 20261200 + crz;
+    z.totals.gross = 1000 * crz;
+    memory.fiscal_memory.push_back(z);
+  }
+  memory.counters.crz = 2;
+  memory.counters.coo = 20;
+  memory.last_z_date = 20261202;
+  std::string text = SerializeMemory(memory);
+  // As written before the journals: no "mfd" and "mf" records.
+  for (const char* key : {"mf=", "mfd="}) {
+    size_t at = text.find(std::string("\n") + key);
+    ASSERT_NE(at, std::string::npos);
+    text.erase(at + 1, text.find('\n', at + 1) - at);
+  }
+  size_t checksum = text.find("checksum=");
+  text = text.substr(0, checksum) + "checksum=" + [&] {
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08X", MemoryChecksum(text.substr(0, checksum)));
+    return std::string(hex);
+  }() + "\nend\n";
+  ASSERT_TRUE(sandbox_.WriteWholeFile(SystemFile("IBMFI32.MEM"), text));
+  SetIni("Cabecalho6", "DEPOIS DA ATUALIZACAO");
+
+  ASSERT_EQ(IBM_FI_LeituraX(), 1);
+  EXPECT_EQ(Read(SystemFile("IBMFI32.MEM")).find("\nz="), std::string::npos);
+  size_t count = 0;
+  ScanMfd(Read(SystemFile("IBMFI32.MEM.mf")), 0, [&](const MfdRecord&) { ++count; });
+  EXPECT_EQ(count, 2u);
+  ASSERT_EQ(IBM_FI_LeituraMemoriaFiscalSerialReducaoMFD("1", "2", "S"), 1);
+  const std::string reading = Read(SystemFile("Retorno.txt"));
+  EXPECT_NE(reading.find("CRZ:0001 01/12/2026 COO:000010"), std::string::npos) << reading;
+  EXPECT_NE(reading.find("CRZ:0002 02/12/2026 COO:000020"), std::string::npos);
+}
+
+TEST_F(MfdTest, TheLineSpeedKeyMakesTheDownloadTakeItsTime) {
+  Sale();
+  const std::string dump_path = SystemFile("DOWNLOAD.MFD");
+  ASSERT_EQ(IBM_FI_DownloadMFD(dump_path.c_str(), "2", "1", "1", "01"), 1);
+  EXPECT_EQ(sandbox_.total_delay_ms(), 0);
+  SetIni("VelocidadeMFD", "1200");
+  ASSERT_EQ(IBM_FI_DownloadMFD(dump_path.c_str(), "2", "1", "1", "01"), 1);
+  const int64_t bytes = static_cast<int64_t>(Read(dump_path).size());
+  EXPECT_EQ(sandbox_.total_delay_ms(), bytes * 10 * 1000 / 1200);
+}
+
+}  // namespace
+}  // namespace zel::emu::test
