@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/driver_support.h"
+#include "core/unknown_outcome.h"
 #include "zel01900/core.h"
 
 bool Leitura_X_Imp(const std::string& /*NaoUsado1*/, const std::string& Esquema,
@@ -18,7 +19,23 @@ bool Reducao_Z_Imp(const std::string& /*NaoUsado1*/, const std::string& Esquema,
   // The printer takes its own date and time for the reduction.
   const int32_t code = IBM_FI_ReducaoZ(nullptr, nullptr);
   ImpFisDebug("IBM_FI_ReducaoZ");
-  return AnalisaRetorno(Esquema, code, true, false, false);
+  if (code == 0) {
+    switch (zel::core::ReductionOutcome()) {
+      case zel::core::Outcome::kDone:
+        zel::core::SetGrossSales(0);
+        zel::core::TellDone("IBM_FI_ReducaoZ", Esquema);
+        return true;
+      case zel::core::Outcome::kNotDone:
+        break;
+      case zel::core::Outcome::kUnknown:
+        zel::core::ForgetGrossSales();
+        break;
+    }
+  }
+  const bool done = AnalisaRetorno(Esquema, code, true, false, false);
+  // The reduction empties the day's accumulators.
+  if (code == 1) zel::core::SetGrossSales(0);
+  return done;
 }
 
 bool Retorno_Aliquotas_Imp(const std::string& Esquema) {

@@ -85,3 +85,43 @@ TEST_F(ReadingsTest, RetornoAliquotasKeepsTheIssListAndAnswersForIt) {
 
 }  // namespace
 }  // namespace zel::test
+
+namespace zel::test {
+namespace {
+
+// A Z reduction whose answer is lost: with sales on the day the gross sales
+// tell (the reduction empties them); without, the fiscal flags (day closed
+// or a pending day still waiting).
+struct LostReductionCase {
+  const char* name;
+  const char* gross_before;  // learned from a gross-sales query
+  const char* gross_after;
+  int32_t flags_after;
+  bool expected;
+};
+
+TEST_F(ReadingsTest, LostReductionIsCheckedBeforeItIsReportedFailed) {
+  const LostReductionCase cases[] = {
+      {"sales emptied: done", "000000000000012345", "000000000000000000", 0, true},
+      {"sales still there: not done", "000000000000012345", "000000000000012345", 0, false},
+      {"no sales, day closed: done", "000000000000000000", "000000000000000000", 8, true},
+      {"no sales, pending day: not done", "000000000000000000", "000000000000000000", 32, false},
+      {"no sales, nothing to tell", "000000000000000000", "000000000000000000", 0, false},
+  };
+  for (const LostReductionCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    host_.Clear();
+    fake_.Answer("IBM_FI_VendaBruta", 1, c.gross_before);
+    std::string value;
+    ASSERT_TRUE(VendaBruta("002", value));
+    fake_.Answer("IBM_FI_VendaBruta", 1, c.gross_after);
+    fake_.SetAnswer("IBM_FI_FlagsFiscais", FakeAnswer{1, {}, {c.flags_after}});
+    fake_.AnswerOnce("IBM_FI_ReducaoZ", 0);
+    EXPECT_EQ(Reducao_Z_Imp("", "002", ""), c.expected);
+    ASSERT_EQ(host_.dialogs().size(), 1u);
+    EXPECT_EQ(host_.dialogs()[0].text.find("executou o comando") != std::string::npos, c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace zel::test
