@@ -143,12 +143,31 @@ Outcome ReductionOutcome() {
   return Outcome::kUnknown;
 }
 
+Outcome DocumentOpeningOutcome() {
+  const std::optional<int32_t> flags = ReadFiscalFlags();
+  if (!flags) return Outcome::kUnknown;
+  return (*flags & kFlagDocumentOpen) ? Outcome::kDone : Outcome::kNotDone;
+}
+
+Outcome DocumentClosingOutcome() {
+  const std::optional<int32_t> flags = ReadFiscalFlags();
+  if (!flags) return Outcome::kUnknown;
+  return (*flags & kFlagDocumentOpen) ? Outcome::kNotDone : Outcome::kDone;
+}
+
 void TellDone(const std::string& command, const std::string& esquema) {
   ImpFisDebug(command + " : sem resposta da impressora; o comando foi executado");
   if (!boNUtilTaa) return;
   zel::Mensagem(
       "A impressora fiscal n\xE3o respondeu, mas executou o comando. Nada ficou faltando.", "", "N",
       "N", zel::kDialogInformation, "", esquema, 0);
+}
+
+bool FoundDone(int32_t code, Outcome (*check)(), const std::string& command,
+               const std::string& esquema) {
+  if (code != 0 || check() != Outcome::kDone) return false;
+  TellDone(command, esquema);
+  return true;
 }
 
 void ResetOutcomeState() {

@@ -30,6 +30,7 @@ inline constexpr int32_t kFlagReceiptOpen = 1;
 inline constexpr int32_t kFlagClosingStarted = 2;
 inline constexpr int32_t kFlagDayClosed = 8;
 inline constexpr int32_t kFlagZPending = 32;
+inline constexpr int32_t kFlagDocumentOpen = 64;
 
 // Quiet queries (debug log only, no dialog): nullopt when the printer does
 // not answer or answers something that is not the figure.
@@ -67,10 +68,18 @@ Outcome ReceiptOpeningOutcome();
 Outcome ClosingStartOutcome();
 Outcome ClosingEndOutcome();
 Outcome ReductionOutcome();
+// A gerencial report or linked slip opened (or fed), or closed.
+Outcome DocumentOpeningOutcome();
+Outcome DocumentClosingOutcome();
 
 // Logs that `command` was found done although its answer was lost and tells
 // the operator (attended till) that nothing is missing.
 void TellDone(const std::string& command, const std::string& esquema);
+
+// For a command answered `code`: true when the answer was lost and `check`
+// finds the command done (the operator is then told, as by TellDone).
+bool FoundDone(int32_t code, Outcome (*check)(), const std::string& command,
+               const std::string& esquema);
 
 // Back to the state of a freshly loaded driver.
 void ResetOutcomeState();

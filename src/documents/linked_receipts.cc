@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/driver_support.h"
+#include "core/unknown_outcome.h"
 #include "zel01900/core.h"
 #include "zel01900/documents.h"
 
@@ -14,12 +15,20 @@ bool Abre_Comp_NFiscalVinc(const std::string& Esquema, const std::string& FormaP
       IBM_FI_AbreComprovanteNaoFiscalVinculado(TextArg(FormaPgto), TextArg(Valor), TextArg(Numero));
   ImpFisDebug("IBM_FI_AbreComprovanteNaoFiscalVinculado : " + FormaPgto + " - " + Valor + " - " +
               Numero);
+  if (zel::core::FoundDone(inRetorno, zel::core::DocumentOpeningOutcome,
+                           "IBM_FI_AbreComprovanteNaoFiscalVinculado", Esquema)) {
+    return true;
+  }
   return AnalisaRetorno(Esquema, inRetorno, boNUtilTaa, false, false);
 }
 
 bool Fecha_Comp_NFiscalVinc(const std::string& Esquema) {
   inRetorno = IBM_FI_FechaComprovanteNaoFiscalVinculado();
   ImpFisDebug("IBM_FI_FechaComprovanteNaoFiscalVinculado");
+  if (zel::core::FoundDone(inRetorno, zel::core::DocumentClosingOutcome,
+                           "IBM_FI_FechaComprovanteNaoFiscalVinculado", Esquema)) {
+    return true;
+  }
   return AnalisaRetorno(Esquema, inRetorno, true, false, false);
 }
 

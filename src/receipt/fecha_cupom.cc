@@ -157,9 +157,7 @@ class Closing {
   // A step whose answer was lost counts as done when the printer shows it
   // done; the operator is told that nothing is missing.
   bool FoundDone(int32_t code, zel::core::Outcome (*check)(), const char* command) {
-    if (code != 0 || check() != zel::core::Outcome::kDone) return false;
-    zel::core::TellDone(command, p_.colour_scheme);
-    return true;
+    return zel::core::FoundDone(code, check, command, p_.colour_scheme);
   }
 
   void StartClosing() {

@@ -32,6 +32,8 @@ enum class State {
   kStarted,      // the driver started, nothing open
   kReceipt,      // a receipt open with one item of 10,00
   kDayWithSale,  // a receipt of 10,00 paid in cash and closed
+  kReport,       // a gerencial report open
+  kLinkedSlip,   // after the sale, a linked slip open for its cash payment
 };
 
 // What the printer shows when the operation's document was done; empty for
@@ -112,6 +114,12 @@ std::vector<SampleCall> SampleCalls() {
   };
   const Effect closed = [](const std::string& before, const std::string& after) {
     return ReceiptOpen(before) && !ReceiptOpen(after);
+  };
+  const Effect document_opened = [](const std::string& before, const std::string& after) {
+    return StateWord(before, "open") == "none" && StateWord(after, "open") != "none";
+  };
+  const Effect document_closed = [](const std::string& before, const std::string& after) {
+    return StateWord(before, "open") != "none" && StateWord(after, "open") == "none";
   };
   const Effect reduced = [](const std::string& before, const std::string& after) {
     return StateWord(before, "crz") != StateWord(after, "crz");
@@ -198,14 +206,15 @@ std::vector<SampleCall> SampleCalls() {
       {"Guilhotina", State::kStarted, R"(["", 1])", {}},
       {"Estado_HorVerao", State::kStarted, R"([""])", {}},
       {"Muda_Horario", State::kStarted, R"([""])", {}},
-      {"Relatorio_Gerencial_Imp", State::kStarted, R"(["002", "K1", "K2", ""])", {}},
+      {"Relatorio_Gerencial_Imp", State::kStarted, R"(["002", "K1", "K2", ""])", document_opened},
       {"Usa_CompNFis", State::kStarted, R"(["002", "texto"])", {}},
-      {"FechRelatGerenc", State::kStarted, R"(["002", true, false])", {}},
+      {"FechRelatGerenc", State::kReport, R"(["002", true, false])", document_closed},
       {"Relatorio_Generico", State::kStarted, R"(["002", "K1", "K2", "linha\n", "DOC", ""])", {}},
       {"Conferencia_Formatada", State::kStarted, R"(["002", "", "", "", "", "", "x"])", {}},
       {"GravaDocumentosNaoFiscais", State::kStarted, R"(["DOC", "002", "RG", ""])", {}},
-      {"Abre_Comp_NFiscalVinc", State::kDayWithSale, R"(["002", "Dinheiro", "10,00", ""])", {}},
-      {"Fecha_Comp_NFiscalVinc", State::kStarted, R"(["002"])", {}},
+      {"Abre_Comp_NFiscalVinc", State::kDayWithSale, R"(["002", "Dinheiro", "10,00", ""])",
+       document_opened},
+      {"Fecha_Comp_NFiscalVinc", State::kLinkedSlip, R"(["002"])", document_closed},
       {"Cupom_NFiscNVinc", State::kStarted, R"(["002", "01", "5,00", "Dinheiro"])", {}},
       {"ImprimeTef",
        State::kDayWithSale,
@@ -298,9 +307,17 @@ class FaultMatrixTest : public ::testing::Test {
     host_.SetDefaultAnswer(false);
     Call("StartImpFiscal", Json::array({Json::parse(kStartParams)}), true);
     if (setup == State::kStarted) return;
+    if (setup == State::kReport) {
+      Call("Relatorio_Gerencial_Imp", Json::parse(R"(["002", "K1", "K2", ""])"), true);
+      host_.Clear();
+      return;
+    }
     Call("AbreCupom", Json::parse(kOpenParams), true);
     Call("VendaItem", Json::parse(kItemParams), true);
-    if (setup == State::kDayWithSale) Call("FechaCupom", Json::parse(kClosing), true);
+    if (setup != State::kReceipt) Call("FechaCupom", Json::parse(kClosing), true);
+    if (setup == State::kLinkedSlip) {
+      Call("Abre_Comp_NFiscalVinc", Json::parse(R"(["002", "Dinheiro", "10,00", ""])"), true);
+    }
     host_.Clear();
   }
 
