@@ -7,7 +7,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_TIME ?= 20
-FUZZ_TARGETS = datapacket_fuzz filter_fuzz convert_fuzz printer_answer_fuzz
+FUZZ_TARGETS = datapacket_fuzz filter_fuzz convert_fuzz printer_answer_fuzz printer_state_fuzz
 
 .PHONY: all deps build demo test test-plain test-asan bench fuzz format clean
 
