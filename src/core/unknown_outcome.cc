@@ -61,6 +61,16 @@ std::optional<int64_t> ReadGrossSales() {
   return ParseFixed(buffer, 0);
 }
 
+std::optional<int32_t> ReadCoo() {
+  std::string buffer(6, ' ');
+  const int32_t code = IBM_FI_NumeroCupom(buffer.data());
+  ImpFisDebug(AnswerLog("IBM_FI_NumeroCupom", buffer));
+  if (code != 1 || buffer.find_first_not_of("0123456789") != std::string::npos) {
+    return std::nullopt;
+  }
+  return static_cast<int32_t>(*ParseFixed(buffer, 0));
+}
+
 void ForgetGrossSales() { gross_baseline.reset(); }
 void SetGrossSales(int64_t cents) { gross_baseline = cents; }
 void AddGrossSales(int64_t cents) {
@@ -140,6 +150,16 @@ Outcome ReductionOutcome() {
   if (!flags) return Outcome::kUnknown;
   if (*flags & kFlagZPending) return Outcome::kNotDone;
   if (*flags & kFlagDayClosed) return Outcome::kDone;
+  return Outcome::kUnknown;
+}
+
+Outcome NewDocumentOutcome(std::optional<int32_t> coo_before) {
+  if (!coo_before) return Outcome::kUnknown;
+  const std::optional<int32_t> now = ReadCoo();
+  if (!now) return Outcome::kUnknown;
+  // The COO has six digits and starts again at 1 after 999999.
+  if (*now == (*coo_before >= 999999 ? 1 : *coo_before + 1)) return Outcome::kDone;
+  if (*now == *coo_before) return Outcome::kNotDone;
   return Outcome::kUnknown;
 }
 

@@ -36,6 +36,7 @@ inline constexpr int32_t kFlagDocumentOpen = 64;
 // not answer or answers something that is not the figure.
 std::optional<int32_t> ReadFiscalFlags();
 std::optional<int64_t> ReadGrossSales();  // cents
+std::optional<int32_t> ReadCoo();
 
 // ---- The gross-sales baseline ----
 void ForgetGrossSales();
@@ -68,6 +69,9 @@ Outcome ReceiptOpeningOutcome();
 Outcome ClosingStartOutcome();
 Outcome ClosingEndOutcome();
 Outcome ReductionOutcome();
+// A document that takes one COO of its own (the X reading, a non-fiscal
+// receipt), against the COO read before it was sent.
+Outcome NewDocumentOutcome(std::optional<int32_t> coo_before);
 // A gerencial report or linked slip opened (or fed), or closed.
 Outcome DocumentOpeningOutcome();
 Outcome DocumentClosingOutcome();

@@ -1,5 +1,7 @@
 // The linked non-fiscal receipt (open and close) and the non-fiscal receipt
 // on a totalizer.
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/driver_support.h"
@@ -34,7 +36,14 @@ bool Fecha_Comp_NFiscalVinc(const std::string& Esquema) {
 
 bool Cupom_NFiscNVinc(const std::string& Esquema, const std::string& Totalizador,
                       const std::string& Valor, const std::string& FormaPgto) {
+  // The COO before the receipt tells, should its answer be lost, whether the
+  // printer made it.
+  const std::optional<int32_t> coo = zel::core::ReadCoo();
   inRetorno = IBM_FI_RecebimentoNaoFiscal(TextArg(Totalizador), TextArg(Valor), TextArg(FormaPgto));
   ImpFisDebug("IBM_FI_RecebimentoNaoFiscal : " + Totalizador + " - " + Valor + " - " + FormaPgto);
+  if (inRetorno == 0 && zel::core::NewDocumentOutcome(coo) == zel::core::Outcome::kDone) {
+    zel::core::TellDone("IBM_FI_RecebimentoNaoFiscal", Esquema);
+    return true;
+  }
   return AnalisaRetorno(Esquema, inRetorno, boNUtilTaa, false, false);
 }

@@ -1,6 +1,8 @@
 // The X reading, the Z reduction and the printer's tax-rate lists.
 #include "zel01900/readings.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/driver_support.h"
@@ -9,8 +11,15 @@
 
 bool Leitura_X_Imp(const std::string& /*NaoUsado1*/, const std::string& Esquema,
                    const std::string& /*NaoUsado2*/) {
+  // The COO before the reading tells, should its answer be lost, whether
+  // the printer made it.
+  const std::optional<int32_t> coo = zel::core::ReadCoo();
   const int32_t code = IBM_FI_LeituraX();
   ImpFisDebug("IBM_FI_LeituraX");
+  if (code == 0 && zel::core::NewDocumentOutcome(coo) == zel::core::Outcome::kDone) {
+    zel::core::TellDone("IBM_FI_LeituraX", Esquema);
+    return true;
+  }
   return AnalisaRetorno(Esquema, code, true, false, false);
 }
 

@@ -17,12 +17,21 @@ struct ReadingCase {
   const char* entry_point;
   std::function<bool(const std::string&, const std::string&, const std::string&)> reading;
   Strings args;
+  Strings calls;  // every vendor call of the reading, in order
 };
 
 std::vector<ReadingCase> Readings() {
-  return {{"IBM_FI_LeituraX", Leitura_X_Imp, {}},
+  // The X reading reads the COO first: should its answer be lost, the COO
+  // tells whether the printer made it.
+  return {{"IBM_FI_LeituraX",
+           Leitura_X_Imp,
+           {},
+           {"IBM_FI_NumeroCupom", "IBM_FI_LeituraX", "IBM_FI_RetornoImpressora"}},
           // The printer dates the reduction itself: both texts are null.
-          {"IBM_FI_ReducaoZ", Reducao_Z_Imp, {"", ""}}};
+          {"IBM_FI_ReducaoZ",
+           Reducao_Z_Imp,
+           {"", ""},
+           {"IBM_FI_ReducaoZ", "IBM_FI_RetornoImpressora"}}};
 }
 
 TEST_F(ReadingsTest, ReadingsCallThePrinterOnceAndLogIt) {
@@ -30,7 +39,7 @@ TEST_F(ReadingsTest, ReadingsCallThePrinterOnceAndLogIt) {
     SCOPED_TRACE(c.entry_point);
     fake_.ClearCalls();
     EXPECT_TRUE(c.reading("x", "002", "y"));
-    EXPECT_EQ(fake_.Names(), (Strings{c.entry_point, "IBM_FI_RetornoImpressora"}));
+    EXPECT_EQ(fake_.Names(), c.calls);
     const FakeCall call = fake_.CallsTo(c.entry_point)[0];
     EXPECT_EQ(call.args, c.args);
     for (size_t i = 0; i < call.args.size(); ++i) EXPECT_TRUE(call.IsNull(i));
@@ -99,6 +108,23 @@ struct LostReductionCase {
   int32_t flags_after;
   bool expected;
 };
+
+TEST_F(ReadingsTest, LostXReadingIsCheckedByTheCoo) {
+  const struct {
+    const char* coo_after;
+    bool expected;
+  } cases[] = {{"000124", true}, {"000123", false}, {"000200", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.coo_after);
+    host_.Clear();
+    fake_.AnswerOnce("IBM_FI_NumeroCupom", 1, "000123");
+    fake_.AnswerOnce("IBM_FI_NumeroCupom", 1, c.coo_after);
+    fake_.AnswerOnce("IBM_FI_LeituraX", 0);
+    EXPECT_EQ(Leitura_X_Imp("", "002", ""), c.expected);
+    ASSERT_FALSE(host_.dialogs().empty());
+    EXPECT_EQ(host_.dialogs()[0].text.find("executou o comando") != std::string::npos, c.expected);
+  }
+}
 
 TEST_F(ReadingsTest, LostReductionIsCheckedBeforeItIsReportedFailed) {
   const LostReductionCase cases[] = {

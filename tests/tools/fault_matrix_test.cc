@@ -34,6 +34,7 @@ enum class State {
   kDayWithSale,  // a receipt of 10,00 paid in cash and closed
   kReport,       // a gerencial report open
   kLinkedSlip,   // after the sale, a linked slip open for its cash payment
+  kTotalizers,   // the non-fiscal totalizers named by the configuration load
 };
 
 // What the printer shows when the operation's document was done; empty for
@@ -121,6 +122,9 @@ std::vector<SampleCall> SampleCalls() {
   const Effect document_closed = [](const std::string& before, const std::string& after) {
     return StateWord(before, "open") != "none" && StateWord(after, "open") == "none";
   };
+  const Effect new_document = [](const std::string& before, const std::string& after) {
+    return StateWord(before, "coo") != StateWord(after, "coo");
+  };
   const Effect reduced = [](const std::string& before, const std::string& after) {
     return StateWord(before, "crz") != StateWord(after, "crz");
   };
@@ -194,7 +198,7 @@ std::vector<SampleCall> SampleCalls() {
        R"([{"params": {"CDFILIAL": "0001", "CDCAIXA": "001",
            "NRSERIEIMP": "IB010900000000000001", "ESQUEMACOR": "002", "IDVALIDA": "N"}}])",
        {}},
-      {"Leitura_X_Imp", State::kStarted, R"(["", "002", ""])", {}},
+      {"Leitura_X_Imp", State::kStarted, R"(["", "002", ""])", new_document},
       {"Reducao_Z_Imp", State::kDayWithSale, R"(["", "002", ""])", reduced},
       {"DadosUltimaRedZ",
        State::kStarted,
@@ -215,7 +219,8 @@ std::vector<SampleCall> SampleCalls() {
       {"Abre_Comp_NFiscalVinc", State::kDayWithSale, R"(["002", "Dinheiro", "10,00", ""])",
        document_opened},
       {"Fecha_Comp_NFiscalVinc", State::kLinkedSlip, R"(["002"])", document_closed},
-      {"Cupom_NFiscNVinc", State::kStarted, R"(["002", "01", "5,00", "Dinheiro"])", {}},
+      {"Cupom_NFiscNVinc", State::kTotalizers, R"(["002", "01", "5,00", "Dinheiro"])",
+       new_document},
       {"ImprimeTef",
        State::kDayWithSale,
        R"(["DOC", "K1", "K2", "002", {"list": ["via 1\n"]}, null, null, null, "", "Dinheiro", "",
@@ -307,6 +312,12 @@ class FaultMatrixTest : public ::testing::Test {
     host_.SetDefaultAnswer(false);
     Call("StartImpFiscal", Json::array({Json::parse(kStartParams)}), true);
     if (setup == State::kStarted) return;
+    if (setup == State::kTotalizers) {
+      FindOperation("CarregaTotalizador")
+          .invoke(Json::parse(R"(["", "", "", "", "", "002", 0, null])"));
+      host_.Clear();
+      return;
+    }
     if (setup == State::kReport) {
       Call("Relatorio_Gerencial_Imp", Json::parse(R"(["002", "K1", "K2", ""])"), true);
       host_.Clear();
