@@ -44,7 +44,8 @@ bench: build
 
 # A month of business with faults: 30 fiscal days of sales through the driver
 # against the simulated printer, faults on about one vendor call in a hundred
-# (fixed seed). `make test` runs the same test for 2 days.
+# (fixed seed), once in one process and once with the host killed at random
+# points. `make test` runs the same tests for 2 days.
 SOAK_DAYS ?= 30
 soak: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target scenario_tests IBMFI32
