@@ -190,6 +190,14 @@ bool FoundDone(int32_t code, Outcome (*check)(), const std::string& command,
   return true;
 }
 
+bool AnalyseCommand(const std::string& esquema, int32_t code, bool mostra, bool cancela_aberto,
+                    bool avisa_pouco_papel) {
+  const bool analysed = AnalisaRetorno(esquema, code, mostra, cancela_aberto, avisa_pouco_papel);
+  if (analysed || code != 1) return analysed;
+  ImpFisDebug("Comando executado pela impressora (retorno 1) apesar do estado informado");
+  return true;
+}
+
 void ResetOutcomeState() {
   gross_baseline.reset();
   receipt_open_at_state_check = false;

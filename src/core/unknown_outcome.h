@@ -85,6 +85,15 @@ void TellDone(const std::string& command, const std::string& esquema);
 bool FoundDone(int32_t code, Outcome (*check)(), const std::string& command,
                const std::string& esquema);
 
+// The return analysis of a printer command (AnalisaRetorno, same
+// arguments): everything it finds is logged and shown as usual, but a
+// command the printer answered 1 (done) is not reported as failed because of
+// what the status read after it says (paper ran out, the printer went off
+// before its status could be read): the host must not take a done command
+// for a failed one.
+bool AnalyseCommand(const std::string& esquema, int32_t code, bool mostra, bool cancela_aberto,
+                    bool avisa_pouco_papel);
+
 // Back to the state of a freshly loaded driver.
 void ResetOutcomeState();
 

@@ -21,7 +21,7 @@ bool Relatorio_Gerencial_Imp(const std::string& Esquema, const std::string& Chav
   ImpFisDebug("IBM_FI_RelatorioGerencial");
   const bool aberto = zel::core::FoundDone(inRetorno, zel::core::DocumentOpeningOutcome,
                                            "IBM_FI_RelatorioGerencial", Esquema) ||
-                      AnalisaRetorno(Esquema, inRetorno, boNUtilTaa, false, false);
+                      zel::core::AnalyseCommand(Esquema, inRetorno, boNUtilTaa, false, false);
   if (aberto) zel::GravaCER(Chave1, Chave2, DataMoviFiscal(Esquema));
   return aberto;
 }
@@ -39,7 +39,7 @@ bool FechRelatGerenc(const std::string& /*Esquema*/, bool Mostra, bool CancelaCu
                            "IBM_FI_FechaRelatorioGerencial", "")) {
     return true;
   }
-  return AnalisaRetorno("", inRetorno, Mostra, CancelaCupomAberto, false);
+  return zel::core::AnalyseCommand("", inRetorno, Mostra, CancelaCupomAberto, false);
 }
 
 bool Relatorio_Generico(const std::string& Esquema, const std::string& Chave1,

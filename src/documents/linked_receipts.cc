@@ -21,7 +21,7 @@ bool Abre_Comp_NFiscalVinc(const std::string& Esquema, const std::string& FormaP
                            "IBM_FI_AbreComprovanteNaoFiscalVinculado", Esquema)) {
     return true;
   }
-  return AnalisaRetorno(Esquema, inRetorno, boNUtilTaa, false, false);
+  return zel::core::AnalyseCommand(Esquema, inRetorno, boNUtilTaa, false, false);
 }
 
 bool Fecha_Comp_NFiscalVinc(const std::string& Esquema) {
@@ -31,7 +31,7 @@ bool Fecha_Comp_NFiscalVinc(const std::string& Esquema) {
                            "IBM_FI_FechaComprovanteNaoFiscalVinculado", Esquema)) {
     return true;
   }
-  return AnalisaRetorno(Esquema, inRetorno, true, false, false);
+  return zel::core::AnalyseCommand(Esquema, inRetorno, true, false, false);
 }
 
 bool Cupom_NFiscNVinc(const std::string& Esquema, const std::string& Totalizador,
@@ -45,5 +45,5 @@ bool Cupom_NFiscNVinc(const std::string& Esquema, const std::string& Totalizador
     zel::core::TellDone("IBM_FI_RecebimentoNaoFiscal", Esquema);
     return true;
   }
-  return AnalisaRetorno(Esquema, inRetorno, boNUtilTaa, false, false);
+  return zel::core::AnalyseCommand(Esquema, inRetorno, boNUtilTaa, false, false);
 }

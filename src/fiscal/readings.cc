@@ -20,7 +20,7 @@ bool Leitura_X_Imp(const std::string& /*NaoUsado1*/, const std::string& Esquema,
     zel::core::TellDone("IBM_FI_LeituraX", Esquema);
     return true;
   }
-  return AnalisaRetorno(Esquema, code, true, false, false);
+  return zel::core::AnalyseCommand(Esquema, code, true, false, false);
 }
 
 bool Reducao_Z_Imp(const std::string& /*NaoUsado1*/, const std::string& Esquema,
@@ -41,7 +41,7 @@ bool Reducao_Z_Imp(const std::string& /*NaoUsado1*/, const std::string& Esquema,
         break;
     }
   }
-  const bool done = AnalisaRetorno(Esquema, code, true, false, false);
+  const bool done = zel::core::AnalyseCommand(Esquema, code, true, false, false);
   // The reduction empties the day's accumulators.
   if (code == 1) zel::core::SetGrossSales(0);
   return done;

@@ -47,7 +47,7 @@ bool AbreCupom(zel::HostParams& Params) {
       if (util_tef) boClieUtil = false;
       break;
     }
-    aberto = AnalisaRetorno(esquema, inRetorno, boNUtilTaa, false, true);
+    aberto = zel::core::AnalyseCommand(esquema, inRetorno, boNUtilTaa, false, true);
     if (aberto || !boNUtilTaa) {
       if (util_tef) boClieUtil = false;
       break;

@@ -137,7 +137,7 @@ class Closing {
   static constexpr int kPaymentsRegistered = 3;
 
   bool Analyse(int32_t code) {
-    return AnalisaRetorno(p_.colour_scheme, code, p_.show_dialogs, false, false);
+    return zel::core::AnalyseCommand(p_.colour_scheme, code, p_.show_dialogs, false, false);
   }
 
   // After a failed step: on an attended card sale the operator may try

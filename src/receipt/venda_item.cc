@@ -89,7 +89,7 @@ bool VendaItem(zel::HostParams& Params) {
       } else if (inRetorno == 1 || (inRetorno == 0 && !soma)) {
         zel::core::ForgetGrossSales();
       }
-      const bool vendido = AnalisaRetorno(esquema, inRetorno, boNUtilTaa, false, false);
+      const bool vendido = zel::core::AnalyseCommand(esquema, inRetorno, boNUtilTaa, false, false);
       if (!vendido) boClieUtil = false;
       if (vendido || !boNUtilTaa) {
         if (util_tef) boClieUtil = false;

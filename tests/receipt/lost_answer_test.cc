@@ -208,5 +208,29 @@ TEST_F(LostAnswerTest, OpeningNotDoneIsOfferedAgainInACardSale) {
   EXPECT_EQ(Questions(), 1u);
 }
 
+// A command the printer answered 1 was done: what the status read after it
+// says (the paper ran out, the printer went off) is shown, not taken as the
+// command's failure.
+TEST_F(LostAnswerTest, DoneCommandStaysDoneWhateverTheStatusAfterIt) {
+  fake_.AnswerStatusOnce(6, 0, 0);    // the state check before the item
+  fake_.AnswerStatusOnce(6, 128, 0);  // after it: the paper ran out
+  EXPECT_TRUE(Sell(10, 1));
+  ASSERT_EQ(host_.dialogs().size(), 1u);
+  EXPECT_FALSE(host_.dialogs()[0].IsQuestion());
+
+  host_.Clear();
+  fake_.AnswerStatusOnce(6, 0, 0);
+  fake_.AnswerStatusOnce(0, 0, 0, -6);  // after the item the printer no longer answers
+  EXPECT_TRUE(Sell(10, 1));
+  EXPECT_EQ(Questions(), 0u);
+
+  // A refused item is still a failure.
+  fake_.AnswerStatusOnce(6, 0, 0);
+  fake_.AnswerStatusOnce(6, 0, 1);
+  fake_.AnswerOnce(kSale, -1);
+  host_.QueueAnswers({false});
+  EXPECT_FALSE(Sell(10, 1));
+}
+
 }  // namespace
 }  // namespace zel::test
