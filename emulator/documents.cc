@@ -184,6 +184,9 @@ int Printer::PrintText(std::string_view text) {
 
 int Printer::CloseLinked() {
   if (memory_.open != OpenDocument::kLinked) return Refuse(kExecutionError, 0, kSt2NotExecuted);
+  // The closing prints the document's trailer: like every printing command
+  // it needs paper.
+  if (CheckPaper() != kOk) return kExecutionError;
   TapeDocument doc(config_);
   doc.Trailer(Now(), memory_.counters.coo);
   Print(doc, true);
@@ -212,6 +215,7 @@ int Printer::Report(std::string_view text) {
 
 int Printer::CloseReport() {
   if (memory_.open != OpenDocument::kReport) return Refuse(kExecutionError, 0, kSt2NotExecuted);
+  if (CheckPaper() != kOk) return kExecutionError;
   TapeDocument doc(config_);
   doc.Trailer(Now(), memory_.counters.coo);
   Print(doc, true);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/message_tables.h"
+#include "core/unknown_outcome.h"
 #include "hostutil/host_services.h"
 #include "hostutil/params.h"
 #include "hostutil/timing.h"
@@ -139,6 +140,7 @@ bool Estado_Imp(const std::string& esquema, bool /*nao_usado1*/, bool /*nao_usad
     int32_t st1 = 0;
     int32_t st2 = 0;
     inRetorno = IBM_FI_VerificaEstadoImpressora(&ack, &st1, &st2);
+    zel::core::NoteStateCheck(inRetorno == 1 && (st1 & kOnlyReceiptOpen) != 0);
     stMensagemTaa.clear();
     result = AnalisaRetorno(esquema, inRetorno, boNUtilTaa, false, false);
   } catch (...) {

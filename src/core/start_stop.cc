@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/driver_support.h"
+#include "core/unknown_outcome.h"
 #include "hostutil/host_services.h"
 #include "hostutil/params.h"
 #include "platform/platform.h"
@@ -62,6 +63,9 @@ bool StartImpFiscal(const HostParams& params) {
   }
 
   if (!AbrePorta(copy)) return false;
+  // What the day's gross sales are, so that an item whose answer is lost can
+  // be checked against it without asking the printer during the sale.
+  zel::core::LearnGrossSales();
   boImpFiscalOK = true;
   return true;
 }

@@ -2,6 +2,7 @@
 #include "zel01900/testing.h"
 
 #include "core/driver_support.h"
+#include "core/unknown_outcome.h"
 #include "zel01900/core.h"
 #include "zel01900/data_module.h"
 
@@ -24,6 +25,7 @@ void ZelResetModuleState() {
   cdsAuxExtSimp = nullptr;
   stDataCat.clear();
   zel::core::ResetDebugLogNotice();
+  zel::core::ResetOutcomeState();
 #define ZEL_RESET_ENTRY_POINT(name, type) name = nullptr;
   ZEL_VENDOR_ENTRY_POINTS(ZEL_RESET_ENTRY_POINT)
   ZEL_OTHER_ENTRY_POINTS(ZEL_RESET_ENTRY_POINT)

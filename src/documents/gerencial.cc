@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/driver_support.h"
+#include "core/unknown_outcome.h"
 #include "documents/text_feed.h"
 #include "hostutil/host_services.h"
 #include "runtime/datetime.h"
@@ -18,7 +19,9 @@ bool Relatorio_Gerencial_Imp(const std::string& Esquema, const std::string& Chav
                              const std::string& Chave2, const std::string& /*Reservado*/) {
   inRetorno = IBM_FI_RelatorioGerencial(" ");
   ImpFisDebug("IBM_FI_RelatorioGerencial");
-  const bool aberto = AnalisaRetorno(Esquema, inRetorno, boNUtilTaa, false, false);
+  const bool aberto = zel::core::FoundDone(inRetorno, zel::core::DocumentOpeningOutcome,
+                                           "IBM_FI_RelatorioGerencial", Esquema) ||
+                      zel::core::AnalyseCommand(Esquema, inRetorno, boNUtilTaa, false, false);
   if (aberto) zel::GravaCER(Chave1, Chave2, DataMoviFiscal(Esquema));
   return aberto;
 }
@@ -32,7 +35,11 @@ bool Usa_CompNFis(const std::string& /*Esquema*/, const std::string& Texto) {
 bool FechRelatGerenc(const std::string& /*Esquema*/, bool Mostra, bool CancelaCupomAberto) {
   inRetorno = IBM_FI_FechaRelatorioGerencial();
   ImpFisDebug("IBM_FI_FechaRelatorioGerencial");
-  return AnalisaRetorno("", inRetorno, Mostra, CancelaCupomAberto, false);
+  if (zel::core::FoundDone(inRetorno, zel::core::DocumentClosingOutcome,
+                           "IBM_FI_FechaRelatorioGerencial", "")) {
+    return true;
+  }
+  return zel::core::AnalyseCommand("", inRetorno, Mostra, CancelaCupomAberto, false);
 }
 
 bool Relatorio_Generico(const std::string& Esquema, const std::string& Chave1,

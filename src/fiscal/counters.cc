@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "core/unknown_outcome.h"
 #include "hostutil/layout.h"
 #include "runtime/convert.h"
 #include "runtime/format.h"
@@ -55,7 +56,10 @@ bool NumeroOperacoesNaoFiscais(const std::string& esquema, std::string& valor) {
 }
 
 bool VendaBruta(const std::string& esquema, std::string& valor) {
-  return RunCounter({"IBM_FI_VendaBruta", 18, false, true}, IBM_FI_VendaBruta, esquema, valor);
+  const CounterQuery query{"IBM_FI_VendaBruta", 18, false, true};
+  const int32_t code = FillCounter(query, IBM_FI_VendaBruta, valor);
+  if (code == 1) zel::core::LearnGrossSalesFrom(valor);
+  return FinishCounter(query, code, esquema, valor);
 }
 
 bool Descontos(const std::string& esquema, std::string& valor) {

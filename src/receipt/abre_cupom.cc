@@ -1,4 +1,5 @@
 // Opening of the fiscal receipt.
+#include "core/unknown_outcome.h"
 #include "hostutil/params.h"
 #include "receipt/driver_support.h"
 #include "receipt/item_format.h"
@@ -40,7 +41,13 @@ bool AbreCupom(zel::HostParams& Params) {
     inRetorno = IBM_FI_AbreCupomMFD(TextArg(cpf_arg), TextArg(nome_arg), TextArg(endereco_arg));
     ImpFisDebug("IBM_FI_AbreCupomMFD :" + cpf + " - " + nome + " - " + endereco);
     stMensagemTaa.clear();
-    aberto = AnalisaRetorno(esquema, inRetorno, boNUtilTaa, false, true);
+    if (inRetorno == 0 && zel::core::ReceiptOpeningOutcome() == zel::core::Outcome::kDone) {
+      zel::core::TellDone("IBM_FI_AbreCupomMFD", esquema);
+      aberto = true;
+      if (util_tef) boClieUtil = false;
+      break;
+    }
+    aberto = zel::core::AnalyseCommand(esquema, inRetorno, boNUtilTaa, false, true);
     if (aberto || !boNUtilTaa) {
       if (util_tef) boClieUtil = false;
       break;

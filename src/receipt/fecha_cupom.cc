@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/unknown_outcome.h"
+#include "hostutil/host_services.h"
 #include "hostutil/numeric.h"
 #include "receipt/closing_params.h"
 #include "receipt/driver_support.h"
@@ -135,7 +137,7 @@ class Closing {
   static constexpr int kPaymentsRegistered = 3;
 
   bool Analyse(int32_t code) {
-    return AnalisaRetorno(p_.colour_scheme, code, p_.show_dialogs, false, false);
+    return zel::core::AnalyseCommand(p_.colour_scheme, code, p_.show_dialogs, false, false);
   }
 
   // After a failed step: on an attended card sale the operator may try
@@ -150,6 +152,12 @@ class Closing {
     }
     boClieUtil = false;
     throw EndWithoutResult{};
+  }
+
+  // A step whose answer was lost counts as done when the printer shows it
+  // done; the operator is told that nothing is missing.
+  bool FoundDone(int32_t code, zel::core::Outcome (*check)(), const char* command) {
+    return zel::core::FoundDone(code, check, command, p_.colour_scheme);
   }
 
   void StartClosing() {
@@ -169,8 +177,22 @@ class Closing {
     for (;;) {
       inRetorno = IBM_FI_IniciaFechamentoCupom(kind, "$", TextArg(value));
       ImpFisDebug(std::string("IBM_FI_IniciaFechamentoCupom : ") + log_kind + " - $ - " + value);
+      if (FoundDone(inRetorno, zel::core::ClosingStartOutcome, "IBM_FI_IniciaFechamentoCupom")) {
+        break;
+      }
+      // A surcharge that may or may not have been added leaves the day's
+      // gross sales unknown.
+      if (inRetorno == 0 && surcharge) zel::core::ForgetGrossSales();
       if (Analyse(inRetorno)) break;
       Retry();
+    }
+    if (surcharge) {
+      const std::optional<int64_t> cents = zel::core::AmountCents(start_value_);
+      if (cents) {
+        zel::core::AddGrossSales(*cents);
+      } else {
+        zel::core::ForgetGrossSales();
+      }
     }
     state_ = kStarted;
   }
@@ -239,6 +261,7 @@ class Closing {
         inRetorno = IBM_FI_EfetuaFormaPagamento(TextArg(form), TextArg(amount_text));
         last_payment_ = amount_text;
         ImpFisDebug("IBM_FI_EfetuaFormaPagamento : " + form + " - " + amount_text);
+        if (inRetorno == 0) PaymentAnswerLost(form, amount_text);
         if (Analyse(inRetorno)) break;
         Retry();
       }
@@ -248,6 +271,25 @@ class Closing {
     // back keeps that row current, and the consumption-limit footer reads
     // its amount.
     merged.SetIndexName("idxNRORDTROCO");
+  }
+
+  // The printer tells neither the amount still due nor, while the receipt
+  // is open, what was paid in it: a payment whose answer was lost cannot be
+  // checked, and sending it again could register it twice. The closing
+  // stops without offering to send it again; the operator is told to look
+  // at the receipt on the printer.
+  [[noreturn]] void PaymentAnswerLost(const std::string& form, const std::string& amount) {
+    const std::string text =
+        "A impressora fiscal n\xE3o respondeu ao pagamento " + form + " " + amount +
+        ", que pode ter sido registrado. Confira o cupom na impressora antes de continuar.";
+    Analyse(0);
+    ImpFisDebug("ERRO!!! " + text);
+    stMensagemTaa += " " + text;
+    if (p_.show_dialogs) {
+      zel::Mensagem(text, "", "N", "N", zel::kDialogError, "", p_.colour_scheme, 0);
+    }
+    boClieUtil = false;
+    throw EndWithoutResult{};
   }
 
   // The amount received less the change, without a forced integer digit
@@ -293,6 +335,9 @@ class Closing {
       ImpFisDebug("IBM_FI_TerminaFechamentoCupom");
       // The card-slip footer counts as sent whatever the printer answers.
       if (footer.variant == zel::receipt::FooterVariant::kCardSlip) break;
+      if (FoundDone(inRetorno, zel::core::ClosingEndOutcome, "IBM_FI_TerminaFechamentoCupom")) {
+        break;
+      }
       if (Analyse(inRetorno)) break;
       Retry();
     }

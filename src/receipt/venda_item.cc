@@ -1,6 +1,9 @@
 // Sale of one item on the open receipt.
+#include <cstdint>
 #include <exception>
+#include <optional>
 
+#include "core/unknown_outcome.h"
 #include "hostutil/host_services.h"
 #include "hostutil/params.h"
 #include "receipt/driver_support.h"
@@ -72,7 +75,21 @@ bool VendaItem(zel::HostParams& Params) {
       ImpFisDebug("IBM_FI_VendeItemDepartamento : " + codigo + " - " + nome + " - " + aliquota +
                   " - " + preco + " - " + qtde + " - " + *acre + " - " + *desc + " - 01 - " + un);
       stMensagemTaa.clear();
-      const bool vendido = AnalisaRetorno(esquema, inRetorno, boNUtilTaa, false, false);
+      // What the item adds to the day's gross sales, against which a lost
+      // answer is checked.
+      const std::optional<int64_t> soma = zel::core::ItemGrossCents(preco, qtde, *acre);
+      if (inRetorno == 0 && soma && zel::core::ItemOutcome(*soma) == zel::core::Outcome::kDone) {
+        zel::core::TellDone("IBM_FI_VendeItemDepartamento", esquema);
+        if (util_tef) boClieUtil = false;
+        Params = resposta();
+        return true;
+      }
+      if (inRetorno == 1 && soma) {
+        zel::core::AddGrossSales(*soma);
+      } else if (inRetorno == 1 || (inRetorno == 0 && !soma)) {
+        zel::core::ForgetGrossSales();
+      }
+      const bool vendido = zel::core::AnalyseCommand(esquema, inRetorno, boNUtilTaa, false, false);
       if (!vendido) boClieUtil = false;
       if (vendido || !boNUtilTaa) {
         if (util_tef) boClieUtil = false;

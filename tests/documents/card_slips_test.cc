@@ -222,6 +222,8 @@ TEST_F(CardSlipsTest, LinkedReceiptOperationsSendTheirArguments) {
   EXPECT_EQ(LogEntries(),
             (Strings{"IBM_FI_AbreComprovanteNaoFiscalVinculado : Cartao - 00000000001000 - 000123",
                      "IBM_FI_FechaComprovanteNaoFiscalVinculado",
+                     // The COO before the receipt, against a lost answer.
+                     "IBM_FI_NumeroCupom\r\nRetorno da Impressora : 000123",
                      "IBM_FI_RecebimentoNaoFiscal : 02 - 00000000001000 - "}));
 }
 

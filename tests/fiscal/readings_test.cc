@@ -17,12 +17,21 @@ struct ReadingCase {
   const char* entry_point;
   std::function<bool(const std::string&, const std::string&, const std::string&)> reading;
   Strings args;
+  Strings calls;  // every vendor call of the reading, in order
 };
 
 std::vector<ReadingCase> Readings() {
-  return {{"IBM_FI_LeituraX", Leitura_X_Imp, {}},
+  // The X reading reads the COO first: should its answer be lost, the COO
+  // tells whether the printer made it.
+  return {{"IBM_FI_LeituraX",
+           Leitura_X_Imp,
+           {},
+           {"IBM_FI_NumeroCupom", "IBM_FI_LeituraX", "IBM_FI_RetornoImpressora"}},
           // The printer dates the reduction itself: both texts are null.
-          {"IBM_FI_ReducaoZ", Reducao_Z_Imp, {"", ""}}};
+          {"IBM_FI_ReducaoZ",
+           Reducao_Z_Imp,
+           {"", ""},
+           {"IBM_FI_ReducaoZ", "IBM_FI_RetornoImpressora"}}};
 }
 
 TEST_F(ReadingsTest, ReadingsCallThePrinterOnceAndLogIt) {
@@ -30,7 +39,7 @@ TEST_F(ReadingsTest, ReadingsCallThePrinterOnceAndLogIt) {
     SCOPED_TRACE(c.entry_point);
     fake_.ClearCalls();
     EXPECT_TRUE(c.reading("x", "002", "y"));
-    EXPECT_EQ(fake_.Names(), (Strings{c.entry_point, "IBM_FI_RetornoImpressora"}));
+    EXPECT_EQ(fake_.Names(), c.calls);
     const FakeCall call = fake_.CallsTo(c.entry_point)[0];
     EXPECT_EQ(call.args, c.args);
     for (size_t i = 0; i < call.args.size(); ++i) EXPECT_TRUE(call.IsNull(i));
@@ -81,6 +90,63 @@ TEST_F(ReadingsTest, RetornoAliquotasKeepsTheIssListAndAnswersForIt) {
   EXPECT_EQ(log[0], "IBM_FI_RetornoAliquotas\r\nRetorno da Impressora : " + rates);
   EXPECT_EQ(log[1],
             "IBM_FI_VerificaAliquotasIss\r\nRetorno da Impressora : 0500," + std::string(74, ' '));
+}
+
+}  // namespace
+}  // namespace zel::test
+
+namespace zel::test {
+namespace {
+
+// A Z reduction whose answer is lost: with sales on the day the gross sales
+// tell (the reduction empties them); without, the fiscal flags (day closed
+// or a pending day still waiting).
+struct LostReductionCase {
+  const char* name;
+  const char* gross_before;  // learned from a gross-sales query
+  const char* gross_after;
+  int32_t flags_after;
+  bool expected;
+};
+
+TEST_F(ReadingsTest, LostXReadingIsCheckedByTheCoo) {
+  const struct {
+    const char* coo_after;
+    bool expected;
+  } cases[] = {{"000124", true}, {"000123", false}, {"000200", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.coo_after);
+    host_.Clear();
+    fake_.AnswerOnce("IBM_FI_NumeroCupom", 1, "000123");
+    fake_.AnswerOnce("IBM_FI_NumeroCupom", 1, c.coo_after);
+    fake_.AnswerOnce("IBM_FI_LeituraX", 0);
+    EXPECT_EQ(Leitura_X_Imp("", "002", ""), c.expected);
+    ASSERT_FALSE(host_.dialogs().empty());
+    EXPECT_EQ(host_.dialogs()[0].text.find("executou o comando") != std::string::npos, c.expected);
+  }
+}
+
+TEST_F(ReadingsTest, LostReductionIsCheckedBeforeItIsReportedFailed) {
+  const LostReductionCase cases[] = {
+      {"sales emptied: done", "000000000000012345", "000000000000000000", 0, true},
+      {"sales still there: not done", "000000000000012345", "000000000000012345", 0, false},
+      {"no sales, day closed: done", "000000000000000000", "000000000000000000", 8, true},
+      {"no sales, pending day: not done", "000000000000000000", "000000000000000000", 32, false},
+      {"no sales, nothing to tell", "000000000000000000", "000000000000000000", 0, false},
+  };
+  for (const LostReductionCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    host_.Clear();
+    fake_.Answer("IBM_FI_VendaBruta", 1, c.gross_before);
+    std::string value;
+    ASSERT_TRUE(VendaBruta("002", value));
+    fake_.Answer("IBM_FI_VendaBruta", 1, c.gross_after);
+    fake_.SetAnswer("IBM_FI_FlagsFiscais", FakeAnswer{1, {}, {c.flags_after}});
+    fake_.AnswerOnce("IBM_FI_ReducaoZ", 0);
+    EXPECT_EQ(Reducao_Z_Imp("", "002", ""), c.expected);
+    ASSERT_EQ(host_.dialogs().size(), 1u);
+    EXPECT_EQ(host_.dialogs()[0].text.find("executou o comando") != std::string::npos, c.expected);
+  }
 }
 
 }  // namespace

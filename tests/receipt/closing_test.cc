@@ -194,13 +194,13 @@ TEST_F(ClosingTest, ZeroTotalTakesTheLastPaymentText) {
 TEST_F(ClosingTest, AttendedCardSaleRetriesOnYes) {
   CardSale();
   Movements({{"E", "001", 30, 1}});
-  fake_.AnswerOnce("IBM_FI_EfetuaFormaPagamento", 0);
+  fake_.AnswerOnce("IBM_FI_EfetuaFormaPagamento", -1);  // refused: nothing registered
   host_.QueueAnswers({true});
   EXPECT_TRUE(Close());
   EXPECT_EQ(Payments(), (Strings{"Dinheiro=30,00", "Dinheiro=30,00"}));
   EXPECT_EQ(Element(0), HostVariant(1));
   // The failure's message stays in element 3 and clears boClieUtil.
-  EXPECT_EQ(Element(3), HostVariant(" Erro de comunica\xE7\xE3o."));
+  EXPECT_EQ(Element(3), HostVariant(" Erro de execu\xE7\xE3o na fun\xE7\xE3o."));
   EXPECT_FALSE(boClieUtil);
 }
 
@@ -309,7 +309,7 @@ TEST_F(ClosingTest, RefusedFooterIsRebuiltFromTheSameValues) {
   params_[36] = "2";
   params_[37] = 100.0;
   params_[38] = 5.0;
-  fake_.AnswerOnce("IBM_FI_TerminaFechamentoCupom", 0);
+  fake_.AnswerOnce("IBM_FI_TerminaFechamentoCupom", -1);
   host_.QueueAnswers({true});
   EXPECT_TRUE(Close());
   const std::vector<FakeCall> footers = fake_.CallsTo("IBM_FI_TerminaFechamentoCupom");
@@ -406,6 +406,64 @@ TEST_F(ClosingTest, PrinterNotReadyEndsWithoutResult) {
   EXPECT_FALSE(Close());
   EXPECT_EQ(result_, Result());
   EXPECT_EQ(fake_.CallCount("IBM_FI_IniciaFechamentoCupom"), 0);
+}
+
+}  // namespace
+}  // namespace zel::test
+
+namespace zel::test {
+namespace {
+
+// Closing steps whose answer is lost: the fiscal flags tell whether the
+// closing start and the footer were done; a lost payment cannot be checked
+// and is never sent again.
+struct LostStepCase {
+  const char* name;
+  const char* entry_point;
+  int32_t flags_after;
+  bool expected;
+};
+
+TEST_F(ClosingTest, LostClosingStepsAreCheckedAgainstTheFiscalFlags) {
+  const LostStepCase cases[] = {
+      {"start done", "IBM_FI_IniciaFechamentoCupom", 3, true},
+      {"start not done", "IBM_FI_IniciaFechamentoCupom", 1, false},
+      {"footer done: the receipt is closed", "IBM_FI_TerminaFechamentoCupom", 0, true},
+      {"footer not done", "IBM_FI_TerminaFechamentoCupom", 3, false},
+  };
+  Movements({{"E", "001", 30, 1}});
+  for (const LostStepCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake_.ClearCalls();
+    host_.Clear();
+    fake_.AnswerOnce(c.entry_point, 0);
+    fake_.SetAnswer("IBM_FI_FlagsFiscais", FakeAnswer{1, {}, {c.flags_after}});
+    EXPECT_EQ(Close(), c.expected);
+    EXPECT_EQ(fake_.CallCount(c.entry_point), 1);
+    EXPECT_EQ(fake_.CallCount("IBM_FI_FlagsFiscais"), 1);
+    EXPECT_EQ(
+        Payments().size(),
+        std::string(c.entry_point) == "IBM_FI_IniciaFechamentoCupom" && !c.expected ? 0u : 1u);
+    ASSERT_FALSE(host_.dialogs().empty());
+    const bool told_done =
+        host_.dialogs().back().text.find("executou o comando") != std::string::npos;
+    EXPECT_EQ(told_done, c.expected);
+  }
+}
+
+TEST_F(ClosingTest, LostPaymentIsNeverSentAgain) {
+  CardSale();
+  Movements({{"E", "001", 30, 1}});
+  fake_.AnswerOnce("IBM_FI_EfetuaFormaPagamento", 0);
+  host_.SetDefaultAnswer(true);  // the operator would say yes to anything
+  EXPECT_FALSE(Close());
+  EXPECT_EQ(Payments(), (Strings{"Dinheiro=30,00"}));
+  EXPECT_EQ(fake_.CallCount("IBM_FI_TerminaFechamentoCupom"), 0);
+  for (const DialogCall& d : host_.dialogs()) EXPECT_FALSE(d.IsQuestion()) << d.text;
+  ASSERT_FALSE(host_.dialogs().empty());
+  EXPECT_NE(host_.dialogs().back().text.find("Dinheiro 30,00, que pode ter sido registrado"),
+            std::string::npos);
+  EXPECT_FALSE(boClieUtil);
 }
 
 }  // namespace

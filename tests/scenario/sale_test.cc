@@ -244,5 +244,102 @@ TEST_F(SaleScenarioTest, SaleWithCpfDiscountSurchargeTwoPaymentsChangeAndFooter)
   EXPECT_NE(state.find("open none"), std::string::npos) << state;
 }
 
+// Answers lost on the way back from the printer (the "done-no-answer"
+// fault: the printer carried the command out, the call answers 0): the
+// receipt opening, items, the closing start, the footer and the Z are found
+// done on the printer and reported as done; nothing is registered twice.
+TEST_F(SaleScenarioTest, CommandsDoneWithoutAnswerAreTakenAsDoneAndNeverRepeated) {
+  MemTable forms;
+  FillPaymentForms(forms);
+  auto cash = [](double amount) {
+    MemTable table;
+    DefineMovementFields(table);
+    table.CreateDataSet();
+    table.Append();
+    table.FieldByName("IDTIPOMOVIVE").SetAsString("E");
+    table.FieldByName("CDTIPORECE").SetAsString("001");
+    table.FieldByName("NRORDTROCO").SetAsString("001");
+    table.FieldByName("VRMOVIVEND").SetAsFloat(amount);
+    table.FieldByName("DTHRINCMOV").SetAsDateTime(EncodeDateTime(2026, 12, 10, 9, 1, 0, 0));
+    table.Post();
+    return table.Data();
+  };
+  auto close = [&](double paid, double change, double surcharge) {
+    std::vector<HostVariant> params(55);
+    params[2] = "002";
+    params[5] = true;
+    params[6] = 0.0;
+    params[7] = change;
+    params[8] = surcharge;
+    params[9] = "N";
+    params[11] = false;
+    params[13] = HostVariant::FromPacket(cash(paid));
+    params[14] = HostVariant::FromPacket(PaymentTypes(forms));
+    HostVariant result = HostVariant::MakeArray(std::vector<HostVariant>(4));
+    StringList no_slips;
+    return FechaCupom(params, &no_slips, result);
+  };
+  auto open = [&] {
+    HostParams params = MakeParams(
+        {{"ESQUEMACOR", "002"}, {"INTTEFERRO", 0}, {"IDUTILTEF", "N"}, {"UTILTEF", false}});
+    return AbreCupom(params);
+  };
+  auto gross = [&] {
+    std::string valor;
+    EXPECT_TRUE(VendaBruta("002", valor));
+    return GetValue(valor);
+  };
+  host_.SetDefaultAnswer(true);  // an operator who would send anything again
+
+  // First receipt: 2 x 10,00 + 0,50, 5,99 and 3,00, a subtotal surcharge of
+  // 1,00: 30,49, paid with 31,00.
+  Control("done-no-answer IBM_FI_AbreCupomMFD");
+  ASSERT_TRUE(open()) << DebugLog();
+  Control("done-no-answer IBM_FI_VendeItemDepartamento");
+  HostParams item1 = Item("7891000100103", "ARROZ TIPO 1 5KG", "01", 10, 2, 0, 0.5);
+  EXPECT_TRUE(VendaItem(item1)) << DebugLog();
+  HostParams item2 = Item("7891000200200", "FEIJAO PRETO 1KG", "02", 5.999, 1, 0, 0);
+  EXPECT_TRUE(VendaItem(item2));
+  Control("done-no-answer IBM_FI_VendeItemDepartamento");
+  HostParams item3 = Item("7891000300300", "CAFE TORRADO 500G", "01", 3, 1, 0, 0);
+  EXPECT_TRUE(VendaItem(item3)) << DebugLog();
+  Control("done-no-answer IBM_FI_IniciaFechamentoCupom");
+  Control("done-no-answer IBM_FI_TerminaFechamentoCupom");
+  EXPECT_TRUE(close(31, 0.51, 1)) << DebugLog();
+
+  // Second receipt: the lost item is checked against gross sales that
+  // include the first receipt's surcharge.
+  ASSERT_TRUE(open());
+  Control("done-no-answer IBM_FI_VendeItemDepartamento");
+  HostParams item4 = Item("7891000400400", "ACUCAR 1KG", "01", 2.5, 1, 0, 0);
+  EXPECT_TRUE(VendaItem(item4)) << DebugLog();
+  EXPECT_TRUE(close(2.5, 0, 0)) << DebugLog();
+
+  for (const DialogCall& dialog : host_.dialogs()) {
+    EXPECT_FALSE(dialog.IsQuestion()) << dialog.text;
+    EXPECT_NE(dialog.text.find("executou o comando"), std::string::npos) << dialog.text;
+  }
+  EXPECT_EQ(host_.dialogs().size(), 6u);
+  EXPECT_DOUBLE_EQ(gross(), 32.99);
+  const std::string tape = Tape();
+  for (const char* name : {"ARROZ TIPO 1 5KG", "FEIJAO PRETO 1KG", "CAFE TORRADO 500G",
+                           "ACUCAR 1KG", "CCF:"}) {
+    size_t count = 0;
+    for (size_t at = tape.find(name); at != std::string::npos; at = tape.find(name, at + 1)) {
+      ++count;
+    }
+    EXPECT_EQ(count, std::string(name) == "CCF:" ? 2u : 1u) << name << "\n" << tape;
+  }
+  std::string ccf;
+  EXPECT_TRUE(ContadorCupomFiscalMFD("002", ccf));
+  EXPECT_EQ(ccf, "000002");
+
+  // The day's reduction, its answer lost too.
+  Control("done-no-answer IBM_FI_ReducaoZ");
+  EXPECT_TRUE(Reducao_Z_Imp("", "002", "")) << DebugLog();
+  EXPECT_DOUBLE_EQ(gross(), 0);
+  EXPECT_NE(Control("state").find("crz 0001"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace zel::test
