@@ -4,8 +4,11 @@
 #include <iostream>
 
 #include "host/json_codec.h"
+#include "hostutil/cipher.h"
 #include "runtime/format.h"
+#include "runtime/memtable.h"
 #include "runtime/win1252.h"
+#include "zel01900/counters.h"
 
 namespace ecf {
 namespace {
@@ -56,6 +59,7 @@ HostSession::HostSession(SessionOptions options)
       throw std::runtime_error("cannot create the folder " + folder);
     }
   }
+  WriteGrandTotalFile();
   records_ = std::make_unique<RecordStore>(RecordStorePath(home_));
   previous_platform_ = &zel::platform::Current();
   zel::platform::SetCurrent(this);
@@ -65,6 +69,28 @@ HostSession::HostSession(SessionOptions options)
 HostSession::~HostSession() {
   zel::SetHostHandlers(previous_handlers_);
   zel::platform::SetCurrent(previous_platform_ == this ? nullptr : previous_platform_);
+}
+
+void HostSession::WriteGrandTotalFile() {
+  // A host installation keeps "Vendrix.cds" with the printer's record, the
+  // grand total stored enciphered. A new host folder gets the record of the
+  // simulated printer's default identity (branch 0001, register 001) with the
+  // reset mark, so the driver's first check stores the printer's own total.
+  auto& native = zel::platform::Native();
+  const std::string path = JoinPath(home_, zel::fiscal::kVendrixFileName);
+  if (native.FileExists(path)) return;
+  zel::MemTable table;
+  for (const char* field : {"CDFILIAL", "CDCAIXA", "NRSERIEECF", "CAMPO01", "CAMPO02"}) {
+    table.AddField(field, zel::FieldType::kString, 60);
+  }
+  table.CreateDataSet();
+  table.SetLogChanges(false);
+  const int key = zel::fiscal::kVendrixCipherKey;
+  table.AppendRecord(
+      {"0001", "001", zel::Cripto("IB010900000000000001", key), "S", zel::Cripto("10,10", key)});
+  if (!native.WriteWholeFile(path, table.Data())) {
+    throw std::runtime_error("cannot write " + path);
+  }
 }
 
 void HostSession::WriteIni(const std::map<std::string, std::string>& printer) {

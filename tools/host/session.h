@@ -71,6 +71,7 @@ class HostSession : public zel::platform::PlatformWrapper, public zel::HostHandl
 
  private:
   void WriteIni(const std::map<std::string, std::string>& printer);
+  void WriteGrandTotalFile();
 
   SessionOptions options_;
   std::string home_;
