@@ -15,6 +15,7 @@
 #include "hostutil/files.h"
 #include "hostutil/layout.h"
 #include "hostutil/params.h"
+#include "printer_scenario.h"
 #include "runtime/convert.h"
 #include "runtime/datetime.h"
 #include "runtime/format.h"
@@ -31,61 +32,18 @@ namespace zel::test {
 namespace {
 
 using Strings = std::vector<std::string>;
-using ControlFn = int32_t (*)(const char*, char*, int32_t);
-
 constexpr const char* kSerial = "IB010900000000000001";  // the simulated printer's
 
-class DocumentsScenarioTest : public ::testing::Test {
+class DocumentsScenarioTest : public PrinterScenarioTest {
  protected:
   void SetUp() override {
-    ZelResetModuleState();
-    library_ = sandbox_.OpenLibrary("IBMFI32.dll");
-    ASSERT_NE(library_, nullptr) << "libIBMFI32.so not found: " << sandbox_.LastErrorText();
-    control_ = reinterpret_cast<ControlFn>(sandbox_.LibrarySymbol(library_, "IBM_EMU_Control"));
-    ASSERT_NE(control_, nullptr);
-    Control("init");
-    Control("reset");
-    ASSERT_TRUE(StartImpFiscal(MakeParams({{"CDFILIAL", "0001"},
-                                           {"CDCAIXA", "001"},
-                                           {"NRSERIEIMP", kSerial},
-                                           {"ESQUEMA", "002"},
-                                           {"CDPORTAIMPFIS", "COM1"},
-                                           {"BOUTILTAA", false},
-                                           {"ESQUEMACOR", "002"},
-                                           {"PORTAIMPFIS", "COM1"}})));
+    PrinterScenarioTest::SetUp();
+    if (HasFatalFailure()) return;
     std::string cv, vcons, comp, canc;
     CarregaTotalizador(cv, vcons, comp, canc, "", "002", 0, nullptr);
     ASSERT_FALSE(IdTotCompCred.empty());
     FillPaymentForms(forms_);
     CarregaRecebimento("", "002", 0, forms_);
-  }
-
-  void TearDown() override {
-    platform::LibraryHandle driver_handle = ImpFisDLLHandle;
-    ZelResetModuleState();
-    sandbox_.CloseLibrary(driver_handle);
-    sandbox_.CloseLibrary(library_);
-  }
-
-  std::string Control(const std::string& command) {
-    char answer[2048] = {};
-    EXPECT_EQ(control_(command.c_str(), answer, sizeof answer), 1) << command << ": " << answer;
-    return answer;
-  }
-
-  std::string DebugLog() {
-    std::string text;
-    sandbox_.ReadWholeFile(platform::JoinPath(sandbox_.ExecutableDirectory(), "impdebug1226.txt"),
-                           &text);
-    return text;
-  }
-
-  // The paper tape as Windows-1252 text.
-  std::string Tape() {
-    std::string utf8;
-    sandbox_.ReadWholeFile(platform::JoinPath(sandbox_.SystemDirectory(), "IBMFI32_BOBINA.TXT"),
-                           &utf8);
-    return Utf8ToWin1252(utf8);
   }
 
   std::string HostFile(const std::string& name) {
@@ -191,10 +149,6 @@ class DocumentsScenarioTest : public ::testing::Test {
     return count;
   }
 
-  SandboxPlatform sandbox_;
-  RecordingHost host_;
-  platform::LibraryHandle library_ = nullptr;
-  ControlFn control_ = nullptr;
   MemTable forms_;
 };
 

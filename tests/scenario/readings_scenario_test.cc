@@ -12,6 +12,7 @@
 
 #include "hostutil/layout.h"
 #include "hostutil/params.h"
+#include "printer_scenario.h"
 #include "runtime/convert.h"
 #include "runtime/datetime.h"
 #include "runtime/format.h"
@@ -41,24 +42,11 @@ struct Sold {
   double surcharge;
 };
 
-class ReadingsScenarioTest : public ::testing::Test {
+class ReadingsScenarioTest : public PrinterScenarioTest {
  protected:
   void SetUp() override {
-    ZelResetModuleState();
-    library_ = sandbox_.OpenLibrary("IBMFI32.dll");
-    ASSERT_NE(library_, nullptr) << "libIBMFI32.so not found: " << sandbox_.LastErrorText();
-    control_ = reinterpret_cast<ControlFn>(sandbox_.LibrarySymbol(library_, "IBM_EMU_Control"));
-    ASSERT_NE(control_, nullptr);
-    Control("init");
-    Control("reset");
-    ASSERT_TRUE(StartImpFiscal(MakeParams({{"CDFILIAL", "0001"},
-                                           {"CDCAIXA", "001"},
-                                           {"NRSERIEIMP", "IB010900000000000001"},
-                                           {"ESQUEMA", kScheme},
-                                           {"CDPORTAIMPFIS", "COM1"},
-                                           {"BOUTILTAA", false},
-                                           {"ESQUEMACOR", kScheme},
-                                           {"PORTAIMPFIS", "COM1"}})));
+    PrinterScenarioTest::SetUp();
+    if (HasFatalFailure()) return;
     // The host's configuration: the printer's rates and cash as payment form.
     MemTable rates;
     CarregaAliquota(kScheme, rates);
@@ -70,33 +58,6 @@ class ReadingsScenarioTest : public ::testing::Test {
     forms_.AppendRecord({"001", "Dinheiro", "", "", "1", "5", "Dinheiro", "S"});
     CarregaRecebimento("", kScheme, 0, forms_);
     forms_.SetFiltered(false);
-  }
-
-  void TearDown() override {
-    platform::LibraryHandle driver_handle = ImpFisDLLHandle;
-    ZelResetModuleState();
-    sandbox_.CloseLibrary(driver_handle);
-    sandbox_.CloseLibrary(library_);
-  }
-
-  std::string Control(const std::string& command) {
-    char answer[2048] = {};
-    EXPECT_EQ(control_(command.c_str(), answer, sizeof answer), 1) << command << ": " << answer;
-    return answer;
-  }
-
-  std::string DebugLog() {
-    std::string text;
-    sandbox_.ReadWholeFile(platform::JoinPath(sandbox_.ExecutableDirectory(), "impdebug1226.txt"),
-                           &text);
-    return text;
-  }
-
-  std::string Tape() {
-    std::string utf8;
-    sandbox_.ReadWholeFile(platform::JoinPath(sandbox_.SystemDirectory(), "IBMFI32_BOBINA.TXT"),
-                           &utf8);
-    return Utf8ToWin1252(utf8);
   }
 
   // Opens a receipt and sells the items.
@@ -155,10 +116,6 @@ class ReadingsScenarioTest : public ::testing::Test {
     return value;
   }
 
-  SandboxPlatform sandbox_;
-  RecordingHost host_;
-  platform::LibraryHandle library_ = nullptr;
-  ControlFn control_ = nullptr;
   MemTable forms_;
 };
 

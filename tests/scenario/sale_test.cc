@@ -10,6 +10,7 @@
 
 #include "hostutil/layout.h"
 #include "hostutil/params.h"
+#include "printer_scenario.h"
 #include "runtime/convert.h"
 #include "runtime/format.h"
 #include "runtime/memtable.h"
@@ -24,58 +25,8 @@
 namespace zel::test {
 namespace {
 
-using ControlFn = int32_t (*)(const char*, char*, int32_t);
-
-class SaleScenarioTest : public ::testing::Test {
+class SaleScenarioTest : public PrinterScenarioTest {
  protected:
-  void SetUp() override {
-    ZelResetModuleState();
-    library_ = sandbox_.OpenLibrary("IBMFI32.dll");
-    ASSERT_NE(library_, nullptr) << "libIBMFI32.so not found: " << sandbox_.LastErrorText();
-    control_ = reinterpret_cast<ControlFn>(sandbox_.LibrarySymbol(library_, "IBM_EMU_Control"));
-    ASSERT_NE(control_, nullptr);
-    Control("init");
-    Control("reset");
-    ASSERT_TRUE(StartImpFiscal(MakeParams({{"CDFILIAL", "0001"},
-                                           {"CDCAIXA", "001"},
-                                           {"NRSERIEIMP", "IB010900000000000001"},
-                                           {"ESQUEMA", "002"},
-                                           {"CDPORTAIMPFIS", "COM1"},
-                                           {"BOUTILTAA", false},
-                                           {"ESQUEMACOR", "002"},
-                                           {"PORTAIMPFIS", "COM1"}})));
-  }
-
-  void TearDown() override {
-    platform::LibraryHandle driver_handle = ImpFisDLLHandle;
-    ZelResetModuleState();
-    sandbox_.CloseLibrary(driver_handle);
-    sandbox_.CloseLibrary(library_);
-  }
-
-  std::string Control(const std::string& command) {
-    char answer[2048] = {};
-    EXPECT_EQ(control_(command.c_str(), answer, sizeof answer), 1) << command << ": " << answer;
-    return answer;
-  }
-
-  // The driver's debug log of this month (the sandbox clock says December
-  // 2026), shown when a step fails.
-  std::string DebugLog() {
-    std::string text;
-    sandbox_.ReadWholeFile(platform::JoinPath(sandbox_.ExecutableDirectory(), "impdebug1226.txt"),
-                           &text);
-    return text;
-  }
-
-  // The paper tape as Windows-1252 text.
-  std::string Tape() {
-    std::string utf8;
-    sandbox_.ReadWholeFile(platform::JoinPath(sandbox_.SystemDirectory(), "IBMFI32_BOBINA.TXT"),
-                           &utf8);
-    return Utf8ToWin1252(utf8);
-  }
-
   // The host's payment-form table: cash known to the printer, a card form
   // it does not know yet.
   static void FillPaymentForms(MemTable& table) {
@@ -128,11 +79,6 @@ class SaleScenarioTest : public ::testing::Test {
                        {"IDUTILTEF", "N"},
                        {"UTILTEF", false}});
   }
-
-  SandboxPlatform sandbox_;
-  RecordingHost host_;
-  platform::LibraryHandle library_ = nullptr;
-  ControlFn control_ = nullptr;
 };
 
 // The rate code the host table gives a percentage.
@@ -322,8 +268,8 @@ TEST_F(SaleScenarioTest, CommandsDoneWithoutAnswerAreTakenAsDoneAndNeverRepeated
   EXPECT_EQ(host_.dialogs().size(), 6u);
   EXPECT_DOUBLE_EQ(gross(), 32.99);
   const std::string tape = Tape();
-  for (const char* name : {"ARROZ TIPO 1 5KG", "FEIJAO PRETO 1KG", "CAFE TORRADO 500G",
-                           "ACUCAR 1KG", "CCF:"}) {
+  for (const char* name :
+       {"ARROZ TIPO 1 5KG", "FEIJAO PRETO 1KG", "CAFE TORRADO 500G", "ACUCAR 1KG", "CCF:"}) {
     size_t count = 0;
     for (size_t at = tape.find(name); at != std::string::npos; at = tape.find(name, at + 1)) {
       ++count;

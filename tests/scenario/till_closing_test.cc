@@ -10,6 +10,7 @@
 
 #include "hostutil/layout.h"
 #include "hostutil/params.h"
+#include "printer_scenario.h"
 #include "runtime/convert.h"
 #include "runtime/format.h"
 #include "runtime/memtable.h"
@@ -22,62 +23,8 @@
 namespace zel::test {
 namespace {
 
-using ControlFn = int32_t (*)(const char*, char*, int32_t);
-
-class TillClosingScenarioTest : public ::testing::Test {
+class TillClosingScenarioTest : public PrinterScenarioTest {
  protected:
-  void SetUp() override {
-    ZelResetModuleState();
-    library_ = sandbox_.OpenLibrary("IBMFI32.dll");
-    ASSERT_NE(library_, nullptr) << "libIBMFI32.so not found: " << sandbox_.LastErrorText();
-    control_ = reinterpret_cast<ControlFn>(sandbox_.LibrarySymbol(library_, "IBM_EMU_Control"));
-    ASSERT_NE(control_, nullptr);
-    Control("init");
-    Control("reset");
-    ASSERT_TRUE(StartImpFiscal(MakeParams({{"CDFILIAL", "0001"},
-                                           {"CDCAIXA", "001"},
-                                           {"NRSERIEIMP", "IB010900000000000001"},
-                                           {"ESQUEMA", "002"},
-                                           {"CDPORTAIMPFIS", "COM1"},
-                                           {"BOUTILTAA", false},
-                                           {"ESQUEMACOR", "002"},
-                                           {"PORTAIMPFIS", "COM1"}})));
-  }
-
-  void TearDown() override {
-    platform::LibraryHandle driver_handle = ImpFisDLLHandle;
-    ZelResetModuleState();
-    sandbox_.CloseLibrary(driver_handle);
-    sandbox_.CloseLibrary(library_);
-  }
-
-  std::string Control(const std::string& command) {
-    char answer[2048] = {};
-    EXPECT_EQ(control_(command.c_str(), answer, sizeof answer), 1) << command << ": " << answer;
-    return answer;
-  }
-
-  // The driver's debug log of this month (the sandbox clock says December
-  // 2026), shown when a step fails.
-  std::string DebugLog() {
-    std::string text;
-    sandbox_.ReadWholeFile(platform::JoinPath(sandbox_.ExecutableDirectory(), "impdebug1226.txt"),
-                           &text);
-    return text;
-  }
-
-  // The paper tape as Windows-1252 text.
-  std::string Tape() {
-    std::string utf8;
-    sandbox_.ReadWholeFile(platform::JoinPath(sandbox_.SystemDirectory(), "IBMFI32_BOBINA.TXT"),
-                           &utf8);
-    return Utf8ToWin1252(utf8);
-  }
-
-  SandboxPlatform sandbox_;
-  RecordingHost host_;
-  platform::LibraryHandle library_ = nullptr;
-  ControlFn control_ = nullptr;
 };
 
 void Define(MemTable& table, std::initializer_list<const char*> texts,
