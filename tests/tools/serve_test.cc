@@ -80,7 +80,7 @@ TEST_F(ServiceTest, TheDemoThroughCallsAnswersAsEcfRunAndPrintsTheSameTape) {
   }
   ASSERT_EQ(run_lines.size(), scenario["steps"].size() + 1);  // steps and the paths
 
-  auto res = PostCalls(Json{{"steps", scenario["steps"]}});
+  auto res = PostCalls(Json{{"steps", scenario["steps"]}, {"answers", scenario["answers"]}});
   ASSERT_TRUE(res);
   ASSERT_EQ(res->status, 200) << res->body;
   const Json served = Json::parse(res->body);
