@@ -93,7 +93,7 @@ int DemoCommand(const std::vector<std::string>& args, std::ostream& out, std::os
       printed_before = earlier.size();
     }
   }
-  out << "A sale on the simulated fiscal printer, through the driver.\n\n";
+  out << "A business day on the simulated fiscal printer, through the driver.\n\n";
   Json paths;
   try {
     RunScenario(
