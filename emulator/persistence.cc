@@ -1,6 +1,7 @@
 #include "emulator/persistence.h"
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -60,7 +61,9 @@ class Fields {
     const std::string& s = Next();
     char* end = nullptr;
     double v = std::strtod(s.c_str(), &end);
-    if (s.empty() || *end != '\0') throw std::runtime_error("bad number");
+    // An overflowing or not-a-number text would be written back as "inf" or
+    // "nan", which no longer loads: the file is refused now instead.
+    if (s.empty() || *end != '\0' || !std::isfinite(v)) throw std::runtime_error("bad number");
     return v;
   }
   bool Done() const { return i_ == f_.size(); }

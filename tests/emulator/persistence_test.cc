@@ -128,6 +128,16 @@ TEST_F(PrinterTest, AMemoryFileMustHoldEveryRecordOnceAndMatchItsChecksum) {
   std::string unknown = text;
   unknown.insert(unknown.find("checksum="), "colour=blue\n");
   cases.push_back({"an unknown record", Resealed(unknown), "unknown record \"colour\""});
+  // A date-time that overflows, or is not a number, would be written back as
+  // "inf" or "nan" and never load again.
+  for (const char* bad : {"1e999", "nan", "-inf"}) {
+    std::string dated = text;
+    size_t field = dated.find("\nlast=") + 1;
+    for (int k = 0; k < 3; ++k) field = dated.find('|', field) + 1;
+    dated.replace(field, dated.find('|', field) - field, bad);
+    cases.push_back({std::string("a receipt date of ") + bad, Resealed(dated),
+                     "malformed \"last\" record"});
+  }
   for (const Case& c : cases) {
     std::string why;
     EXPECT_FALSE(DeserializeMemory(c.text, &out, &why)) << c.what;
