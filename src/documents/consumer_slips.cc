@@ -3,6 +3,7 @@
 // (gerencial reports followed by non-fiscal receipts).
 #include <string>
 
+#include "config/family_balance.h"
 #include "core/driver_support.h"
 #include "documents/block_feed.h"
 #include "documents/document_support.h"
@@ -131,33 +132,6 @@ bool PrintSaleSlip(const SaleText& text, MemTable& products, const std::string& 
   return Fecha_Comp_NFiscalVinc("");
 }
 
-// The family balance printed on a credit-sale slip: the family's balance
-// less what the sale took from it (cdsFamiliaSaldo) and its loan movements
-// (cdsEmprestimo: a debit "D" is subtracted; a credit "C" is added back only
-// for a family found in cdsFamiliaSaldo).
-double FamilyBalance(TdtmImpIBM& dm, const std::string& family, double balance) {
-  const MemTable::LocateOptions ignore_case{true, false};
-  double value = balance;
-  bool found = false;
-  if (dm.cdsFamiliaSaldo.Active() &&
-      dm.cdsFamiliaSaldo.Locate("CDFAMILISALD", HostVariant(family), ignore_case)) {
-    found = true;
-    value -= dm.cdsFamiliaSaldo.FieldByName("VRSALDCONFAM").AsFloat();
-  }
-  MemTable& loans = dm.cdsEmprestimo;
-  if (!loans.Active()) return value;
-  auto loan = [&](const char* kind) {
-    return loans.Locate("CDFAMILISALD;IDTPMOVEXT", {HostVariant(family), HostVariant(kind)},
-                        ignore_case);
-  };
-  if (loan("D")) {
-    value -= loans.FieldByName("VRMOVEXTCONS").AsFloat();
-  } else if (found && loan("C")) {
-    value += loans.FieldByName("VRMOVEXTCONS").AsFloat();
-  }
-  return value;
-}
-
 std::string CreditBalanceSection(TdtmImpIBM& dm, const std::string& mode, double final_balance) {
   MemTable& balances = dm.cdsSaldCred;
   if (mode == "0") {
@@ -171,9 +145,12 @@ std::string CreditBalanceSection(TdtmImpIBM& dm, const std::string& mode, double
   for (balances.First(); !balances.Eof(); balances.Next()) {
     const double balance = amount.AsFloat();
     if (balance == 0) continue;
-    text += TamFixo(name.AsString(), 25) +
-            TamFixoR(zel::documents::FixedAmount(FamilyBalance(dm, code.AsString(), balance)), 22) +
-            "\n";
+    text +=
+        TamFixo(name.AsString(), 25) +
+        TamFixoR(
+            zel::documents::FixedAmount(zel::config::FamilyBalance(dm, code.AsString(), balance)),
+            22) +
+        "\n";
   }
   return text;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "config/family_balance.h"
 #include "core/unknown_outcome.h"
 #include "hostutil/host_services.h"
 #include "hostutil/numeric.h"
@@ -47,33 +48,6 @@ void LoadTable(MemTable& table, const HostVariant& data) {
 
 bool IsPayment(const std::string& kind) { return kind == "E" || kind == "T"; }
 
-// The amount a family line prints: the row's balance less the family's own
-// value (cdsFamiliaSaldo) and its loan movements (cdsEmprestimo: a debit
-// "D" is subtracted; a credit "C" is added back only for a family found in
-// cdsFamiliaSaldo).
-double FamilyValue(TdtmImpIBM& dm, const std::string& family, double balance) {
-  const zel::MemTable::LocateOptions ignore_case{true, false};
-  double value = balance;
-  bool family_found = false;
-  if (dm.cdsFamiliaSaldo.Active() &&
-      dm.cdsFamiliaSaldo.Locate("CDFAMILISALD", HostVariant(family), ignore_case)) {
-    family_found = true;
-    value -= dm.cdsFamiliaSaldo.FieldByName("VRSALDCONFAM").AsFloat();
-  }
-  MemTable& loans = dm.cdsEmprestimo;
-  if (!loans.Active()) return value;
-  auto loan = [&](const char* kind) {
-    return loans.Locate("CDFAMILISALD;IDTPMOVEXT", {HostVariant(family), HostVariant(kind)},
-                        ignore_case);
-  };
-  if (loan("D")) {
-    value -= loans.FieldByName("VRMOVEXTCONS").AsFloat();
-  } else if (family_found && loan("C")) {
-    value += loans.FieldByName("VRMOVEXTCONS").AsFloat();
-  }
-  return value;
-}
-
 std::vector<zel::receipt::FamilyRow> ReadFamilyRows(TdtmImpIBM& dm) {
   std::vector<zel::receipt::FamilyRow> rows;
   MemTable& credits = dm.cdsSaldCred;
@@ -84,7 +58,8 @@ std::vector<zel::receipt::FamilyRow> ReadFamilyRows(TdtmImpIBM& dm) {
     row.name = credits.FieldByName("NMFAMILISALD").AsString();
     row.balance = credits.FieldByName("VRSALDCONFAM").AsFloat();
     if (row.balance != 0) {
-      row.value = FamilyValue(dm, credits.FieldByName("CDFAMILISALD").AsString(), row.balance);
+      row.value = zel::config::FamilyBalance(dm, credits.FieldByName("CDFAMILISALD").AsString(),
+                                             row.balance);
     }
     rows.push_back(std::move(row));
   }
