@@ -32,7 +32,7 @@ namespace zel::test {
 namespace {
 
 using Strings = std::vector<std::string>;
-constexpr const char* kSerial = "IB010900000000000001";  // the simulated printer's
+constexpr const char* kSerial = kPrinterSerial;
 
 class DocumentsScenarioTest : public PrinterScenarioTest {
  protected:

@@ -11,6 +11,7 @@
 #include "fiscal/ead_key.h"
 #include "hostutil/cipher.h"
 #include "hostutil/files.h"
+#include "printer_scenario.h"
 #include "runtime/memtable.h"
 #include "support/recording_host.h"
 #include "support/sandbox_platform.h"
@@ -21,21 +22,15 @@ namespace zel::test {
 namespace {
 
 using Strings = std::vector<std::string>;
-using ControlFn = int32_t (*)(const char*, char*, int32_t);
 using ValidateFn = int32_t (*)(const char*, const char*, const char*);
 
-constexpr const char* kSerial = "IB010900000000000001";
+constexpr const char* kSerial = kPrinterSerial;
 
-class FiscalMenuScenarioTest : public ::testing::Test {
+class FiscalMenuScenarioTest : public PrinterScenarioTest {
  protected:
   void SetUp() override {
-    ZelResetModuleState();
-    library_ = sandbox_.OpenLibrary("IBMFI32.dll");
-    ASSERT_NE(library_, nullptr) << "libIBMFI32.so not found: " << sandbox_.LastErrorText();
-    control_ = reinterpret_cast<ControlFn>(sandbox_.LibrarySymbol(library_, "IBM_EMU_Control"));
-    ASSERT_NE(control_, nullptr);
-    Control("init");
-    Control("reset");
+    PrinterScenarioTest::SetUp();
+    if (HasFatalFailure()) return;
     signer_ = sandbox_.OpenLibrary("sign_bema.dll");
     ASSERT_NE(signer_, nullptr) << "libsign_bema.so not found: " << sandbox_.LastErrorText();
     validate_ = reinterpret_cast<ValidateFn>(sandbox_.LibrarySymbol(signer_, "validateFile"));
@@ -43,31 +38,14 @@ class FiscalMenuScenarioTest : public ::testing::Test {
     // The host's installation: its fiscal-menu folders.
     sandbox_.MakeDirectory(MenuFolder());
     sandbox_.MakeDirectory(sandbox_.MenuFiscalDirectory());
-    ASSERT_TRUE(StartImpFiscal(StartParams()));
   }
 
   void TearDown() override {
-    platform::LibraryHandle driver_handle = ImpFisDLLHandle;
+    // The driver keeps its own handle of the signing library.
     platform::LibraryHandle signer_handle = ImpFisDLLHandle2;
-    ZelResetModuleState();
-    sandbox_.CloseLibrary(driver_handle);
+    PrinterScenarioTest::TearDown();
     sandbox_.CloseLibrary(signer_handle);
     sandbox_.CloseLibrary(signer_);
-    sandbox_.CloseLibrary(library_);
-  }
-
-  std::string Control(const std::string& command) {
-    char answer[2048] = {};
-    EXPECT_EQ(control_(command.c_str(), answer, sizeof answer), 1) << command << ": " << answer;
-    return answer;
-  }
-  static HostParams StartParams() {
-    return MakeParams({{"CDFILIAL", "0001"},
-                       {"CDCAIXA", "001"},
-                       {"NRSERIEIMP", kSerial},
-                       {"ESQUEMA", "002"},
-                       {"CDPORTAIMPFIS", "COM1"},
-                       {"BOUTILTAA", false}});
   }
   static HostVariant ParameterPacket() {
     MemTable table;
@@ -112,11 +90,7 @@ class FiscalMenuScenarioTest : public ::testing::Test {
     ASSERT_EQ(IBM_FI_ReducaoZ(nullptr, nullptr), 1);
   }
 
-  SandboxPlatform sandbox_;
-  RecordingHost host_;
-  platform::LibraryHandle library_ = nullptr;
   platform::LibraryHandle signer_ = nullptr;
-  ControlFn control_ = nullptr;
   ValidateFn validate_ = nullptr;
 };
 

@@ -19,12 +19,12 @@
 
 namespace zel::test {
 
+// The simulated printer's serial number, as the host records it.
+inline constexpr const char* kPrinterSerial = "IB010900000000000001";
+
 class PrinterScenarioTest : public ::testing::Test {
  protected:
   using ControlFn = int32_t (*)(const char*, char*, int32_t);
-
-  // The simulated printer's serial number, as the host records it.
-  static constexpr const char* kPrinterSerial = "IB010900000000000001";
 
   void SetUp() override {
     ZelResetModuleState();
