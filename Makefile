@@ -8,7 +8,7 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_TIME ?= 20
 FUZZ_TARGETS = datapacket_fuzz filter_fuzz convert_fuzz printer_answer_fuzz journal_fuzz \
-  printer_state_fuzz memory_ini_fuzz
+  printer_state_fuzz memory_ini_fuzz scenario_fuzz
 
 .PHONY: all deps build demo test test-plain test-asan bench soak fuzz format clean
 
