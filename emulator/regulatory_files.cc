@@ -14,6 +14,7 @@
 #include "emulator/amounts.h"
 #include "emulator/ibmfi32.h"
 #include "emulator/mfd.h"
+#include "emulator/persistence.h"
 #include "emulator/session.h"
 #include "platform/platform.h"
 
@@ -281,6 +282,46 @@ int32_t IBM_FI_FormatoDadosMFD(const char* source, const char* target, const cha
   });
 }
 
+namespace {
+
+// The fiscal memory's download of the reductions `keep` selects, as the
+// fiscal-memory journal holds them.
+template <typename Keep>
+std::string FiscalMemoryDump(const Printer& p, const std::string& range_type, int from, int to,
+                             Keep keep) {
+  zel::emu::MfdDump dump;
+  dump.serial = p.config().serial;
+  dump.range_type = range_type;
+  dump.start = std::to_string(from);
+  dump.end = std::to_string(to);
+  for (const zel::emu::ZRecord& z : p.memory().fiscal_memory) {
+    if (!keep(z)) continue;
+    zel::emu::MfdRecord record;
+    record.coo = z.counters.crz;
+    record.date = z.movement_date;
+    record.text = zel::emu::SerializeReduction(z);
+    dump.records.push_back(std::move(record));
+  }
+  return zel::emu::MakeMfDump(dump);
+}
+
+}  // namespace
+
+int32_t IBM_FI_DownloadMF(const char* file) {
+  return Run("IBM_FI_DownloadMF", [&](Printer& p) {
+    if (T(file).empty()) return p.InvalidArgument();
+    const auto& reductions = p.memory().fiscal_memory;
+    const int last = reductions.empty() ? 0 : reductions.back().counters.crz;
+    std::string bytes = FiscalMemoryDump(p, "2", reductions.empty() ? 0 : 1, last,
+                                         [](const zel::emu::ZRecord&) { return true; });
+    TakeLineTime(p, bytes.size());
+    if (!platform::Current().WriteFileAtomically(std::string(T(file)), bytes)) {
+      return p.NotAvailable();
+    }
+    return p.Query();
+  });
+}
+
 int32_t IBM_FI_GeraAtoCotepe1704(const char* range_kind, const char* start, const char* end,
                                  char* /*answer512*/) {
   return Run("IBM_FI_GeraAtoCotepe1704", [&](Printer& p) {
@@ -299,10 +340,14 @@ int32_t IBM_FI_GeraAtoCotepe1704(const char* range_kind, const char* start, cons
     platform::Platform& os = platform::Current();
     const std::string stem = WorkName(p);
     std::string formatted = platform::JoinPath(WorkFolder(kFormattedFolder), "MF" + stem + ".TXT");
-    // The binary companion: the fiscal memory's records of the range as
-    // their text lines (E12 and E13), as read from the printer.
+    // The binary companion: the fiscal memory's download of the reductions
+    // of the range.
     std::string binary = platform::JoinPath(WorkFolder(kBinaryFolder), stem + ".MF");
-    if (!os.WriteFileAtomically(formatted, text) || !os.WriteFileAtomically(binary, text)) {
+    const std::string dump =
+        FiscalMemoryDump(p, "1", from, to, [&](const zel::emu::ZRecord& z) {
+          return z.movement_date >= from && z.movement_date <= to;
+        });
+    if (!os.WriteFileAtomically(formatted, text) || !os.WriteFileAtomically(binary, dump)) {
       return p.NotAvailable();
     }
     return p.Query();

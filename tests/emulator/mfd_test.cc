@@ -209,9 +209,51 @@ TEST_F(MfdTest, CotepeFileHoldsFixedWidthRecordsOfTheRange) {
   EXPECT_NE(documents[1].find("01T1800"), std::string::npos);
   EXPECT_NE(documents[2].find("Dinheiro       0000000001000N"), std::string::npos) << documents[2];
 
+  // The binary companion: the fiscal memory's download of the range's
+  // reductions, not an MFD download.
+  const std::string binary = Read(HostFile("Arquivos Bin\xE1rios/IBM_20261210_100000.MF"));
+  MfdDump mf;
+  std::string why;
+  ASSERT_TRUE(ParseMfDump(binary, &mf, &why)) << why;
+  EXPECT_EQ(mf.range_type, "1");
+  EXPECT_EQ(mf.start + ";" + mf.end, "20261201;20261231");
+  ASSERT_EQ(mf.records.size(), 1u);
+  EXPECT_EQ(mf.records[0].coo, 1);  // the CRZ
+  EXPECT_EQ(mf.records[0].date, 20261210);
+  EXPECT_FALSE(ParseMfdDump(binary, &mf, &why));
+
   // Without reductions in the range: identification only.
   ASSERT_EQ(IBM_FI_GeraAtoCotepe1704("2", "01112026", "30112026", answer.data()), 1);
   EXPECT_EQ(IBM_FI_GeraAtoCotepe1704("9", "01112026", "30112026", answer.data()), -2);
+}
+
+TEST_F(MfdTest, FiscalMemoryDownloadHoldsEveryReductionAndIsChecked) {
+  const std::string path = SystemFile("DOWNLOAD.MF");
+  ASSERT_EQ(IBM_FI_DownloadMF(path.c_str()), 1);  // a new printer: no reductions
+  MfdDump dump;
+  std::string why;
+  ASSERT_TRUE(ParseMfDump(Read(path), &dump, &why)) << why;
+  EXPECT_TRUE(dump.records.empty());
+  EXPECT_EQ(dump.start + ";" + dump.end, "0;0");
+
+  Sale();
+  ASSERT_EQ(IBM_FI_ReducaoZ(nullptr, nullptr), 1);
+  ASSERT_EQ(IBM_FI_DownloadMF(path.c_str()), 1);
+  const std::string bytes = Read(path);
+  ASSERT_TRUE(ParseMfDump(bytes, &dump, &why)) << why;
+  EXPECT_EQ(dump.serial, "IB010900000000000001");
+  EXPECT_EQ(dump.range_type + ";" + dump.start + ";" + dump.end, "2;1;1");
+  ASSERT_EQ(dump.records.size(), 1u);
+  EXPECT_EQ(dump.records[0].text.rfind("z=", 0), 0u) << dump.records[0].text;
+  // Not an MFD download: the mirror refuses it.
+  const std::string mirror = sandbox_.Path("Espelho.txt");
+  EXPECT_EQ(IBM_FI_FormatoDadosMFD(path.c_str(), mirror.c_str(), "0", "2", "1", "1", "1"), -2);
+  // A changed byte fails the checksum.
+  std::string changed = bytes;
+  changed[changed.size() / 2] ^= 1;
+  EXPECT_FALSE(ParseMfDump(changed, &dump, &why));
+  EXPECT_NE(why.find("checksum"), std::string::npos) << why;
+  EXPECT_EQ(IBM_FI_DownloadMF(""), -2);
 }
 
 TEST_F(MfdTest, AReceiptCancelledAfterItClosedIsMarkedInTheCotepeFile) {
