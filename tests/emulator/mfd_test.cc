@@ -178,10 +178,29 @@ TEST_F(MfdTest, CotepeFileHoldsFixedWidthRecordsOfTheRange) {
   ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines[0].substr(0, 23), "E01IB010900000000000001");
   EXPECT_EQ(lines[1].substr(0, 3), "E02");
-  EXPECT_EQ(lines[2].substr(0, 3), "E12");
+  // Records in ascending order of their type.
+  for (size_t i = 1; i < lines.size(); ++i) {
+    EXPECT_LE(lines[i - 1].substr(0, 3), lines[i].substr(0, 3)) << i;
+  }
+  auto first = [&](const char* kind) {
+    for (const std::string& line : lines) {
+      if (line.rfind(kind, 0) == 0) return line;
+    }
+    return std::string();
+  };
+  const std::string who = "IB010900000000000001 ECF-IF EMULADOR     01";
+  // E11: CRO 1, CRZ 1, COO 2, GNF 0, CCF 1, ... and the grand total.
+  EXPECT_EQ(first("E11"), "E11" + who + "000001000001000002000000000001000000000000000000000000" +
+                              "000000000000001000");
   // E12: CRZ 1, COO 2, gross sale 10,00 as 14 zero-filled digits.
-  EXPECT_EQ(lines[2].substr(3 + 20 + 1 + 20 + 2, 12), "000001000002");
-  EXPECT_EQ(lines[2].substr(lines[2].size() - 15), "00000000001000N");
+  const std::string e12 = first("E12");
+  EXPECT_EQ(e12.substr(3 + 20 + 1 + 20 + 2, 12), "000001000002");
+  EXPECT_EQ(e12.substr(e12.size() - 15), "00000000001000N");
+  // E16: the reduction is a document of its own (COO 2, "RZ").
+  EXPECT_EQ(first("E16").substr(0, 3 + who.size() + 8), "E16" + who + "000002RZ");
+  // E17: the reduction's withdrawals and supplies; E18: its payment means.
+  EXPECT_EQ(first("E17"), "E17" + who + "000001" + "Sangria        " + "0000" + "0000000000000");
+  EXPECT_EQ(first("E18"), "E18" + who + "000001" + "Dinheiro       " + "0000000001000");
   size_t e13 = 0;
   for (const std::string& line : lines) {
     if (line.rfind("E13", 0) == 0) {
