@@ -43,23 +43,46 @@ void SetCurrent(Platform* platform) {
   (void)g_clock_installed;
 }
 
+#ifdef _WIN32
+// The host's own system: "\" separates folders and file names are
+// Windows-1252 texts as they stand (the ANSI code page).
+constexpr char kNativeSeparator = '\\';
+constexpr char kOtherSeparator = '/';
+#else
+constexpr char kNativeSeparator = '/';
+constexpr char kOtherSeparator = '\\';
+#endif
+
 std::string JoinPath(const std::string& directory, const std::string& name) {
   if (directory.empty()) return name;
   if (IsSeparator(directory.back())) return directory + name;
-  return directory + '/' + name;
+  return directory + kNativeSeparator + name;
 }
 
 std::string ToSystemPath(const std::string& path) {
   std::string slashed = path;
   for (char& c : slashed) {
-    if (c == '\\') c = '/';
+    if (c == kOtherSeparator) c = kNativeSeparator;
   }
+#ifdef _WIN32
+  return slashed;
+#else
   return Win1252ToUtf8(slashed);
+#endif
 }
 
-std::string FromSystemPath(const std::string& system_path) { return Utf8ToWin1252(system_path); }
+std::string FromSystemPath(const std::string& system_path) {
+#ifdef _WIN32
+  return system_path;
+#else
+  return Utf8ToWin1252(system_path);
+#endif
+}
 
 std::string SystemLibraryName(const std::string& name) {
+#ifdef _WIN32
+  return name;
+#endif
   size_t start = name.find_last_of("\\/");
   start = (start == std::string::npos) ? 0 : start + 1;
   std::string file = name.substr(start);
