@@ -49,7 +49,7 @@ bool CommandAccepted(const std::string& esquema, const char* command,
     zel::core::TellDone(command, esquema);
     return true;
   }
-  if (AnalisaRetorno(esquema, inRetorno, true, false, false)) return true;
+  if (zel::core::AnalyseCommand(esquema, inRetorno, true, false, false)) return true;
   zel::Mensagem(Msg("ErroComando"), "", "N", "N", zel::kDialogInformation, "", esquema, 0);
   return false;
 }

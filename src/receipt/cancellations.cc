@@ -55,7 +55,7 @@ bool Cancela_UltimoItem(const std::string& /*NaoUsado*/) {
                             "IBM_FI_CancelaItemAnterior", "")) {
     return true;
   }
-  return AnalisaRetorno("", inRetorno, true, false, false);
+  return zel::core::AnalyseCommand("", inRetorno, true, false, false);
 }
 
 bool Cancela_ItGenerico(const std::string& /*NaoUsado*/, const std::string& NumeroItem,
@@ -73,7 +73,7 @@ bool Cancela_ItGenerico(const std::string& /*NaoUsado*/, const std::string& Nume
                             "IBM_FI_CancelaItemGenerico", "")) {
     return true;
   }
-  return AnalisaRetorno("", inRetorno, false, false, false);
+  return zel::core::AnalyseCommand("", inRetorno, false, false, false);
 }
 
 bool Cancela_Cupom_Imp(const std::vector<zel::HostVariant>& Params, zel::HostVariant& Resultado) {
@@ -102,7 +102,7 @@ bool Cancela_Cupom_Imp(const std::vector<zel::HostVariant>& Params, zel::HostVar
       ImpFisDebug("IBM_FI_CancelaCupom");
       resultado = CancellationFoundDone(codigo, before, zel::core::ReadCancelledReceipts,
                                         "IBM_FI_CancelaCupom", esquema) ||
-                  AnalisaRetorno(esquema, codigo, mostra, cancela_aberto, false);
+                  zel::core::AnalyseCommand(esquema, codigo, mostra, cancela_aberto, false);
     }
     if (Resultado.IsArray() && !Resultado.Elements().empty()) {
       Resultado.Elements()[0] = zel::HostVariant(numero);

@@ -546,11 +546,14 @@ class SoakTest : public ::testing::Test {
                                          {"NRSERIEIMP", "IB010900000000000001"},
                                          {"ESQUEMACOR", "002"},
                                          {"IDVALIDA", "S"}})));
+    int supplies = 0, withdrawals = 0;
+    for (const auto& entry : journal.supply_count) supplies += entry.second;
+    for (const auto& entry : journal.withdrawal_count) withdrawals += entry.second;
     std::printf(
-        "soak: %d days, %d sales told done (%d attempts), %d faults, %d kills, %d "
-        "violations\n",
-        figures.days, figures.sales, figures.attempts, figures.faults, figures.kills,
-        figures.violations);
+        "soak: %d days, %d sales told done (%d attempts), %d supplies, %d withdrawals, %d "
+        "faults, %d kills, %d violations\n",
+        figures.days, figures.sales, figures.attempts, supplies, withdrawals, figures.faults,
+        figures.kills, figures.violations);
   }
 
   SandboxPlatform sandbox_;
