@@ -263,9 +263,8 @@ class Win32Platform : public Platform {
 
   bool ReadWholeFile(const std::string& path, std::string* out) override {
     out->clear();
-    Handle h(CreateFileA(Native(path).c_str(), GENERIC_READ,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (path.empty()) return FailWith(kErrorInvalidParameter, "an empty file name");
+    Handle h(OpenExisting(path, GENERIC_READ));
     if (!h.valid()) return FailSystem("cannot open " + path);
     return ReadRest(h.get(), path, out);
   }
@@ -285,6 +284,7 @@ class Win32Platform : public Platform {
   }
 
   bool WriteWholeFile(const std::string& path, const std::string& data) override {
+    if (path.empty()) return FailWith(kErrorInvalidParameter, "an empty file name");
     Handle h(CreateFileA(Native(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h.valid()) return FailSystem("cannot create " + path);
@@ -350,9 +350,10 @@ class Win32Platform : public Platform {
   bool ReadFileRange(const std::string& path, int64_t offset, int64_t size,
                      std::string* out) override {
     out->clear();
-    Handle h(CreateFileA(Native(path).c_str(), GENERIC_READ,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (path.empty() || offset < 0 || size < 0) {
+      return FailWith(kErrorInvalidParameter, "an empty file name or a negative range");
+    }
+    Handle h(OpenExisting(path, GENERIC_READ));
     if (!h.valid()) return FailSystem("cannot open " + path);
     LARGE_INTEGER at;
     at.QuadPart = offset;
@@ -372,9 +373,10 @@ class Win32Platform : public Platform {
   }
 
   bool TruncateFile(const std::string& path, int64_t size) override {
-    Handle h(CreateFileA(Native(path).c_str(), GENERIC_WRITE,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (path.empty() || size < 0) {
+      return FailWith(kErrorInvalidParameter, "an empty file name or a negative size");
+    }
+    Handle h(OpenExisting(path, GENERIC_WRITE));
     if (!h.valid()) return FailSystem("cannot open " + path);
     LARGE_INTEGER at;
     at.QuadPart = size;
@@ -529,11 +531,16 @@ class Win32Platform : public Platform {
     return Folder(std::string(buffer, n <= MAX_PATH ? n : 0));
   }
 
+  // An existing file opened for `access`, shared with every other opener.
+  static HANDLE OpenExisting(const std::string& path, DWORD access) {
+    return CreateFileA(Native(path).c_str(), access,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+
   bool SameFile(const std::string& a, const std::string& b) {
     auto identity = [](const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
-      Handle h(CreateFileA(Native(path).c_str(), 0,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+      Handle h(OpenExisting(path, 0));
       return h.valid() && GetFileInformationByHandle(h.get(), info);
     };
     BY_HANDLE_FILE_INFORMATION x, y;
@@ -568,6 +575,7 @@ class Win32Platform : public Platform {
   }
 
   bool Append(const std::string& path, const std::string& data, bool durably) {
+    if (path.empty()) return FailWith(kErrorInvalidParameter, "an empty file name");
     Handle h(CreateFileA(Native(path).c_str(), FILE_APPEND_DATA,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
