@@ -216,16 +216,12 @@ std::string CotepeText(const Printer& p, int from, int to,
   auto later = [&](const std::string& line) { middle += line + "\r\n"; };
   // The documents other than fiscal receipts (E16), by COO: `documents`
   // holds their opening records with their kind as the text.
-  std::vector<std::string> e16;
   std::set<int> seen;
   for (const zel::emu::MfdRecord& r : *documents) {
-    if (!r.data.empty() || r.date < from || r.date > to || seen.count(r.coo) != 0) continue;
-    seen.insert(r.coo);
-    const std::string& kind = r.text;
-    e16.push_back("E16" + id + N(m.counters.substitutions, 2) + N(r.coo, 6) + X(kind, 2) +
-                  N(r.date, 8) + N(r.time, 6));
+    if (!r.data.empty() || r.date < from || r.date > to || !seen.insert(r.coo).second) continue;
+    later("E16" + id + N(m.counters.substitutions, 2) + N(r.coo, 6) + X(r.text, 2) + N(r.date, 8) +
+          N(r.time, 6));
   }
-  for (const std::string& line : e16) later(line);
   // Each reduction's non-fiscal totalizers (E17): withdrawals, supplies and
   // the named totalizers; and its payment means (E18).
   for (const zel::emu::ZRecord* z : reductions) {
