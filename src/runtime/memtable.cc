@@ -530,7 +530,7 @@ void MemTable::FillAutoInc() {
     // The numbers end where the field's 32 bits do.
     if (!layout.Fits(i, highest + 1)) {
       throw DatasetError(std::to_string(highest + 1) + " is not a valid value for field '" +
-                         defs_[i].name + "'");
+                         defs_[i].name + "'. The allowed range is -2147483648 to 2147483647");
     }
     layout.SetInt(buffer_, i, highest + 1);
   }
