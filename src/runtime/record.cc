@@ -126,19 +126,11 @@ RecordLayout::RecordLayout(const std::vector<FieldDef>& defs) {
         break;
     }
   }
-  // Eight-byte values first, then the rest by falling width, so that most
-  // numbers sit on their natural alignment.
-  std::vector<size_t> order(defs.size());
-  for (size_t f = 0; f < order.size(); ++f) order[f] = f;
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-    const bool a8 = slots_[a].kind == Kind::kDouble || slots_[a].kind == Kind::kI64;
-    const bool b8 = slots_[b].kind == Kind::kDouble || slots_[b].kind == Kind::kI64;
-    if (a8 != b8) return a8;
-    return widths[a] > widths[b];
-  });
+  // Slots follow one another in field order, without padding (values are
+  // copied in and out, never read in place); blocks are a multiple of 8
+  // bytes, so that every block starts on an 8-byte boundary.
   size_t offset = kHeaderSize + bitmap_size_;
-  if (!order.empty() && widths[order.front()] == 8) offset = (offset + 7) & ~size_t{7};
-  for (size_t f : order) {
+  for (size_t f = 0; f < slots_.size(); ++f) {
     slots_[f].offset = static_cast<uint32_t>(offset);
     offset += widths[f];
   }
