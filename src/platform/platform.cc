@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "platform/names.h"
 #include "runtime/win1252.h"
 
 namespace zel::platform {
@@ -20,9 +21,13 @@ void InstallRuntimeClock() {
 // in every process that links the platform, before anyone touches Current().
 const bool g_clock_installed = (InstallRuntimeClock(), true);
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+#if defined(_WIN32)
+constexpr char kNativeSeparator = '\\';
+#else
+constexpr char kNativeSeparator = '/';
+#endif
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 }  // namespace
 
@@ -46,8 +51,30 @@ void SetCurrent(Platform* platform) {
 std::string JoinPath(const std::string& directory, const std::string& name) {
   if (directory.empty()) return name;
   if (IsSeparator(directory.back())) return directory + name;
-  return directory + '/' + name;
+  return directory + kNativeSeparator + name;
 }
+
+#if defined(_WIN32)
+
+// On Windows the file system takes the ANSI code page (Windows-1252 on a
+// till) and library names as they are.
+std::string ToSystemPath(const std::string& path) {
+  std::string backslashed = path;
+  for (char& c : backslashed) {
+    if (c == '/') c = '\\';
+  }
+  return backslashed;
+}
+
+std::string FromSystemPath(const std::string& system_path) { return system_path; }
+
+std::string SystemLibraryName(const std::string& name) { return name; }
+
+bool NativeIsWindows() { return true; }
+
+#else
+
+bool NativeIsWindows() { return false; }
 
 std::string ToSystemPath(const std::string& path) {
   std::string slashed = path;
@@ -66,11 +93,13 @@ std::string SystemLibraryName(const std::string& name) {
   static constexpr std::string_view kDll = ".dll";
   if (file.size() <= kDll.size()) return name;
   std::string extension = file.substr(file.size() - kDll.size());
-  for (char& c : extension) c = AsciiLower(c);
+  for (char& c : extension) c = AsciiLowerChar(c);
   if (extension != kDll) return name;
   std::string stem = file.substr(0, file.size() - kDll.size());
   return name.substr(0, start) + "lib" + stem + ".so";
 }
+
+#endif
 
 // ---- PlatformWrapper: plain forwarding ----
 

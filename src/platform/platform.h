@@ -312,6 +312,10 @@ class PlatformWrapper : public Platform {
   Platform* target_;
 };
 
+// True when the native platform is Windows. Tests use it to skip what only
+// a POSIX system offers (a POSIX shell for std::system, signals).
+bool NativeIsWindows();
+
 // ---- Path texts (pure; no file system access) ----
 
 // `name` appended to `directory` with the native separator, without doubling
@@ -320,14 +324,14 @@ class PlatformWrapper : public Platform {
 std::string JoinPath(const std::string& directory, const std::string& name);
 // A Windows-1252 path as the file system takes it: "\" becomes the native
 // separator and the text is converted to the file system's encoding (UTF-8
-// on POSIX).
+// on POSIX; unchanged on Windows, whose ANSI code page is Windows-1252).
 std::string ToSystemPath(const std::string& path);
 // A path from the file system (UTF-8 on POSIX) as a Windows-1252 text; a
 // character with no Windows-1252 byte becomes '?'.
 std::string FromSystemPath(const std::string& system_path);
 // The Windows library name mapped to the platform's: "IBMFI32.dll" ->
 // "libIBMFI32.so" on POSIX, folder kept; a name without the ".dll"
-// extension is unchanged.
+// extension is unchanged. Unchanged on Windows.
 std::string SystemLibraryName(const std::string& name);
 
 }  // namespace zel::platform
