@@ -553,6 +553,7 @@ TEST(SoakChild, RunsTheTillUntilKilled) {
 TEST_F(SoakTest, MonthOfBusinessWithKilledHosts) {
   const char* bin = std::getenv("ZEL_BUILD_BIN");
   if (bin == nullptr || *bin == '\0') GTEST_SKIP() << "ZEL_BUILD_BIN not set (run under ctest)";
+  if (platform::NativeIsWindows()) GTEST_SKIP() << "starts and kills processes through a POSIX shell";
   const std::string program = platform::JoinPath(bin, "scenario_tests");
   const std::string journal =
       platform::JoinPath(sandbox_.ExecutableDirectory(), "soak-journal.txt");
