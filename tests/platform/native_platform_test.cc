@@ -21,7 +21,9 @@ class NativePlatformTest : public ::testing::Test {
     ASSERT_FALSE(root_.empty()) << os_->LastErrorText();
   }
   void TearDown() override {
-    if (!root_.empty()) EXPECT_TRUE(os_->RemoveTree(root_)) << os_->LastErrorText();
+    if (!root_.empty()) {
+      EXPECT_TRUE(os_->RemoveTree(root_)) << os_->LastErrorText();
+    }
   }
   std::string P(const std::string& relative) const { return JoinPath(root_, relative); }
   void Write(const std::string& relative, const std::string& data) {
@@ -180,7 +182,9 @@ TEST_F(NativePlatformTest, ShortPathNamesTheSameFileAndRemoveTreeRefusesRoots) {
   ASSERT_TRUE(os_->ReadWholeFile(short_path, &data)) << short_path;
   EXPECT_EQ(data, "x");
   // POSIX has no short names; Windows may have none on some volumes.
-  if (!NativeIsWindows()) EXPECT_EQ(short_path, P("Nome Comprido Demais.txt"));
+  if (!NativeIsWindows()) {
+    EXPECT_EQ(short_path, P("Nome Comprido Demais.txt"));
+  }
   for (const char* root : {"", "/", "\\", ".", "C:\\"}) {
     if (!NativeIsWindows() && std::string(root) == "C:\\") continue;  // a plain name on POSIX
     EXPECT_FALSE(os_->RemoveTree(root)) << root;
