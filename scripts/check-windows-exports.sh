@@ -11,7 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 objdump=x86_64-w64-mingw32-objdump
 exports() { "$objdump" -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '{print $NF}'; }
 failed=0
-expected=$(grep -o 'IBMFI32_CALL IBM_FI_[A-Za-z0-9_]*' "$root/emulator/ibmfi32.h" | awk '{print $2}' | sort -u)
+expected=$(grep -o 'IBM_FI_[A-Za-z0-9_]*(' "$root/emulator/ibmfi32.h" | tr -d '(' | sort -u)
 got=$(exports "$bin/IBMFI32.dll" | grep '^IBM_FI_' | sort -u || true)
 missing=$(comm -23 <(echo "$expected") <(echo "$got"))
 count=$(echo "$expected" | wc -l)
