@@ -312,6 +312,11 @@ class PlatformWrapper : public Platform {
   Platform* target_;
 };
 
+// Ends the current process at once, as a kill from outside would: no
+// destructors, no buffered output written, files and locks released by the
+// operating system. For tests of crash safety.
+[[noreturn]] void KillCurrentProcess();
+
 // True when the native platform is Windows. Tests use it to skip what only
 // a POSIX system offers (a POSIX shell for std::system, signals).
 bool NativeIsWindows();

@@ -83,6 +83,11 @@ HMODULE LoadQuietly(const std::string& path, DWORD flags) {
 
 std::unique_ptr<Platform> MakeNativePlatform() { return std::make_unique<Win32Platform>(); }
 
+void KillCurrentProcess() {
+  TerminateProcess(GetCurrentProcess(), 137);
+  ExitProcess(137);  // not reached
+}
+
 // ---- Errors ----
 
 bool Win32Platform::Fail(int code, std::string text) {
