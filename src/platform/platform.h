@@ -317,6 +317,10 @@ class PlatformWrapper : public Platform {
 // operating system. For tests of crash safety.
 [[noreturn]] void KillCurrentProcess();
 
+// Makes a write to a connection the peer has closed fail with an error instead
+// of ending the process (SIGPIPE on POSIX; Windows already behaves so).
+void IgnoreBrokenConnections();
+
 // True when the native platform is Windows. Tests use it to skip what only
 // a POSIX system offers (a POSIX shell for std::system, signals).
 bool NativeIsWindows();

@@ -56,6 +56,8 @@ bool IsFile(const std::string& system_path) {
 
 std::unique_ptr<Platform> MakeNativePlatform() { return std::make_unique<PosixPlatform>(); }
 
+void IgnoreBrokenConnections() { signal(SIGPIPE, SIG_IGN); }
+
 void KillCurrentProcess() {
   raise(SIGKILL);
   _exit(137);  // not reached: SIGKILL cannot be caught

@@ -83,6 +83,8 @@ HMODULE LoadQuietly(const std::string& path, DWORD flags) {
 
 std::unique_ptr<Platform> MakeNativePlatform() { return std::make_unique<Win32Platform>(); }
 
+void IgnoreBrokenConnections() {}
+
 void KillCurrentProcess() {
   TerminateProcess(GetCurrentProcess(), 137);
   ExitProcess(137);  // not reached
