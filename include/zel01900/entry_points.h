@@ -168,7 +168,13 @@ using IbmFnGenerateEAD = int32_t(ZEL_VENDOR_CALL*)(const char*, const char*, con
   X(IBM_GeraTxtPorCOO, IbmFnNone)      \
   X(IBM_GeraRegistrosTipoE, IbmFnNone)
 
-#define ZEL_DECLARE_ENTRY_POINT(name, type) extern type name asm("zel01900_" #name);
+// The linker symbol carries the target's prefix for C names (an underscore on
+// 32-bit Windows, none elsewhere), so the symbol is "zel01900_<name>" as the
+// linker and the DLL export table see it on every target.
+#define ZEL_ENTRY_POINT_TEXT(x) #x
+#define ZEL_ENTRY_POINT_PREFIX(x) ZEL_ENTRY_POINT_TEXT(x)
+#define ZEL_DECLARE_ENTRY_POINT(name, type) \
+  extern type name asm(ZEL_ENTRY_POINT_PREFIX(__USER_LABEL_PREFIX__) "zel01900_" #name);
 ZEL_VENDOR_ENTRY_POINTS(ZEL_DECLARE_ENTRY_POINT)
 ZEL_OTHER_ENTRY_POINTS(ZEL_DECLARE_ENTRY_POINT)
 #undef ZEL_DECLARE_ENTRY_POINT
