@@ -1,12 +1,13 @@
 # Third-party code for the Windows build, all of it from Debian: GoogleTest
-# from /usr/src/googletest (package googletest), pugixml and SQLite built from
+# from /usr/src/googletest (package googletest), pugixml, cpp-httplib and SQLite from
 # their Debian source packages (scripts/windows-sources.sh unpacks them and
 # makes SQLite's single-file form), the header-only libraries as installed,
 # and libgcrypt from libgcrypt-mingw-w64-dev. The results carry the targets
 # the POSIX build gets from the system.
 set(ZEL_WINDOWS_SOURCES "" CACHE PATH "Folder holding the unpacked pugixml and sqlite3 sources")
 if(NOT EXISTS ${ZEL_WINDOWS_SOURCES}/pugixml/src/pugixml.cpp
-   OR NOT EXISTS ${ZEL_WINDOWS_SOURCES}/sqlite3/sqlite3.c)
+   OR NOT EXISTS ${ZEL_WINDOWS_SOURCES}/sqlite3/sqlite3.c
+   OR NOT EXISTS ${ZEL_WINDOWS_SOURCES}/cpp-httplib/httplib.h)
   message(FATAL_ERROR "ZEL_WINDOWS_SOURCES must name the folder scripts/windows-sources.sh fills")
 endif()
 
@@ -15,7 +16,8 @@ endif()
 set(ZEL_HOST_HEADERS ${CMAKE_BINARY_DIR}/host-headers)
 file(MAKE_DIRECTORY ${ZEL_HOST_HEADERS})
 file(CREATE_LINK /usr/include/nlohmann ${ZEL_HOST_HEADERS}/nlohmann SYMBOLIC)
-file(CREATE_LINK /usr/include/httplib.h ${ZEL_HOST_HEADERS}/httplib.h SYMBOLIC)
+file(CREATE_LINK ${ZEL_WINDOWS_SOURCES}/cpp-httplib/httplib.h ${ZEL_HOST_HEADERS}/httplib.h
+  SYMBOLIC)
 
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
