@@ -108,12 +108,12 @@ class ServeProcess {
 class ServeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    home_ = zel::platform::Native().MakeTempDirectory("ecf-serve-test-");
-    serve_ = std::make_unique<ServeProcess>(home_);
-    if (!serve_->available()) GTEST_SKIP() << "ZEL_BUILD_BIN not set (run under ctest)";
     if (zel::platform::NativeIsWindows()) {
       GTEST_SKIP() << "starts and kills processes through a POSIX shell";
     }
+    home_ = zel::platform::Native().MakeTempDirectory("ecf-serve-test-");
+    serve_ = std::make_unique<ServeProcess>(home_);
+    if (!serve_->available()) GTEST_SKIP() << "ZEL_BUILD_BIN not set (run under ctest)";
     ASSERT_TRUE(serve_->ok()) << serve_->output();
     client_ = serve_->Client();
   }
