@@ -10,7 +10,7 @@ WIN64_BUILD ?= build-win64
 WIN32_BUILD ?= build-win32
 FUZZ_TIME ?= 20
 FUZZ_TARGETS = datapacket_fuzz filter_fuzz convert_fuzz printer_answer_fuzz journal_fuzz \
-  printer_state_fuzz memory_ini_fuzz
+  printer_state_fuzz memory_ini_fuzz scenario_fuzz
 
 .PHONY: all deps build demo test test-plain test-asan test-windows test-win64 build-win32 test-win32 bench soak \
   fuzz format clean

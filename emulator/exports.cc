@@ -438,9 +438,6 @@ int32_t IBM_FI_LeituraMemoriaFiscalReducao(const char* start, const char* end) {
   return Run("IBM_FI_LeituraMemoriaFiscalReducao",
              [&](Printer& p) { return p.FiscalMemoryReading(false, T(start), T(end)); });
 }
-int32_t IBM_FI_DownloadMF(const char*) {
-  return Run("IBM_FI_DownloadMF", [](Printer& p) { return p.NotAvailable(); });
-}
 int32_t IBM_FI_DadosSintegra(const char*, const char*) {
   return Run("IBM_FI_DadosSintegra", [](Printer& p) { return p.NotAvailable(); });
 }

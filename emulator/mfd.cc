@@ -30,6 +30,7 @@ std::string Hex8(uint32_t value) {
 }
 
 constexpr std::string_view kDumpMagic = "IBMFI32-DOWNLOAD-MFD 1\r\n";
+constexpr std::string_view kMfDumpMagic = "IBMFI32-DOWNLOAD-MF 1\r\n";
 
 // Reads the next "NAME=value" CR LF line of a download.
 bool TakeLine(std::string_view bytes, size_t* at, std::string_view name, std::string* value) {
@@ -118,8 +119,10 @@ MfdScan ScanMfd(std::string_view bytes, int64_t base,
   return scan;
 }
 
-std::string MakeMfdDump(const MfdDump& dump) {
-  std::string out(kDumpMagic);
+namespace {
+
+std::string MakeDump(std::string_view magic, const MfdDump& dump) {
+  std::string out(magic);
   out += "SERIE=" + dump.serial + "\r\n";
   out += "FAIXA=" + dump.range_type + ";" + dump.start + ";" + dump.end + "\r\n";
   out += "REGISTROS=" + std::to_string(dump.records.size()) + "\r\n";
@@ -128,14 +131,17 @@ std::string MakeMfdDump(const MfdDump& dump) {
   return out;
 }
 
-bool ParseMfdDump(std::string_view bytes, MfdDump* dump, std::string* why) {
+bool ParseDump(std::string_view magic, std::string_view bytes, MfdDump* dump,
+               std::string* why) {
   auto fail = [&](const std::string& what) {
     *why = what;
     return false;
   };
-  if (bytes.substr(0, kDumpMagic.size()) != kDumpMagic) return fail("not an MFD download");
+  if (bytes.substr(0, magic.size()) != magic) {
+    return fail(magic == kDumpMagic ? "not an MFD download" : "not a fiscal-memory download");
+  }
   constexpr size_t kTrailer = 6 + 8 + 2;
-  if (bytes.size() < kDumpMagic.size() + kTrailer ||
+  if (bytes.size() < magic.size() + kTrailer ||
       bytes.substr(bytes.size() - kTrailer, 6) != "CRC32=" ||
       bytes.substr(bytes.size() - 2) != "\r\n") {
     return fail("the download is cut short");
@@ -145,7 +151,7 @@ bool ParseMfdDump(std::string_view bytes, MfdDump* dump, std::string* why) {
     return fail("the download's checksum does not match");
   }
   MfdDump result;
-  size_t at = kDumpMagic.size();
+  size_t at = magic.size();
   std::string range;
   std::string count;
   if (!TakeLine(body, &at, "SERIE", &result.serial) || !TakeLine(body, &at, "FAIXA", &range) ||
@@ -166,6 +172,17 @@ bool ParseMfdDump(std::string_view bytes, MfdDump* dump, std::string* why) {
   }
   *dump = std::move(result);
   return true;
+}
+
+}  // namespace
+
+std::string MakeMfdDump(const MfdDump& dump) { return MakeDump(kDumpMagic, dump); }
+bool ParseMfdDump(std::string_view bytes, MfdDump* dump, std::string* why) {
+  return ParseDump(kDumpMagic, bytes, dump, why);
+}
+std::string MakeMfDump(const MfdDump& dump) { return MakeDump(kMfDumpMagic, dump); }
+bool ParseMfDump(std::string_view bytes, MfdDump* dump, std::string* why) {
+  return ParseDump(kMfDumpMagic, bytes, dump, why);
 }
 
 std::string MfdMirrorText(const MfdDump& dump) {

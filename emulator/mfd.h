@@ -72,6 +72,13 @@ std::string MakeMfdDump(const MfdDump& dump);
 // False (with *why) when `bytes` is not a whole, intact download.
 bool ParseMfdDump(std::string_view bytes, MfdDump* dump, std::string* why);
 
+// The fiscal memory's download: the same layout under the first line
+// "IBMFI32-DOWNLOAD-MF 1", its records those of the fiscal-memory journal
+// (one per reduction: the CRZ as the COO, the movement date, the reduction's
+// line as the text).
+std::string MakeMfDump(const MfdDump& dump);
+bool ParseMfDump(std::string_view bytes, MfdDump* dump, std::string* why);
+
 // The mirror of the downloaded MFD as text (Windows-1252, CR LF): a header
 // with the serial number and the range, then every record's lines under a
 // line naming its COO, date and time.

@@ -9,11 +9,13 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "emulator/amounts.h"
 #include "emulator/ibmfi32.h"
 #include "emulator/mfd.h"
+#include "emulator/persistence.h"
 #include "emulator/session.h"
 #include "platform/platform.h"
 
@@ -129,6 +131,37 @@ std::string Yyyymmdd(double at) {
   return Digits(y, 4) + Digits(m, 2) + Digits(d, 2);
 }
 
+// The kind of a document other than a fiscal receipt, from its printed
+// title: "RG" gerencial report, "CN" non-fiscal receipt (supplies and
+// withdrawals among them), "CC" credit or debit slip, "LX" X reading, "RZ"
+// Z reduction, "MF" fiscal-memory reading, "NC" receipt cancellation; ""
+// for a fiscal receipt or a record that continues a document.
+std::string DocumentKind(std::string_view text) {
+  static constexpr std::pair<std::string_view, std::string_view> kTitles[] = {
+      {"RELAT\xD3RIO GERENCIAL", "RG"},
+      {"COMPROVANTE N\xC3O FISCAL", "CN"},
+      {"COMPROVANTE CR\xC9"
+       "DITO OU D\xC9"
+       "BITO",
+       "CC"},
+      {"LEITURA X", "LX"},
+      {"REDU\xC7\xC3O Z", "RZ"},
+      {"LEITURA DA MEM\xD3RIA FISCAL", "MF"},
+      {"CUPOM FISCAL CANCELADO", "NC"},
+  };
+  // Only a document's opening record carries its title (a fiscal receipt's
+  // is "CUPOM FISCAL"); the titles are looked for in this order, so that a
+  // report's own text cannot pass for another kind.
+  for (const auto& [title, kind] : kTitles) {
+    if (text.find(title) == std::string_view::npos) continue;
+    // An open receipt's cancellation closes that receipt; only the last
+    // receipt's cancellation is a document of its own.
+    if (kind == "NC" && text.find("COO do cupom cancelado:") == std::string_view::npos) return {};
+    return std::string(kind);
+  }
+  return {};
+}
+
 std::string CotepeText(const Printer& p, int from, int to,
                        const std::vector<zel::emu::MfdRecord>* documents) {
   const zel::emu::EmulatorConfig& c = p.config();
@@ -147,6 +180,11 @@ std::string CotepeText(const Printer& p, int from, int to,
          X(c.header.empty() ? "" : c.header[0], 40) +
          X(c.header.size() > 1 ? c.header[1] : "", 120) + "20260101" + "080000" +
          N(m.counters.cro, 6) + N(m.grand_total, 18) + N(m.counters.substitutions, 2));
+  // The current counters and grand total.
+  const zel::emu::Counters& k = m.counters;
+  record("E11" + id + N(k.substitutions, 2) + N(k.cro, 6) + N(k.crz, 6) + N(k.coo, 6) +
+         N(k.gnf, 6) + N(k.ccf, 6) + N(k.cfc, 6) + N(k.grg, 6) + N(k.cdc, 6) + N(k.ncn, 6) +
+         N(m.grand_total, 18));
   for (const zel::emu::ZRecord* z : reductions) {
     record("E12" + id + N(m.counters.substitutions, 2) + N(z->counters.crz, 6) +
            N(z->counters.coo, 6) + N(z->counters.cro, 6) + N(z->movement_date, 8) +
@@ -173,9 +211,40 @@ std::string CotepeText(const Printer& p, int from, int to,
     partial("AT", z->totals.surcharge_icms);
     partial("AS", z->totals.surcharge_iss);
   }
-  // The documents of the range, from the MFD: receipts (E14), their items
-  // (E15) and payments (E21); a receipt cancelled after it closed is marked
-  // in its E14.
+  // E16 to E18 follow the receipts' E14 and E15 in the file.
+  std::string middle;
+  auto later = [&](const std::string& line) { middle += line + "\r\n"; };
+  // The documents other than fiscal receipts (E16), by COO: `documents`
+  // holds their opening records with their kind as the text.
+  std::set<int> seen;
+  for (const zel::emu::MfdRecord& r : *documents) {
+    if (!r.data.empty() || r.date < from || r.date > to || !seen.insert(r.coo).second) continue;
+    later("E16" + id + N(m.counters.substitutions, 2) + N(r.coo, 6) + X(r.text, 2) + N(r.date, 8) +
+          N(r.time, 6));
+  }
+  // Each reduction's non-fiscal totalizers (E17): withdrawals, supplies and
+  // the named totalizers; and its payment means (E18).
+  for (const zel::emu::ZRecord* z : reductions) {
+    auto nonfiscal = [&](const std::string& name, int count, int64_t value) {
+      later("E17" + id + N(m.counters.substitutions, 2) + N(z->counters.crz, 6) + X(name, 15) +
+            N(count, 4) + N(value, 13));
+    };
+    nonfiscal("Sangria", z->totals.withdrawal_count, z->totals.withdrawal);
+    nonfiscal("Suprimento", z->totals.supply_count, z->totals.supply);
+    for (int i = 0; i < zel::emu::kMaxTotalizers; ++i) {
+      if (m.totalizers[i].empty()) continue;
+      nonfiscal(m.totalizers[i], z->totals.nonfiscal_count[i], z->totals.nonfiscal[i]);
+    }
+  }
+  for (const zel::emu::ZRecord* z : reductions) {
+    for (size_t i = 0; i < m.forms.size() && i < z->totals.forms.size(); ++i) {
+      later("E18" + id + N(m.counters.substitutions, 2) + N(z->counters.crz, 6) +
+            X(m.forms[i].name, 15) + N(z->totals.forms[i], 13));
+    }
+  }
+  // The fiscal receipts of the range, from the MFD: receipts (E14), their
+  // items (E15) and payments (E21); a receipt cancelled after it closed is
+  // marked in its E14.
   std::vector<std::string> e14, e15, e21;
   std::set<std::string> cancelled;
   for (const zel::emu::MfdRecord& r : *documents) {
@@ -202,6 +271,7 @@ std::string CotepeText(const Printer& p, int from, int to,
     record(line.substr(0, 3) + id + user + line.substr(3));
   }
   for (const std::string& line : e15) record(line.substr(0, 3) + id + user + line.substr(3));
+  out += middle;
   for (const std::string& line : e21) record(line.substr(0, 3) + id + user + line.substr(3));
   return out;
 }
@@ -281,6 +351,46 @@ int32_t IBM_FI_FormatoDadosMFD(const char* source, const char* target, const cha
   });
 }
 
+namespace {
+
+// The fiscal memory's download of the reductions `keep` selects, as the
+// fiscal-memory journal holds them.
+template <typename Keep>
+std::string FiscalMemoryDump(const Printer& p, const std::string& range_type, int from, int to,
+                             Keep keep) {
+  zel::emu::MfdDump dump;
+  dump.serial = p.config().serial;
+  dump.range_type = range_type;
+  dump.start = std::to_string(from);
+  dump.end = std::to_string(to);
+  for (const zel::emu::ZRecord& z : p.memory().fiscal_memory) {
+    if (!keep(z)) continue;
+    zel::emu::MfdRecord record;
+    record.coo = z.counters.crz;
+    record.date = z.movement_date;
+    record.text = zel::emu::SerializeReduction(z);
+    dump.records.push_back(std::move(record));
+  }
+  return zel::emu::MakeMfDump(dump);
+}
+
+}  // namespace
+
+int32_t IBM_FI_DownloadMF(const char* file) {
+  return Run("IBM_FI_DownloadMF", [&](Printer& p) {
+    if (T(file).empty()) return p.InvalidArgument();
+    const auto& reductions = p.memory().fiscal_memory;
+    const int last = reductions.empty() ? 0 : reductions.back().counters.crz;
+    std::string bytes = FiscalMemoryDump(p, "2", reductions.empty() ? 0 : 1, last,
+                                         [](const zel::emu::ZRecord&) { return true; });
+    TakeLineTime(p, bytes.size());
+    if (!platform::Current().WriteFileAtomically(std::string(T(file)), bytes)) {
+      return p.NotAvailable();
+    }
+    return p.Query();
+  });
+}
+
 int32_t IBM_FI_GeraAtoCotepe1704(const char* range_kind, const char* start, const char* end,
                                  char* /*answer512*/) {
   return Run("IBM_FI_GeraAtoCotepe1704", [&](Printer& p) {
@@ -289,8 +399,19 @@ int32_t IBM_FI_GeraAtoCotepe1704(const char* range_kind, const char* start, cons
     int to = Printer::ParseReadingDate(T(end));
     if ((kind != "1" && kind != "2") || from <= 0 || to < from) return p.InvalidArgument();
     std::vector<zel::emu::MfdRecord> documents;
+    // Receipts whole (their data); other documents by their opening record,
+    // whose text is replaced by the document's kind.
     if (!Session::Instance().ReadMfd([&](const zel::emu::MfdRecord& r) {
-          if (!r.data.empty()) documents.push_back(r);
+          if (!r.data.empty()) {
+            documents.push_back(r);
+          } else if (std::string kind = DocumentKind(r.text); !kind.empty()) {
+            zel::emu::MfdRecord opening;
+            opening.coo = r.coo;
+            opening.date = r.date;
+            opening.time = r.time;
+            opening.text = std::move(kind);
+            documents.push_back(std::move(opening));
+          }
         })) {
       return p.NotAvailable();
     }
@@ -299,10 +420,13 @@ int32_t IBM_FI_GeraAtoCotepe1704(const char* range_kind, const char* start, cons
     platform::Platform& os = platform::Current();
     const std::string stem = WorkName(p);
     std::string formatted = platform::JoinPath(WorkFolder(kFormattedFolder), "MF" + stem + ".TXT");
-    // The binary companion: the fiscal memory's records of the range as
-    // their text lines (E12 and E13), as read from the printer.
+    // The binary companion: the fiscal memory's download of the reductions
+    // of the range.
     std::string binary = platform::JoinPath(WorkFolder(kBinaryFolder), stem + ".MF");
-    if (!os.WriteFileAtomically(formatted, text) || !os.WriteFileAtomically(binary, text)) {
+    const std::string dump = FiscalMemoryDump(p, "1", from, to, [&](const zel::emu::ZRecord& z) {
+      return z.movement_date >= from && z.movement_date <= to;
+    });
+    if (!os.WriteFileAtomically(formatted, text) || !os.WriteFileAtomically(binary, dump)) {
       return p.NotAvailable();
     }
     return p.Query();

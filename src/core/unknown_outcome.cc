@@ -39,6 +39,18 @@ std::optional<int64_t> ParseFixed(std::string_view text, int decimals) {
   return value;
 }
 
+// A figure of `width` digits read through `entry_point` (nullopt when the
+// printer does not answer 1 or the answer is not all digits).
+std::optional<int64_t> ReadDigits(const char* name, IbmFnB entry_point, size_t width) {
+  std::string buffer(width, ' ');
+  const int32_t code = entry_point(buffer.data());
+  ImpFisDebug(zel::core::AnswerLog(name, buffer));
+  if (code != 1 || buffer.find_first_not_of("0123456789") != std::string::npos) {
+    return std::nullopt;
+  }
+  return ParseFixed(buffer, 0);
+}
+
 }  // namespace
 
 namespace zel::core {
@@ -52,23 +64,27 @@ std::optional<int32_t> ReadFiscalFlags() {
 }
 
 std::optional<int64_t> ReadGrossSales() {
-  std::string buffer(18, ' ');
-  const int32_t code = IBM_FI_VendaBruta(buffer.data());
-  ImpFisDebug(AnswerLog("IBM_FI_VendaBruta", buffer));
-  if (code != 1 || buffer.find_first_not_of("0123456789") != std::string::npos) {
-    return std::nullopt;
-  }
-  return ParseFixed(buffer, 0);
+  return ReadDigits("IBM_FI_VendaBruta", IBM_FI_VendaBruta, 18);
 }
 
 std::optional<int32_t> ReadCoo() {
-  std::string buffer(6, ' ');
-  const int32_t code = IBM_FI_NumeroCupom(buffer.data());
-  ImpFisDebug(AnswerLog("IBM_FI_NumeroCupom", buffer));
-  if (code != 1 || buffer.find_first_not_of("0123456789") != std::string::npos) {
-    return std::nullopt;
-  }
-  return static_cast<int32_t>(*ParseFixed(buffer, 0));
+  const std::optional<int64_t> coo = ReadDigits("IBM_FI_NumeroCupom", IBM_FI_NumeroCupom, 6);
+  if (!coo) return std::nullopt;
+  return static_cast<int32_t>(*coo);
+}
+
+std::optional<int64_t> ReadCancellations() {
+  return ReadDigits("IBM_FI_Cancelamentos", IBM_FI_Cancelamentos, 14);
+}
+
+std::optional<int64_t> ReadCancelledReceipts() {
+  return ReadDigits("IBM_FI_NumeroCuponsCancelados", IBM_FI_NumeroCuponsCancelados, 4);
+}
+
+Outcome RaisedOutcome(std::optional<int64_t> before, std::optional<int64_t> now) {
+  if (!before || !now) return Outcome::kUnknown;
+  if (*now > *before) return Outcome::kDone;
+  return *now == *before ? Outcome::kNotDone : Outcome::kUnknown;
 }
 
 void ForgetGrossSales() { gross_baseline.reset(); }

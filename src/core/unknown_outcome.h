@@ -37,6 +37,8 @@ inline constexpr int32_t kFlagDocumentOpen = 64;
 std::optional<int32_t> ReadFiscalFlags();
 std::optional<int64_t> ReadGrossSales();  // cents
 std::optional<int32_t> ReadCoo();
+std::optional<int64_t> ReadCancellations();      // the day's cancellations, cents
+std::optional<int64_t> ReadCancelledReceipts();  // cancelled fiscal receipts
 
 // ---- The gross-sales baseline ----
 void ForgetGrossSales();
@@ -72,6 +74,10 @@ Outcome ReductionOutcome();
 // A document that takes one COO of its own (the X reading, a non-fiscal
 // receipt), against the COO read before it was sent.
 Outcome NewDocumentOutcome(std::optional<int32_t> coo_before);
+// A command that raises a printer figure (the day's cancellations, the
+// cancelled-receipt count) against the figure read before it was sent:
+// done when the figure rose, not done when it stayed.
+Outcome RaisedOutcome(std::optional<int64_t> before, std::optional<int64_t> now);
 // A gerencial report or linked slip opened (or fed), or closed.
 Outcome DocumentOpeningOutcome();
 Outcome DocumentClosingOutcome();

@@ -2,9 +2,11 @@
 // till-closing documents.
 #include "zel01900/cash.h"
 
+#include <optional>
 #include <string>
 
 #include "core/driver_support.h"
+#include "core/unknown_outcome.h"
 #include "documents/block_feed.h"
 #include "hostutil/host_services.h"
 #include "hostutil/layout.h"
@@ -35,10 +37,19 @@ std::string PrinterAmount(double value) {
   return zel::FormatFloat("0.00", value, zel::core::HostLocale());
 }
 
-// A refused cash command: the return analysis told the operator why; the
-// ErroComando notice says the command did not go through.
-bool CommandAccepted(const std::string& esquema) {
-  if (AnalisaRetorno(esquema, inRetorno, true, false, false)) return true;
+// Whether a supply or withdrawal went through. One whose answer was lost
+// (code 0) is taken as done when the printer's COO moved on from
+// `coo_before` (each prints a non-fiscal receipt of its own). A refused one:
+// the return analysis told the operator why; the ErroComando notice says
+// the command did not go through.
+bool CommandAccepted(const std::string& esquema, const char* command,
+                     std::optional<int32_t> coo_before) {
+  if (inRetorno == 0 && coo_before &&
+      zel::core::NewDocumentOutcome(coo_before) == zel::core::Outcome::kDone) {
+    zel::core::TellDone(command, esquema);
+    return true;
+  }
+  if (zel::core::AnalyseCommand(esquema, inRetorno, true, false, false)) return true;
   zel::Mensagem(Msg("ErroComando"), "", "N", "N", zel::kDialogInformation, "", esquema, 0);
   return false;
 }
@@ -214,16 +225,18 @@ double CreditPurchases(MemTable& table) {
 bool Suprimento(const std::string& /*NaoUsado*/, const std::string& Esquema, double Valor) {
   const std::string amount = PrinterAmount(Valor);
   if (Valor <= 0) return true;
+  const std::optional<int32_t> coo = zel::core::ReadCoo();
   inRetorno = IBM_FI_Suprimento(amount.c_str(), "Dinheiro");
   ImpFisDebug("IBM_FI_Suprimento : " + amount + " - Dinheiro");
-  return CommandAccepted(Esquema);
+  return CommandAccepted(Esquema, "IBM_FI_Suprimento", coo);
 }
 
 bool Sangria(const std::string& /*NaoUsado*/, const std::string& Esquema, double Valor) {
   const std::string amount = PrinterAmount(Valor == 0 ? 0.01 : Valor);
+  const std::optional<int32_t> coo = zel::core::ReadCoo();
   inRetorno = IBM_FI_Sangria(amount.c_str());
   ImpFisDebug("IBM_FI_Sangria : " + amount);
-  return CommandAccepted(Esquema);
+  return CommandAccepted(Esquema, "IBM_FI_Sangria", coo);
 }
 
 bool GeraReciboSangria(

@@ -4,6 +4,11 @@
 // system goes through the Platform interface; the rest of the code never
 // includes a system header.
 //
+// Two implementations: posix_*.cc, and win32_*.cc for the host's own system
+// (the build picks one). On Windows, paths go to the ANSI entry points as
+// they stand, "\" is the native separator, library names are not mapped,
+// and the error codes are the system's own.
+//
 // Paths. Every path handed to or returned by a Platform is a Windows-1252
 // text. On the way in, "\" and "/" both separate folders and the text is
 // converted to the file system's encoding (UTF-8 on POSIX), so

@@ -3,9 +3,11 @@
 #include "zel01900/cancellations.h"
 
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/unknown_outcome.h"
 #include "documents/text_feed.h"
 #include "hostutil/layout.h"
 #include "receipt/driver_support.h"
@@ -29,12 +31,31 @@ bool IsErrorAnswer(const std::string& numero) {
   return upper == "ERRO";
 }
 
+// A cancellation whose answer was lost (code 0) is taken as done when the
+// printer's figure read before it (`before`) has risen since: the host must
+// not believe an item or receipt still stands that the printer cancelled.
+bool CancellationFoundDone(int32_t code, std::optional<int64_t> before,
+                           std::optional<int64_t> (*read)(), const std::string& command,
+                           const std::string& esquema) {
+  if (code != 0 || !before) return false;
+  if (zel::core::RaisedOutcome(before, read()) != zel::core::Outcome::kDone) return false;
+  zel::core::TellDone(command, esquema);
+  return true;
+}
+
 }  // namespace
 
 bool Cancela_UltimoItem(const std::string& /*NaoUsado*/) {
+  // The day's cancellations before the command tell, should its answer be
+  // lost, whether the printer cancelled the item.
+  const std::optional<int64_t> before = zel::core::ReadCancellations();
   inRetorno = IBM_FI_CancelaItemAnterior();
   ImpFisDebug("IBM_FI_CancelaItemAnterior");
-  return AnalisaRetorno("", inRetorno, true, false, false);
+  if (CancellationFoundDone(inRetorno, before, zel::core::ReadCancellations,
+                            "IBM_FI_CancelaItemAnterior", "")) {
+    return true;
+  }
+  return zel::core::AnalyseCommand("", inRetorno, true, false, false);
 }
 
 bool Cancela_ItGenerico(const std::string& /*NaoUsado*/, const std::string& NumeroItem,
@@ -45,9 +66,14 @@ bool Cancela_ItGenerico(const std::string& /*NaoUsado*/, const std::string& Nume
                         double /*NaoUsado9*/) {
   // The host numbers items with five digits, the printer with four.
   const std::string item = NumeroItem.size() > 1 ? NumeroItem.substr(1, 4) : std::string();
+  const std::optional<int64_t> before = zel::core::ReadCancellations();
   inRetorno = IBM_FI_CancelaItemGenerico(zel::core::TextArg(item));
   ImpFisDebug("IBM_FI_CancelaItemGenerico : " + item);
-  return AnalisaRetorno("", inRetorno, false, false, false);
+  if (CancellationFoundDone(inRetorno, before, zel::core::ReadCancellations,
+                            "IBM_FI_CancelaItemGenerico", "")) {
+    return true;
+  }
+  return zel::core::AnalyseCommand("", inRetorno, false, false, false);
 }
 
 bool Cancela_Cupom_Imp(const std::vector<zel::HostVariant>& Params, zel::HostVariant& Resultado) {
@@ -71,9 +97,12 @@ bool Cancela_Cupom_Imp(const std::vector<zel::HostVariant>& Params, zel::HostVar
     bool resultado = false;
     if (numero_lido) {
       numero = zel::Ajusta(zel::IntToStr(zel::StrToInt(lido)), 6);
+      const std::optional<int64_t> before = zel::core::ReadCancelledReceipts();
       const int32_t codigo = IBM_FI_CancelaCupom();
       ImpFisDebug("IBM_FI_CancelaCupom");
-      resultado = AnalisaRetorno(esquema, codigo, mostra, cancela_aberto, false);
+      resultado = CancellationFoundDone(codigo, before, zel::core::ReadCancelledReceipts,
+                                        "IBM_FI_CancelaCupom", esquema) ||
+                  zel::core::AnalyseCommand(esquema, codigo, mostra, cancela_aberto, false);
     }
     if (Resultado.IsArray() && !Resultado.Elements().empty()) {
       Resultado.Elements()[0] = zel::HostVariant(numero);

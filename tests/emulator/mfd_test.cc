@@ -178,10 +178,29 @@ TEST_F(MfdTest, CotepeFileHoldsFixedWidthRecordsOfTheRange) {
   ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines[0].substr(0, 23), "E01IB010900000000000001");
   EXPECT_EQ(lines[1].substr(0, 3), "E02");
-  EXPECT_EQ(lines[2].substr(0, 3), "E12");
+  // Records in ascending order of their type.
+  for (size_t i = 1; i < lines.size(); ++i) {
+    EXPECT_LE(lines[i - 1].substr(0, 3), lines[i].substr(0, 3)) << i;
+  }
+  auto first = [&](const char* kind) {
+    for (const std::string& line : lines) {
+      if (line.rfind(kind, 0) == 0) return line;
+    }
+    return std::string();
+  };
+  const std::string who = "IB010900000000000001 ECF-IF EMULADOR     01";
+  // E11: CRO 1, CRZ 1, COO 2, GNF 0, CCF 1, ... and the grand total.
+  EXPECT_EQ(first("E11"), "E11" + who + "000001000001000002000000000001000000000000000000000000" +
+                              "000000000000001000");
   // E12: CRZ 1, COO 2, gross sale 10,00 as 14 zero-filled digits.
-  EXPECT_EQ(lines[2].substr(3 + 20 + 1 + 20 + 2, 12), "000001000002");
-  EXPECT_EQ(lines[2].substr(lines[2].size() - 15), "00000000001000N");
+  const std::string e12 = first("E12");
+  EXPECT_EQ(e12.substr(3 + 20 + 1 + 20 + 2, 12), "000001000002");
+  EXPECT_EQ(e12.substr(e12.size() - 15), "00000000001000N");
+  // E16: the reduction is a document of its own (COO 2, "RZ").
+  EXPECT_EQ(first("E16").substr(0, 3 + who.size() + 8), "E16" + who + "000002RZ");
+  // E17: the reduction's withdrawals and supplies; E18: its payment means.
+  EXPECT_EQ(first("E17"), "E17" + who + "000001" + "Sangria        " + "0000" + "0000000000000");
+  EXPECT_EQ(first("E18"), "E18" + who + "000001" + "Dinheiro       " + "0000000001000");
   size_t e13 = 0;
   for (const std::string& line : lines) {
     if (line.rfind("E13", 0) == 0) {
@@ -209,9 +228,51 @@ TEST_F(MfdTest, CotepeFileHoldsFixedWidthRecordsOfTheRange) {
   EXPECT_NE(documents[1].find("01T1800"), std::string::npos);
   EXPECT_NE(documents[2].find("Dinheiro       0000000001000N"), std::string::npos) << documents[2];
 
+  // The binary companion: the fiscal memory's download of the range's
+  // reductions, not an MFD download.
+  const std::string binary = Read(HostFile("Arquivos Bin\xE1rios/IBM_20261210_100000.MF"));
+  MfdDump mf;
+  std::string why;
+  ASSERT_TRUE(ParseMfDump(binary, &mf, &why)) << why;
+  EXPECT_EQ(mf.range_type, "1");
+  EXPECT_EQ(mf.start + ";" + mf.end, "20261201;20261231");
+  ASSERT_EQ(mf.records.size(), 1u);
+  EXPECT_EQ(mf.records[0].coo, 1);  // the CRZ
+  EXPECT_EQ(mf.records[0].date, 20261210);
+  EXPECT_FALSE(ParseMfdDump(binary, &mf, &why));
+
   // Without reductions in the range: identification only.
   ASSERT_EQ(IBM_FI_GeraAtoCotepe1704("2", "01112026", "30112026", answer.data()), 1);
   EXPECT_EQ(IBM_FI_GeraAtoCotepe1704("9", "01112026", "30112026", answer.data()), -2);
+}
+
+TEST_F(MfdTest, FiscalMemoryDownloadHoldsEveryReductionAndIsChecked) {
+  const std::string path = SystemFile("DOWNLOAD.MF");
+  ASSERT_EQ(IBM_FI_DownloadMF(path.c_str()), 1);  // a new printer: no reductions
+  MfdDump dump;
+  std::string why;
+  ASSERT_TRUE(ParseMfDump(Read(path), &dump, &why)) << why;
+  EXPECT_TRUE(dump.records.empty());
+  EXPECT_EQ(dump.start + ";" + dump.end, "0;0");
+
+  Sale();
+  ASSERT_EQ(IBM_FI_ReducaoZ(nullptr, nullptr), 1);
+  ASSERT_EQ(IBM_FI_DownloadMF(path.c_str()), 1);
+  const std::string bytes = Read(path);
+  ASSERT_TRUE(ParseMfDump(bytes, &dump, &why)) << why;
+  EXPECT_EQ(dump.serial, "IB010900000000000001");
+  EXPECT_EQ(dump.range_type + ";" + dump.start + ";" + dump.end, "2;1;1");
+  ASSERT_EQ(dump.records.size(), 1u);
+  EXPECT_EQ(dump.records[0].text.rfind("z=", 0), 0u) << dump.records[0].text;
+  // Not an MFD download: the mirror refuses it.
+  const std::string mirror = sandbox_.Path("Espelho.txt");
+  EXPECT_EQ(IBM_FI_FormatoDadosMFD(path.c_str(), mirror.c_str(), "0", "2", "1", "1", "1"), -2);
+  // A changed byte fails the checksum.
+  std::string changed = bytes;
+  changed[changed.size() / 2] ^= 1;
+  EXPECT_FALSE(ParseMfDump(changed, &dump, &why));
+  EXPECT_NE(why.find("checksum"), std::string::npos) << why;
+  EXPECT_EQ(IBM_FI_DownloadMF(""), -2);
 }
 
 TEST_F(MfdTest, AReceiptCancelledAfterItClosedIsMarkedInTheCotepeFile) {

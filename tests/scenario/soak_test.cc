@@ -85,6 +85,8 @@ TDateTime DayStart(int day) { return EncodeDateTime(2026, 12, 1, 9, 0, 0, 0) + d
 //   start <day>                 the till started on that day
 //   sale <day> <coo> <total>    a sale the host was told succeeded
 //   z <day> <gross>             the day's Z, with the gross sales it reduced
+//   supply <day> <cents>        a supply the host was told succeeded
+//   withdrawal <day> <cents>    a withdrawal the host was told succeeded
 //   fault                       a fault put on the printer (for the figures)
 struct Journal {
   int faults = 0;
@@ -92,6 +94,8 @@ struct Journal {
   std::map<std::string, std::pair<int, int64_t>> sales;  // COO -> day, total
   std::vector<int64_t> day_sales;                        // per day
   std::vector<int64_t> z_gross;                          // per reduced day
+  std::map<int, int64_t> supplies, withdrawals;          // per day, cents
+  std::map<int, int> supply_count, withdrawal_count;     // per day
 
   static Journal Read(platform::Platform& pf, const std::string& path) {
     Journal j;
@@ -113,6 +117,12 @@ struct Journal {
         j.sales[coo] = {day, total};
         if (j.day_sales.size() <= static_cast<size_t>(day)) j.day_sales.resize(day + 1, 0);
         j.day_sales[day] += total;
+      } else if (kind == "supply" || kind == "withdrawal") {
+        int day = 0;
+        int64_t cents = 0;
+        if (!(words >> day >> cents)) continue;
+        (kind == "supply" ? j.supplies : j.withdrawals)[day] += cents;
+        ++(kind == "supply" ? j.supply_count : j.withdrawal_count)[day];
       } else if (kind == "fault") {
         ++j.faults;
       } else if (kind == "z") {
@@ -154,8 +164,15 @@ class Till {
       Append("start " + std::to_string(day));
       ASSERT_TRUE(Start()) << "day " << day;
       LoadPaymentForms();
+      // The day's change fund goes in before the first sale, and some cash
+      // comes out at a third of the day.
+      if (journal.supply_count.count(day) == 0) Cash(day, true, 10000);
+      const int64_t withdrawal = std::uniform_int_distribution<int>(1, 8000)(day_rng);
       for (int n = done; n < sales; ++n) {
         set_now_(DayStart(day) + (n + 1) / 1440.0);
+        if (n == sales / 3 && journal.withdrawal_count.count(day) == 0) {
+          Cash(day, false, withdrawal);
+        }
         Sale(day, n);
         if (n == sales / 2 && std::uniform_int_distribution<int>(0, 2)(rng_) == 0) {
           MaybeFault();
@@ -262,6 +279,23 @@ class Till {
       Cancela_Cupom_Imp(
           {"002", false, false, HostVariant(), "0001", "001", "IB010900000000000001", "S"}, result);
     }
+  }
+
+  // A supply or a withdrawal, made again until the host is told it
+  // succeeded.
+  void Cash(int day, bool supply, int64_t cents) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+      CancelOpenReceipt();
+      MaybeFault();
+      const double value = static_cast<double>(cents) / 100;
+      if (supply ? Suprimento("", "002", value) : Sangria("", "002", value)) {
+        Append(std::string(supply ? "supply " : "withdrawal ") + std::to_string(day) + " " +
+               std::to_string(cents));
+        return;
+      }
+    }
+    ADD_FAILURE() << (supply ? "supply" : "withdrawal") << " of day " << day
+                  << " never went through";
   }
 
   // One sale (the same items whatever the run), made again until the host
@@ -409,14 +443,27 @@ class SoakTest : public ::testing::Test {
       int seen = 0;
     };
     std::map<std::string, Block> receipts;
-    std::vector<int64_t> reduced_net;    // the net sales of each Z, in order
-    std::vector<int64_t> reduced_gt;     // the grand total printed by each Z
-    std::vector<int64_t> reduced_gross;  // the gross sales of each Z
+    std::vector<int64_t> reduced_net;                         // the net sales of each Z, in order
+    std::vector<int64_t> reduced_gt;                          // the grand total printed by each Z
+    std::vector<int64_t> reduced_gross;                       // the gross sales of each Z
+    std::vector<int64_t> reduced_supply, reduced_withdrawal;  // of each Z
+    bool in_reduction_cash = false;
     std::string coo;
     bool in_reduction = false;
+    bool cancel_pending = false;
     for (std::string line; std::getline(tape, line);) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (line.find("REDU\xC7\xC3O Z") != std::string::npos) in_reduction = true;
+      if (line.find("REDU\xC7\xC3O Z") != std::string::npos) {
+        in_reduction = true;
+        in_reduction_cash = true;
+      }
+      if (in_reduction_cash && line.rfind("Sangria (", 0) == 0) {
+        reduced_withdrawal.push_back(Cents(line.substr(15)));
+      }
+      if (in_reduction_cash && line.rfind("Suprimento (", 0) == 0) {
+        reduced_supply.push_back(Cents(line.substr(18)));
+        in_reduction_cash = false;
+      }
       if (in_reduction && line.rfind("Totalizador Geral (GT)", 0) == 0) {
         reduced_gt.push_back(Cents(line.substr(22)));
       }
@@ -433,12 +480,21 @@ class SoakTest : public ::testing::Test {
         ++receipts[coo].seen;
         continue;
       }
-      if (coo.empty()) continue;
-      if (line.rfind("TOTAL R$", 0) == 0) receipts[coo].total = Cents(line.substr(8));
-      if (line.find("CUPOM FISCAL CANCELADO") != std::string::npos) receipts[coo].cancelled = true;
+      // A cancellation names the receipt it cancels: the last receipt by a
+      // line of its own, an open receipt by the document's closing line
+      // (the receipt's header may be missing from the tape when the printer
+      // was stopped before it could print it).
+      if (line.find("CUPOM FISCAL CANCELADO") != std::string::npos) cancel_pending = true;
       if (line.rfind("COO do cupom cancelado:", 0) == 0) {
         receipts[line.substr(line.size() - 6)].cancelled = true;
+        cancel_pending = false;
       }
+      if (cancel_pending && line.rfind("ECF:", 0) == 0 && line.find("COO:") != std::string::npos) {
+        receipts[line.substr(line.find("COO:") + 4, 6)].cancelled = true;
+        cancel_pending = false;
+      }
+      if (coo.empty()) continue;
+      if (line.rfind("TOTAL R$", 0) == 0) receipts[coo].total = Cents(line.substr(8));
     }
     // Every sale the host was told succeeded is on the printer once.
     for (const auto& [sale_coo, sale] : journal.sales) {
@@ -459,6 +515,16 @@ class SoakTest : public ::testing::Test {
       const int64_t told = day < journal.day_sales.size() ? journal.day_sales[day] : 0;
       if (reduced_net[day] != told) ++figures.violations;
       EXPECT_EQ(reduced_net[day], told) << "day " << day;
+      // The day's supplies and withdrawals are what the host was told.
+      const int d = static_cast<int>(day);
+      ASSERT_LT(day, reduced_supply.size());
+      ASSERT_LT(day, reduced_withdrawal.size());
+      const bool cash_good =
+          reduced_supply[day] == (journal.supplies.count(d) ? journal.supplies.at(d) : 0) &&
+          reduced_withdrawal[day] == (journal.withdrawals.count(d) ? journal.withdrawals.at(d) : 0);
+      if (!cash_good) ++figures.violations;
+      EXPECT_TRUE(cash_good) << "day " << day << ": supply " << reduced_supply[day]
+                             << ", withdrawal " << reduced_withdrawal[day];
     }
     // The reductions add up: each one's grand total is the last one's plus
     // its gross sales, and the printer's grand total is the last one's; the
@@ -479,11 +545,14 @@ class SoakTest : public ::testing::Test {
                                          {"NRSERIEIMP", "IB010900000000000001"},
                                          {"ESQUEMACOR", "002"},
                                          {"IDVALIDA", "S"}})));
+    int supplies = 0, withdrawals = 0;
+    for (const auto& entry : journal.supply_count) supplies += entry.second;
+    for (const auto& entry : journal.withdrawal_count) withdrawals += entry.second;
     std::printf(
-        "soak: %d days, %d sales told done (%d attempts), %d faults, %d kills, %d "
-        "violations\n",
-        figures.days, figures.sales, figures.attempts, figures.faults, figures.kills,
-        figures.violations);
+        "soak: %d days, %d sales told done (%d attempts), %d supplies, %d withdrawals, %d "
+        "faults, %d kills, %d violations\n",
+        figures.days, figures.sales, figures.attempts, supplies, withdrawals, figures.faults,
+        figures.kills, figures.violations);
   }
 
   SandboxPlatform sandbox_;

@@ -11,6 +11,7 @@
 
 #include "host/json_codec.h"
 #include "host/records.h"
+#include "host/session.h"
 #include "host/scenario.h"
 #include "hostutil/files.h"
 #include "platform/platform.h"
@@ -209,6 +210,22 @@ TEST_F(CommandsTest, RecordsWaitForAnotherWriter) {
   release.join();
   sqlite3_close(other);
   EXPECT_EQ(first.All().size(), 1u);
+}
+
+TEST(WorkProgressTest, BarShareAndSecondsFollowTheWait) {
+  struct Case {
+    int done, total;
+    const char* line;
+  };
+  const Case cases[] = {
+      {0, 27000, "  impressora trabalhando [--------------------]   0%  0 s de 27 s"},
+      {13500, 27000, "  impressora trabalhando [##########----------]  50%  13 s de 27 s"},
+      {26999, 27000, "  impressora trabalhando [###################-]  99%  26 s de 27 s"},
+      {27000, 27000, "  impressora trabalhando [####################] 100%  27 s de 27 s"},
+      {40000, 2500, "  impressora trabalhando [####################] 100%  2 s de 3 s"},
+      {5, 0, "  impressora trabalhando [####################] 100%  0 s de 0 s"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(WorkProgressLine(c.done, c.total), c.line) << c.done;
 }
 
 }  // namespace

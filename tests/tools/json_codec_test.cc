@@ -92,6 +92,11 @@ TEST(JsonCodecTest, MalformedValuesNameWhatIsWrong) {
       R"({"table": {"fields": [{"name": "A", "type": "decimal"}]}})",
       R"({"table": {"fields": [{"name": "A"}], "rows": [[1, 2]]}})",
       R"({"date": 5})",
+      // Found by fuzzing: these escaped as the JSON library's own errors.
+      R"({"table": {"fields": [{"name": "A", "type": 3}]}})",
+      R"({"table": {"fields": [{"name": "A", "size": "x"}]}})",
+      R"({"table": {"fields": [{"name": "A", "size": -1}]}})",
+      R"({"table": {"fields": [{"name": "A", "type": "datetime"}], "rows": [[{"date": 1}]]}})",
   };
   for (const char* json : bad) {
     EXPECT_THROW(DecodeVariant(Json::parse(json)), EncodingError) << json;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "runtime/datetime.h"
+#include "runtime/host_error.h"
 #include "runtime/win1252.h"
 
 namespace ecf {
@@ -90,6 +91,9 @@ void StoreCell(const Json& cell, zel::Field& field) {
   if (cell.is_null()) {
     field.Clear();
   } else if (IsTagged(cell, "date")) {
+    if (!cell.at("date").is_string()) {
+      throw EncodingError("field " + field.name() + ": \"date\" must be a text");
+    }
     field.SetAsDateTime(ParseIsoDateTime(cell.at("date").get<std::string>()));
   } else if (cell.is_boolean()) {
     field.SetAsBoolean(cell.get<bool>());
@@ -264,6 +268,9 @@ Json EncodeVariant(const HostVariant& value, bool as_params) {
   return Json{{"array", items}};
 }
 
+// The widest text field a table in a scenario may declare.
+constexpr int64_t kMaxFieldSize = 65535;
+
 void DecodeTable(const Json& json, zel::MemTable& table) {
   const Json& body = IsTagged(json, "table") ? json.at("table") : json;
   if (!body.is_object() || !body.contains("fields") || !body.at("fields").is_array()) {
@@ -275,9 +282,23 @@ void DecodeTable(const Json& json, zel::MemTable& table) {
     if (!field.is_object() || !field.contains("name") || !field.at("name").is_string()) {
       throw EncodingError("each table field needs a \"name\"");
     }
+    const std::string name = FromJsonText(field.at("name").get<std::string>());
+    if (field.contains("type") && !field.at("type").is_string()) {
+      throw EncodingError("field " + name + ": \"type\" must be a text");
+    }
+    if (field.contains("size") &&
+        !(field.at("size").is_number_integer() && field.at("size").get<int64_t>() >= 0 &&
+          field.at("size").get<int64_t>() <= kMaxFieldSize)) {
+      throw EncodingError("field " + name + ": \"size\" must be a whole number from 0 to " +
+                          std::to_string(kMaxFieldSize));
+    }
     const std::string type = field.value("type", std::string("string"));
-    const int size = field.value("size", 0);
-    table.AddField(FromJsonText(field.at("name").get<std::string>()), TypeFromName(type), size);
+    const int size = static_cast<int>(field.value("size", int64_t{0}));
+    try {
+      table.AddField(name, TypeFromName(type), size);
+    } catch (const zel::HostError& e) {
+      throw EncodingError("field " + name + ": " + e.what());
+    }
   }
   const Json no_rows = Json::array();
   const Json& rows = body.contains("rows") ? body.at("rows") : no_rows;
@@ -295,7 +316,14 @@ void DecodeTable(const Json& json, zel::MemTable& table) {
                           std::to_string(table.FieldCount()) + " values");
     }
     table.Append();
-    for (size_t i = 0; i < row.size(); ++i) StoreCell(row[i], table.Fields(static_cast<int>(i)));
+    for (size_t i = 0; i < row.size(); ++i) {
+      zel::Field& field = table.Fields(static_cast<int>(i));
+      try {
+        StoreCell(row[i], field);
+      } catch (const zel::HostError& e) {
+        throw EncodingError("field " + field.name() + ": " + e.what());
+      }
+    }
     table.Post();
   }
   table.MergeChangeLog();

@@ -1,5 +1,6 @@
 #include "host/session.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
@@ -104,6 +105,21 @@ void HostSession::WriteIni(const std::map<std::string, std::string>& printer) {
   }
 }
 
+std::string WorkProgressLine(int done_ms, int total_ms) {
+  constexpr int kMarks = 20;
+  total_ms = std::max(total_ms, 0);
+  done_ms = std::clamp(done_ms, 0, total_ms);
+  // Nothing to wait for is all done.
+  const int64_t share = total_ms == 0 ? 100 : int64_t{done_ms} * 100 / total_ms;
+  const int marks =
+      total_ms == 0 ? kMarks : static_cast<int>(int64_t{done_ms} * kMarks / total_ms);
+  char seconds[64];
+  std::snprintf(seconds, sizeof seconds, "%3d%%  %d s de %d s", static_cast<int>(share),
+                done_ms / 1000, (total_ms + 999) / 1000);
+  return "  impressora trabalhando [" + std::string(marks, '#') + std::string(kMarks - marks, '-') +
+         "] " + seconds;
+}
+
 std::string HostSession::MenuFiscalDirectory() { return JoinPath(home_, "MenuFiscal"); }
 
 std::string HostSession::TapePath() const {
@@ -123,18 +139,21 @@ void HostSession::Delay(int milliseconds) {
   // With the clock fixed, runs are reproducible and need not wait.
   if (options_.clock) return;
   // A long wait is the printer at work on a long operation (an MFD download
-  // at the line speed of VelocidadeMFD): the operator sees it count down on
+  // at the line speed of VelocidadeMFD): the operator sees its progress on
   // the terminal's error stream, which stays apart from a scenario's output.
   constexpr int kShowFrom = 2000;
+  constexpr int kStep = 250;
   if (milliseconds < kShowFrom) {
     PlatformWrapper::Delay(milliseconds);
     return;
   }
-  for (int left = milliseconds; left > 0; left -= 1000) {
-    std::cerr << "\r  impressora trabalhando... " << (left + 999) / 1000 << " s   " << std::flush;
-    PlatformWrapper::Delay(left < 1000 ? left : 1000);
+  for (int done = 0; done < milliseconds;) {
+    std::cerr << "\r" << WorkProgressLine(done, milliseconds) << std::flush;
+    const int step = std::min(kStep, milliseconds - done);
+    PlatformWrapper::Delay(step);
+    done += step;
   }
-  std::cerr << "\r  impressora trabalhando... pronto      \n" << std::flush;
+  std::cerr << "\r" << WorkProgressLine(milliseconds, milliseconds) << "\n" << std::flush;
 }
 
 std::vector<Dialog> HostSession::TakeDialogs() {

@@ -35,6 +35,10 @@ struct SessionOptions {
   bool interactive = false;                    // dialogs asked on the terminal
 };
 
+// The line that shows the printer at work on a long operation, `done_ms` of
+// `total_ms` into it: a bar of 20 marks, the share done and the seconds.
+std::string WorkProgressLine(int done_ms, int total_ms);
+
 class HostSession : public zel::platform::PlatformWrapper, public zel::HostHandlers {
  public:
   explicit HostSession(SessionOptions options);
