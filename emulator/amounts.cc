@@ -104,11 +104,41 @@ std::string Upper(std::string_view text) {
 bool SameName(std::string_view a, std::string_view b) { return Upper(Trim(a)) == Upper(Trim(b)); }
 
 int64_t MulDiv(int64_t a, int64_t b, int64_t c) {
-  __extension__ using Wide = __int128;
-  const Wide q = static_cast<Wide>(a) * b / c;
-  if (q > INT64_MAX) return INT64_MAX;
-  if (q < INT64_MIN) return INT64_MIN;
-  return static_cast<int64_t>(q);
+  // a * b / c truncated toward zero, through a 128-bit product kept in two
+  // 64-bit halves (32-bit targets have no 128-bit integer type).
+  const bool negative = ((a < 0) != (b < 0)) != (c < 0);
+  auto magnitude = [](int64_t v) {
+    return v < 0 ? ~static_cast<uint64_t>(v) + 1 : static_cast<uint64_t>(v);
+  };
+  const uint64_t x = magnitude(a);
+  const uint64_t y = magnitude(b);
+  const uint64_t d = magnitude(c);
+  const uint64_t x_lo = x & 0xFFFFFFFFu, x_hi = x >> 32;
+  const uint64_t y_lo = y & 0xFFFFFFFFu, y_hi = y >> 32;
+  const uint64_t lo_lo = x_lo * y_lo;
+  const uint64_t middle = x_hi * y_lo + (lo_lo >> 32) + ((x_lo * y_hi) & 0xFFFFFFFFu);
+  uint64_t high = x_hi * y_hi + (middle >> 32) + ((x_lo * y_hi) >> 32);
+  uint64_t low = (middle << 32) | (lo_lo & 0xFFFFFFFFu);
+  // Long division of high:low by d, one bit at a time.
+  uint64_t quotient_high = 0;
+  uint64_t quotient = 0;
+  uint64_t remainder = 0;
+  for (int bit = 127; bit >= 0; --bit) {
+    const bool carry = (remainder >> 63) != 0;
+    const uint64_t next = bit >= 64 ? (high >> (bit - 64)) & 1 : (low >> bit) & 1;
+    remainder = (remainder << 1) | next;
+    if (carry || remainder >= d) {
+      remainder -= d;
+      if (bit >= 64) {
+        quotient_high |= uint64_t{1} << (bit - 64);
+      } else {
+        quotient |= uint64_t{1} << bit;
+      }
+    }
+  }
+  const uint64_t limit = negative ? uint64_t{1} << 63 : static_cast<uint64_t>(INT64_MAX);
+  if (quotient_high != 0 || quotient > limit) return negative ? INT64_MIN : INT64_MAX;
+  return negative ? static_cast<int64_t>(~quotient + 1) : static_cast<int64_t>(quotient);
 }
 
 }  // namespace zel::emu

@@ -5,8 +5,23 @@
 set -euo pipefail
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libpugixml-dev nlohmann-json3-dev libsqlite3-dev libcpp-httplib-dev
-          libgcrypt20-dev)
+          libgcrypt20-dev
+          # The Windows build (make test-windows): MinGW-w64 for both
+          # architectures, wine to run the tests, GoogleTest's sources,
+          # libgcrypt for MinGW, and what unpacks and prepares the pugixml and
+          # SQLite sources (dpkg-dev, tcl).
+          g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 googletest
+          libgcrypt-mingw-w64-dev dpkg-dev tcl)
 optional=(chromium)
+# apt-get source needs the source lists of the release in use.
+deb_src=/etc/apt/sources.list.d/zel01900-sources.sources
+if ! grep -rqs '^Types: *deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  [ "$(id -u)" -ne 0 ] && sudo_tee="sudo tee" || sudo_tee="tee"
+  codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s %s-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+    "$codename" "$codename" | $sudo_tee "$deb_src" >/dev/null
+  need_update=1
+fi
 # Node may come from elsewhere than Debian; any node on the PATH will do.
 command -v node >/dev/null 2>&1 || optional+=(nodejs)
 sudo_cmd=""
@@ -17,11 +32,12 @@ is_installed() {
 missing=()
 for p in "${packages[@]}"; do is_installed "$p" || missing+=("$p"); done
 updated=0
-if [ ${#missing[@]} -gt 0 ]; then
+if [ ${#missing[@]} -gt 0 ] || [ "${need_update:-0}" -eq 1 ]; then
   echo "Installing: ${missing[*]}"
   $sudo_cmd apt-get update -qq
   updated=1
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
+  [ ${#missing[@]} -eq 0 ] ||
+    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
 fi
 for p in "${optional[@]}"; do
   is_installed "$p" && continue

@@ -10,6 +10,12 @@
 #else
 #define SIGN_BEMA_EXPORT __attribute__((visibility("default")))
 #endif
+// The calling convention of the vendor's libraries on 32-bit Windows.
+#if defined(_WIN32) && defined(__i386__)
+#define SIGN_BEMA_CALL __stdcall
+#else
+#define SIGN_BEMA_CALL
+#endif
 
 extern "C" {
 
@@ -27,13 +33,13 @@ inline constexpr int32_t kSignMismatch = 0;        // validateFile: the signatur
 inline constexpr int32_t kSignCryptoFailure = -6;  // genkkey: the key could not be made
 
 // Selects the signature kind for the calls that follow; 1 or -1.
-SIGN_BEMA_EXPORT int32_t setLibType(int32_t kind);
+SIGN_BEMA_EXPORT int32_t SIGN_BEMA_CALL setLibType(int32_t kind);
 
 // Makes a new key pair: writes the modulus and the private exponent, 256
 // upper-case hexadecimal digits each followed by a NUL, into `modulus` and
 // `private_exponent` (buffers of at least 257 bytes). The public exponent is
 // always 65537 ("010001").
-SIGN_BEMA_EXPORT int32_t genkkey(char* modulus, char* private_exponent);
+SIGN_BEMA_EXPORT int32_t SIGN_BEMA_CALL genkkey(char* modulus, char* private_exponent);
 
 // Signs the text file `file` with the key (modulus, private exponent) and
 // writes the 256 signature digits into `signature` (a buffer of at least 256
@@ -42,13 +48,14 @@ SIGN_BEMA_EXPORT int32_t genkkey(char* modulus, char* private_exponent);
 // file's last line has no line break; with 0 the file is left unchanged and
 // the digits cover its bytes as they are. A failure leaves file and buffer
 // untouched.
-SIGN_BEMA_EXPORT int32_t generateEAD(const char* file, const char* modulus,
-                                     const char* private_exponent, char* signature, int32_t append);
+SIGN_BEMA_EXPORT int32_t SIGN_BEMA_CALL generateEAD(const char* file, const char* modulus,
+                                                    const char* private_exponent, char* signature,
+                                                    int32_t append);
 
 // Checks the EAD line that ends `file` against the modulus and the public
 // exponent: 1 valid, 0 the signature does not match the file, or a negative
 // code above.
-SIGN_BEMA_EXPORT int32_t validateFile(const char* file, const char* modulus,
-                                      const char* public_exponent);
+SIGN_BEMA_EXPORT int32_t SIGN_BEMA_CALL validateFile(const char* file, const char* modulus,
+                                                     const char* public_exponent);
 
 }  // extern "C"

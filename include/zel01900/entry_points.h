@@ -27,27 +27,38 @@
 #include <cstddef>
 #include <cstdint>
 
+// The vendor library's calling convention: __stdcall on 32-bit Windows, the
+// C default elsewhere. Functions put into the variables below must use it.
+#if defined(_WIN32) && defined(__i386__)
+#define ZEL_VENDOR_CALL __stdcall
+#else
+#define ZEL_VENDOR_CALL
+#endif
+
 // ---- Entry-point types, named after their argument forms ----
-using IbmFnNone = int32_t (*)();
-using IbmFnStatus = int32_t (*)(int32_t* ack, int32_t* st1, int32_t* st2);
-using IbmFnP = int32_t (*)(int32_t*);
-using IbmFnI = int32_t (*)(int32_t);
-using IbmFnB = int32_t (*)(char*);
-using IbmFnBB = int32_t (*)(char*, char*);
-using IbmFnBBB = int32_t (*)(char*, char*, char*);
-using IbmFnT = int32_t (*)(const char*);
-using IbmFnTT = int32_t (*)(const char*, const char*);
-using IbmFnTTT = int32_t (*)(const char*, const char*, const char*);
-using IbmFnTTTT = int32_t (*)(const char*, const char*, const char*, const char*);
-using IbmFnT5 = int32_t (*)(const char*, const char*, const char*, const char*, const char*);
-using IbmFnT7 = int32_t (*)(const char*, const char*, const char*, const char*, const char*,
-                            const char*, const char*);
-using IbmFnT9 = int32_t (*)(const char*, const char*, const char*, const char*, const char*,
-                            const char*, const char*, const char*, const char*);
-using IbmFnIT = int32_t (*)(int32_t, const char*);
+using IbmFnNone = int32_t(ZEL_VENDOR_CALL*)();
+using IbmFnStatus = int32_t(ZEL_VENDOR_CALL*)(int32_t* ack, int32_t* st1, int32_t* st2);
+using IbmFnP = int32_t(ZEL_VENDOR_CALL*)(int32_t*);
+using IbmFnI = int32_t(ZEL_VENDOR_CALL*)(int32_t);
+using IbmFnB = int32_t(ZEL_VENDOR_CALL*)(char*);
+using IbmFnBB = int32_t(ZEL_VENDOR_CALL*)(char*, char*);
+using IbmFnBBB = int32_t(ZEL_VENDOR_CALL*)(char*, char*, char*);
+using IbmFnT = int32_t(ZEL_VENDOR_CALL*)(const char*);
+using IbmFnTT = int32_t(ZEL_VENDOR_CALL*)(const char*, const char*);
+using IbmFnTTT = int32_t(ZEL_VENDOR_CALL*)(const char*, const char*, const char*);
+using IbmFnTTTT = int32_t(ZEL_VENDOR_CALL*)(const char*, const char*, const char*, const char*);
+using IbmFnT5 = int32_t(ZEL_VENDOR_CALL*)(const char*, const char*, const char*, const char*,
+                                          const char*);
+using IbmFnT7 = int32_t(ZEL_VENDOR_CALL*)(const char*, const char*, const char*, const char*,
+                                          const char*, const char*, const char*);
+using IbmFnT9 = int32_t(ZEL_VENDOR_CALL*)(const char*, const char*, const char*, const char*,
+                                          const char*, const char*, const char*, const char*,
+                                          const char*);
+using IbmFnIT = int32_t(ZEL_VENDOR_CALL*)(int32_t, const char*);
 // The signing library's "generateEAD": file path, two key texts, a result
 // buffer of 256 blanks, an integer flag.
-using IbmFnGenerateEAD = int32_t (*)(const char*, const char*, const char*, char*, int32_t);
+using IbmFnGenerateEAD = int32_t(ZEL_VENDOR_CALL*)(const char*, const char*, const char*, char*,
+                                                   int32_t);
 
 // The 95 entry points of the vendor library in binding order: X(name, type).
 #define ZEL_VENDOR_ENTRY_POINTS(X)                         \
@@ -157,7 +168,13 @@ using IbmFnGenerateEAD = int32_t (*)(const char*, const char*, const char*, char
   X(IBM_GeraTxtPorCOO, IbmFnNone)      \
   X(IBM_GeraRegistrosTipoE, IbmFnNone)
 
-#define ZEL_DECLARE_ENTRY_POINT(name, type) extern type name asm("zel01900_" #name);
+// The linker symbol carries the target's prefix for C names (an underscore on
+// 32-bit Windows, none elsewhere), so the symbol is "zel01900_<name>" as the
+// linker and the DLL export table see it on every target.
+#define ZEL_ENTRY_POINT_TEXT(x) #x
+#define ZEL_ENTRY_POINT_PREFIX(x) ZEL_ENTRY_POINT_TEXT(x)
+#define ZEL_DECLARE_ENTRY_POINT(name, type) \
+  extern type name asm(ZEL_ENTRY_POINT_PREFIX(__USER_LABEL_PREFIX__) "zel01900_" #name);
 ZEL_VENDOR_ENTRY_POINTS(ZEL_DECLARE_ENTRY_POINT)
 ZEL_OTHER_ENTRY_POINTS(ZEL_DECLARE_ENTRY_POINT)
 #undef ZEL_DECLARE_ENTRY_POINT

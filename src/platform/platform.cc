@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "platform/names.h"
 #include "runtime/win1252.h"
 
 namespace zel::platform {
@@ -20,9 +21,13 @@ void InstallRuntimeClock() {
 // in every process that links the platform, before anyone touches Current().
 const bool g_clock_installed = (InstallRuntimeClock(), true);
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+#if defined(_WIN32)
+constexpr char kNativeSeparator = '\\';
+#else
+constexpr char kNativeSeparator = '/';
+#endif
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 }  // namespace
 
@@ -43,57 +48,58 @@ void SetCurrent(Platform* platform) {
   (void)g_clock_installed;
 }
 
-#ifdef _WIN32
-// The host's own system: "\" separates folders and file names are
-// Windows-1252 texts as they stand (the ANSI code page).
-constexpr char kNativeSeparator = '\\';
-constexpr char kOtherSeparator = '/';
-#else
-constexpr char kNativeSeparator = '/';
-constexpr char kOtherSeparator = '\\';
-#endif
-
 std::string JoinPath(const std::string& directory, const std::string& name) {
   if (directory.empty()) return name;
   if (IsSeparator(directory.back())) return directory + name;
   return directory + kNativeSeparator + name;
 }
 
+#if defined(_WIN32)
+
+// On Windows the file system takes the ANSI code page (Windows-1252 on a
+// till) and library names as they are.
+std::string ToSystemPath(const std::string& path) {
+  std::string backslashed = path;
+  for (char& c : backslashed) {
+    if (c == '/') c = '\\';
+  }
+  return backslashed;
+}
+
+std::string FromSystemPath(const std::string& system_path) { return system_path; }
+
+std::string SystemLibraryName(const std::string& name) { return name; }
+
+bool NativeIsWindows() { return true; }
+
+#else
+
+bool NativeIsWindows() { return false; }
+
 std::string ToSystemPath(const std::string& path) {
   std::string slashed = path;
   for (char& c : slashed) {
-    if (c == kOtherSeparator) c = kNativeSeparator;
+    if (c == '\\') c = '/';
   }
-#ifdef _WIN32
-  return slashed;
-#else
   return Win1252ToUtf8(slashed);
-#endif
 }
 
-std::string FromSystemPath(const std::string& system_path) {
-#ifdef _WIN32
-  return system_path;
-#else
-  return Utf8ToWin1252(system_path);
-#endif
-}
+std::string FromSystemPath(const std::string& system_path) { return Utf8ToWin1252(system_path); }
 
 std::string SystemLibraryName(const std::string& name) {
-#ifdef _WIN32
-  return name;
-#endif
   size_t start = name.find_last_of("\\/");
   start = (start == std::string::npos) ? 0 : start + 1;
   std::string file = name.substr(start);
   static constexpr std::string_view kDll = ".dll";
   if (file.size() <= kDll.size()) return name;
   std::string extension = file.substr(file.size() - kDll.size());
-  for (char& c : extension) c = AsciiLower(c);
+  for (char& c : extension) c = AsciiLowerChar(c);
   if (extension != kDll) return name;
   std::string stem = file.substr(0, file.size() - kDll.size());
   return name.substr(0, start) + "lib" + stem + ".so";
 }
+
+#endif
 
 // ---- PlatformWrapper: plain forwarding ----
 

@@ -317,6 +317,19 @@ class PlatformWrapper : public Platform {
   Platform* target_;
 };
 
+// Ends the current process at once, as a kill from outside would: no
+// destructors, no buffered output written, files and locks released by the
+// operating system. For tests of crash safety.
+[[noreturn]] void KillCurrentProcess();
+
+// Makes a write to a connection the peer has closed fail with an error instead
+// of ending the process (SIGPIPE on POSIX; Windows already behaves so).
+void IgnoreBrokenConnections();
+
+// True when the native platform is Windows. Tests use it to skip what only
+// a POSIX system offers (a POSIX shell for std::system, signals).
+bool NativeIsWindows();
+
 // ---- Path texts (pure; no file system access) ----
 
 // `name` appended to `directory` with the native separator, without doubling
@@ -325,14 +338,14 @@ class PlatformWrapper : public Platform {
 std::string JoinPath(const std::string& directory, const std::string& name);
 // A Windows-1252 path as the file system takes it: "\" becomes the native
 // separator and the text is converted to the file system's encoding (UTF-8
-// on POSIX).
+// on POSIX; unchanged on Windows, whose ANSI code page is Windows-1252).
 std::string ToSystemPath(const std::string& path);
 // A path from the file system (UTF-8 on POSIX) as a Windows-1252 text; a
 // character with no Windows-1252 byte becomes '?'.
 std::string FromSystemPath(const std::string& system_path);
 // The Windows library name mapped to the platform's: "IBMFI32.dll" ->
 // "libIBMFI32.so" on POSIX, folder kept; a name without the ".dll"
-// extension is unchanged.
+// extension is unchanged. Unchanged on Windows.
 std::string SystemLibraryName(const std::string& name);
 
 }  // namespace zel::platform

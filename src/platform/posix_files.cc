@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/names.h"
 #include "platform/posix_platform.h"
 
 namespace zel::platform {
@@ -55,47 +56,6 @@ int OpenRetrying(const std::string& path, int flags, mode_t mode = 0) {
 bool StatIs(const std::string& system_path, mode_t kind) {
   struct stat info;
   return stat(system_path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == kind;
-}
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Windows wildcard match: '*' any run, '?' one character, ASCII letters
-// without regard to case.
-bool WildcardMatch(const std::string& pattern, const std::string& name) {
-  size_t p = 0;
-  size_t n = 0;
-  size_t star = std::string::npos;
-  size_t resume = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && pattern[p] == '*') {
-      star = p++;
-      resume = n;
-    } else if (p < pattern.size() &&
-               (pattern[p] == '?' || AsciiLower(pattern[p]) == AsciiLower(name[n]))) {
-      ++p;
-      ++n;
-    } else if (star != std::string::npos) {
-      p = star + 1;
-      n = ++resume;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
-}
-
-// The order the host's file system lists names in: letters without regard
-// to case, then bytes, so the result is the same on every file system.
-bool NameOrderLess(const std::string& a, const std::string& b) {
-  size_t common = std::min(a.size(), b.size());
-  for (size_t i = 0; i < common; ++i) {
-    char ca = AsciiLower(a[i]);
-    char cb = AsciiLower(b[i]);
-    if (ca != cb) return static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb);
-  }
-  if (a.size() != b.size()) return a.size() < b.size();
-  return a < b;
 }
 
 std::string ParentOf(const std::string& system_path) {
@@ -322,24 +282,6 @@ bool PosixPlatform::WriteWholeFile(const std::string& path, const std::string& d
 }
 
 namespace {
-
-// The suffix of an atomic write's temporary file: ".tmp-" and the six
-// letters or digits mkstemp puts in place of "XXXXXX".
-constexpr char kTemporaryMark[] = ".tmp-";
-constexpr size_t kTemporaryRandom = 6;
-
-bool IsTemporaryName(const std::string& name) {
-  const size_t mark = sizeof(kTemporaryMark) - 1;
-  if (name.size() <= mark + kTemporaryRandom) return false;
-  size_t at = name.size() - kTemporaryRandom - mark;
-  if (name.compare(at, mark, kTemporaryMark) != 0) return false;
-  for (size_t i = at + mark; i < name.size(); ++i) {
-    char c = name[i];
-    bool alphanumeric = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    if (!alphanumeric) return false;
-  }
-  return true;
-}
 
 bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;

@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -54,6 +55,13 @@ bool IsFile(const std::string& system_path) {
 }  // namespace
 
 std::unique_ptr<Platform> MakeNativePlatform() { return std::make_unique<PosixPlatform>(); }
+
+void IgnoreBrokenConnections() { signal(SIGPIPE, SIG_IGN); }
+
+void KillCurrentProcess() {
+  raise(SIGKILL);
+  _exit(137);  // not reached: SIGKILL cannot be caught
+}
 
 // ---- Errors ----
 

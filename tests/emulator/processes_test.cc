@@ -145,6 +145,7 @@ std::vector<std::string> NumbersAfter(const std::string& tape, const std::string
 TEST(EmulatorProcessesTest, SellersAtOnceLoseNoAcknowledgedItem) {
   const char* bin = std::getenv("ZEL_BUILD_BIN");
   if (bin == nullptr || *bin == '\0') GTEST_SKIP() << "ZEL_BUILD_BIN not set (run under ctest)";
+  if (platform::NativeIsWindows()) GTEST_SKIP() << "starts and kills processes through a POSIX shell";
   zel::test::SandboxPlatform sandbox;
   char answer[256];
   ASSERT_EQ(IBM_EMU_Control("init", answer, sizeof answer), 1) << answer;
@@ -214,6 +215,7 @@ TEST(EmulatorProcessesTest, SellersAtOnceLoseNoAcknowledgedItem) {
 TEST(EmulatorProcessesTest, AProcessKilledHoldingThePrinterReleasesIt) {
   const char* bin = std::getenv("ZEL_BUILD_BIN");
   if (bin == nullptr || *bin == '\0') GTEST_SKIP() << "ZEL_BUILD_BIN not set (run under ctest)";
+  if (platform::NativeIsWindows()) GTEST_SKIP() << "starts and kills processes through a POSIX shell";
   zel::test::SandboxPlatform sandbox;
   char answer[256];
   ASSERT_EQ(IBM_EMU_Control("init", answer, sizeof answer), 1) << answer;

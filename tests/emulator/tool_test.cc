@@ -17,6 +17,7 @@ class ToolTest : public ::testing::Test {
   void SetUp() override {
     const char* bin = std::getenv("ZEL_BUILD_BIN");
     if (bin == nullptr || *bin == '\0') GTEST_SKIP() << "ZEL_BUILD_BIN not set (run under ctest)";
+    if (platform::NativeIsWindows()) GTEST_SKIP() << "starts and kills processes through a POSIX shell";
     tool_ = platform::JoinPath(bin, "ecf-printer");
   }
 

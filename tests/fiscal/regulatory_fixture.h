@@ -69,7 +69,7 @@ class RegulatoryTest : public CoreTestWith<FiscalMenuSandbox> {
   }
   // Writes `content` into `path`, making its folder first.
   void Put(const std::string& path, const std::string& content) {
-    std::string folder = path.substr(0, path.find_last_of('/'));
+    std::string folder = path.substr(0, path.find_last_of("\\/"));
     sandbox_.MakeDirectory(folder);
     ASSERT_TRUE(sandbox_.WriteWholeFile(path, content));
   }

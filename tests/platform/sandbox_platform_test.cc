@@ -16,15 +16,15 @@ TEST(SandboxPlatformTest, RootsItsFoldersInATemporaryFolderItRemoves) {
     SandboxPlatform sandbox;
     root = sandbox.root();
     EXPECT_EQ(&Current(), &sandbox);
-    EXPECT_EQ(sandbox.SystemDirectory(), root + "/system");
-    EXPECT_EQ(sandbox.ExecutableDirectory(), root + "/host");
+    EXPECT_EQ(sandbox.SystemDirectory(), platform::JoinPath(root, "system"));
+    EXPECT_EQ(sandbox.ExecutableDirectory(), platform::JoinPath(root, "host"));
     EXPECT_TRUE(sandbox.DirectoryExists(sandbox.SystemDirectory()));
     EXPECT_TRUE(sandbox.DirectoryExists(sandbox.ExecutableDirectory()));
     ASSERT_TRUE(sandbox.WriteWholeFile(sandbox.Path("host\\impdebug1226.txt"), "x"));
     sandbox.SetExecutableDirectory(sandbox.Path("elsewhere\\"));
-    EXPECT_EQ(Current().ExecutableDirectory(), root + "/elsewhere");
+    EXPECT_EQ(Current().ExecutableDirectory(), platform::JoinPath(root, "elsewhere"));
     sandbox.SetExecutableDirectory("");
-    EXPECT_EQ(Current().ExecutableDirectory(), root + "/host");
+    EXPECT_EQ(Current().ExecutableDirectory(), platform::JoinPath(root, "host"));
   }
   EXPECT_EQ(&Current(), &platform::Native());
   EXPECT_FALSE(Current().DirectoryExists(root));

@@ -111,7 +111,8 @@ TEST_F(FiscalMenuScenarioTest, SerialReadingsLandSignedInTheFiscalMenu) {
   EXPECT_EQ(validate_(by_reduction.c_str(), fiscal::kEadModulus, "10001"), 1);
   EXPECT_EQ(host_.DialogTexts().back(),
             "Leitura de mem\xF3ria fiscal gerada com sucesso no diret\xF3rio: " +
-                sandbox_.ExecutableDirectory() + "\\Dados\\MenuFiscal\\LMFS_1012202610101.txt");
+                sandbox_.ShortPath(sandbox_.ExecutableDirectory()) +
+                "\\Dados\\MenuFiscal\\LMFS_1012202610101.txt");
 
   // A file changed after signing no longer validates.
   std::string changed = Read(by_reduction);

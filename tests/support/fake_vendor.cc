@@ -76,8 +76,8 @@ template <const char* Name, typename Fn>
 struct Thunk;
 
 template <const char* Name, typename... Args>
-struct Thunk<Name, int32_t (*)(Args...)> {
-  static int32_t Call(Args... args) { return Dispatch(Name, {Ref(args)...}); }
+struct Thunk<Name, int32_t(ZEL_VENDOR_CALL*)(Args...)> {
+  static int32_t ZEL_VENDOR_CALL Call(Args... args) { return Dispatch(Name, {Ref(args)...}); }
 };
 
 // Names as objects with linkage, so that they can name a thunk.

@@ -67,11 +67,12 @@ void SandboxPlatform::FailNextWrite(int error_code) { write_failure_code_ = erro
 void SandboxPlatform::SetExecutableDirectory(const std::string& directory) {
   // Returned folders use native separators and no trailing one, as the
   // operating system's platform gives them.
+  const char separator = platform::NativeIsWindows() ? '\\' : '/';
   std::string folder = directory;
   for (char& c : folder) {
-    if (c == '\\') c = '/';
+    if (c == '\\' || c == '/') c = separator;
   }
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  while (folder.size() > 1 && folder.back() == separator) folder.pop_back();
   executable_directory_ = folder.empty() ? Path("host") : folder;
 }
 

@@ -108,6 +108,9 @@ class ServeProcess {
 class ServeTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    if (zel::platform::NativeIsWindows()) {
+      GTEST_SKIP() << "starts and kills processes through a POSIX shell";
+    }
     home_ = zel::platform::Native().MakeTempDirectory("ecf-serve-test-");
     serve_ = std::make_unique<ServeProcess>(home_);
     if (!serve_->available()) GTEST_SKIP() << "ZEL_BUILD_BIN not set (run under ctest)";

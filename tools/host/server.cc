@@ -233,7 +233,7 @@ int ServeCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     return 1;
   }
   // A client that goes away is a failed write, not the end of the service.
-  std::signal(SIGPIPE, SIG_IGN);
+  zel::platform::IgnoreBrokenConnections();
   std::signal(SIGINT, OnStopSignal);
   std::signal(SIGTERM, OnStopSignal);
   std::atomic<bool> listening_ended{false};

@@ -1,0 +1,20 @@
+# Cross-build for Windows with Debian's MinGW-w64 compilers. Included by the
+# per-architecture toolchain files, which set ZEL_MINGW_TRIPLE first.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_C_COMPILER ${ZEL_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${ZEL_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${ZEL_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${ZEL_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# The programs and DLLs share one copy of the compiler's runtime DLLs
+# (libstdc++, libgcc, winpthread), which the build copies beside them
+# (cmake/windows-deps.cmake), so C++ objects and exceptions cross the DLLs of
+# the project as they cross shared libraries on POSIX.
+# ctest runs the Windows programs through wine.
+find_program(ZEL_WINE NAMES wine wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+if(ZEL_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${ZEL_WINE})
+endif()
