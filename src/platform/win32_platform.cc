@@ -609,4 +609,16 @@ class Win32Platform : public Platform {
 
 std::unique_ptr<Platform> MakeNativePlatform() { return std::make_unique<Win32Platform>(); }
 
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty()) return path;
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH + 1, buffer, nullptr);
+  return n == 0 || n > MAX_PATH ? path : std::string(buffer, n);
+}
+
+bool StandardErrorIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 }  // namespace zel::platform
