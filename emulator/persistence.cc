@@ -338,8 +338,12 @@ std::string SerializeMemory(const PrinterMemory& m, FiscalMemoryCache* cache,
     out += (Line("pending") << static_cast<int>(p.kind) << p.entry << p.code << p.countdown).text();
   }
   out += (Line("status") << m.status.ack << m.status.st1_errors << m.status.st2).text();
-  out += (Line("mfd") << static_cast<long long>(m.mfd_bytes)).text();
-  out += (Line("mf") << static_cast<long long>(m.mf_bytes) << m.mf_records).text();
+  // A memory read from a file that predates the journals (-1) is written as
+  // such, so that it reads back the same.
+  if (m.mfd_bytes >= 0) out += (Line("mfd") << static_cast<long long>(m.mfd_bytes)).text();
+  if (m.mf_bytes >= 0) {
+    out += (Line("mf") << static_cast<long long>(m.mf_bytes) << m.mf_records).text();
+  }
   out += ChecksumLine(out);
   out += "end\n";
   return out;

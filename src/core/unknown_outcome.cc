@@ -64,23 +64,13 @@ std::optional<int32_t> ReadFiscalFlags() {
 }
 
 std::optional<int64_t> ReadGrossSales() {
-  std::string buffer(18, ' ');
-  const int32_t code = IBM_FI_VendaBruta(buffer.data());
-  ImpFisDebug(AnswerLog("IBM_FI_VendaBruta", buffer));
-  if (code != 1 || buffer.find_first_not_of("0123456789") != std::string::npos) {
-    return std::nullopt;
-  }
-  return ParseFixed(buffer, 0);
+  return ReadDigits("IBM_FI_VendaBruta", IBM_FI_VendaBruta, 18);
 }
 
 std::optional<int32_t> ReadCoo() {
-  std::string buffer(6, ' ');
-  const int32_t code = IBM_FI_NumeroCupom(buffer.data());
-  ImpFisDebug(AnswerLog("IBM_FI_NumeroCupom", buffer));
-  if (code != 1 || buffer.find_first_not_of("0123456789") != std::string::npos) {
-    return std::nullopt;
-  }
-  return static_cast<int32_t>(*ParseFixed(buffer, 0));
+  const std::optional<int64_t> coo = ReadDigits("IBM_FI_NumeroCupom", IBM_FI_NumeroCupom, 6);
+  if (!coo) return std::nullopt;
+  return static_cast<int32_t>(*coo);
 }
 
 std::optional<int64_t> ReadCancellations() {

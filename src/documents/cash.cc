@@ -37,11 +37,11 @@ std::string PrinterAmount(double value) {
   return zel::FormatFloat("0.00", value, zel::core::HostLocale());
 }
 
-// A refused cash command: the return analysis told the operator why; the
-// ErroComando notice says the command did not go through.
-// A supply or withdrawal whose answer was lost (code 0) is taken as done
-// when the printer's COO moved on from `coo_before` (each prints a
-// non-fiscal receipt of its own).
+// Whether a supply or withdrawal went through. One whose answer was lost
+// (code 0) is taken as done when the printer's COO moved on from
+// `coo_before` (each prints a non-fiscal receipt of its own). A refused one:
+// the return analysis told the operator why; the ErroComando notice says
+// the command did not go through.
 bool CommandAccepted(const std::string& esquema, const char* command,
                      std::optional<int32_t> coo_before) {
   if (inRetorno == 0 && coo_before &&

@@ -59,11 +59,14 @@ void FitTextWidths(Packet& packet) {
     longest.push_back(static_cast<size_t>(TextWidth(def)));
   }
   if (text_fields.empty()) return;
-  // Row by row: each row's values are visited once.
-  for (const Row& row : packet.rows) {
-    for (size_t k = 0; k < text_fields.size(); ++k) {
-      if (const auto* s = std::get_if<std::string>(&row.values[text_fields[k]]))
-        longest[k] = std::max(longest[k], s->size());
+  if (packet.store != nullptr) {
+    const RecordLayout& layout = packet.store->layout();
+    for (const uint8_t* row : packet.rows) {
+      for (size_t k = 0; k < text_fields.size(); ++k) {
+        if (!layout.IsNull(row, text_fields[k])) {
+          longest[k] = std::max(longest[k], layout.Text(row, text_fields[k]).size());
+        }
+      }
     }
   }
   for (size_t k = 0; k < text_fields.size(); ++k) {
@@ -73,16 +76,19 @@ void FitTextWidths(Packet& packet) {
 }
 
 ResolvedRows ResolveChangeLog(Packet& packet) {
-  const size_t n = packet.rows.size();
+  std::vector<uint8_t*>& rows = packet.rows;
+  const size_t n = rows.size();
   // Without a log every row is current as it stands.
-  if (packet.meta.change_log.empty() &&
-      std::all_of(packet.rows.begin(), packet.rows.end(),
-                  [](const Row& row) { return row.status == 0; })) {
+  if (packet.meta.change_log.empty() && packet.unchanged.empty() &&
+      std::all_of(rows.begin(), rows.end(),
+                  [](const uint8_t* row) { return RecordLayout::Status(row) == 0; })) {
     ResolvedRows plain;
-    plain.rows.resize(n);
-    for (size_t i = 0; i < n; ++i) plain.rows[i].values = std::move(packet.rows[i].values);
+    plain.rows = std::move(rows);
+    rows.clear();
     return plain;
   }
+  RecordStore& store = *packet.store;
+  const RecordLayout& layout = store.layout();
   std::vector<int64_t> original_of(n, -1);
   const std::vector<uint32_t>& log = packet.meta.change_log;
   for (size_t i = 0; i + 2 < log.size(); i += 3) {
@@ -117,32 +123,40 @@ ResolvedRows ResolveChangeLog(Packet& packet) {
     }
     for (size_t k = chain.size(); k-- > 0;) {
       const size_t r = chain[k];
-      Row& row = packet.rows[r];
       const int64_t o = original_of[r];
       const bool have_original = o >= 0 && state[static_cast<size_t>(o)] == kDone;
       anchor[r] = have_original ? anchor[static_cast<size_t>(o)] : r;
-      for (size_t f = 0; f < row.unchanged.size() && f < row.values.size(); ++f) {
-        if (!row.unchanged[f]) continue;
-        const Row* from = have_original ? &packet.rows[static_cast<size_t>(o)] : nullptr;
-        row.values[f] = from != nullptr && f < from->values.size() ? from->values[f] : FieldValue{};
+      const auto flags = packet.unchanged.find(r);
+      if (flags != packet.unchanged.end()) {
+        const size_t count = std::min(flags->second.size(), layout.field_count());
+        for (size_t f = 0; f < count; ++f) {
+          if (!flags->second[f]) continue;
+          if (have_original) {
+            layout.CopyField(rows[static_cast<size_t>(o)], rows[r], f);
+          } else {
+            layout.SetNull(rows[r], f);
+          }
+        }
       }
       state[r] = kDone;
     }
   }
 
   ResolvedRows result;
+  std::vector<bool> handed_back(n, false);
   std::vector<size_t> kept;
   kept.reserve(n);
   for (size_t i = 0; i < n; ++i) {
-    const uint8_t status = packet.rows[i].status;
+    const uint8_t status = RecordLayout::Status(rows[i]);
     if ((status & kRowDeleted) != 0) {
       // The image the deletion applies to is the row's first original.
       if ((status & kRowInserted) == 0) {
         const size_t first = anchor[i];
         if (first == i && !superseded[i]) {
-          result.deleted.push_back(std::move(packet.rows[i].values));
+          result.deleted.push_back(rows[i]);
+          handed_back[i] = true;
         } else {
-          result.deleted.push_back(packet.rows[first].values);
+          result.deleted.push_back(store.Clone(rows[first]));
         }
       }
       continue;
@@ -158,16 +172,21 @@ ResolvedRows ResolveChangeLog(Packet& packet) {
 
   result.rows.reserve(kept.size());
   for (size_t i : kept) {
-    Row& row = packet.rows[i];
-    LoggedRow out;
-    out.status = row.status & (kRowInserted | kRowModified);
-    if (anchor[i] != i && (out.status & kRowModified) != 0) {
-      out.original = packet.rows[anchor[i]].values;
-      out.has_original = true;
+    uint8_t* row = rows[i];
+    const uint8_t status = RecordLayout::Status(row) & (kRowInserted | kRowModified);
+    RecordLayout::SetStatus(row, status);
+    if (anchor[i] != i && (status & kRowModified) != 0) {
+      result.originals.emplace_back(row, store.Clone(rows[anchor[i]]));
     }
-    out.values = std::move(row.values);
-    result.rows.push_back(std::move(out));
+    result.rows.push_back(row);
+    handed_back[i] = true;
   }
+  // Originals and superseded images now live on as copies, if at all.
+  for (size_t i = 0; i < n; ++i) {
+    if (!handed_back[i]) store.Free(rows[i]);
+  }
+  rows.clear();
+  packet.unchanged.clear();
   return result;
 }
 

@@ -5,11 +5,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "runtime/field.h"
+#include "runtime/record.h"
 
 namespace zel::datapacket {
 
@@ -32,24 +36,23 @@ struct Metadata {
   std::vector<uint32_t> change_log;
 };
 
-// One row to write: its status byte and its values (one per field).
+// One row to write: its status byte and its record (laid out as the
+// writer's RecordLayout says).
 struct RowRef {
   uint8_t status = 0;
-  const std::vector<FieldValue>* values = nullptr;
+  const uint8_t* record = nullptr;
 };
 
-// One row as read. `unchanged` is empty or holds one flag per field: the
-// field was marked "unchanged" (a delta image) and takes its value from the
-// row's original image.
-struct Row {
-  uint8_t status = 0;
-  std::vector<FieldValue> values;
-  std::vector<bool> unchanged;
-};
-
+// A packet as read. The rows are records of `store` (which the readers create
+// once the fields are known), each with the packet's row status in its
+// header, in the packet's order. `unchanged` holds, for the rows that have
+// them (by position), one flag per field: the field was marked "unchanged"
+// (a delta image) and takes its value from the row's original image.
 struct Packet {
   Metadata meta;
-  std::vector<Row> rows;
+  std::unique_ptr<RecordStore> store;
+  std::vector<uint8_t*> rows;
+  std::unordered_map<size_t, std::vector<bool>> unchanged;
 };
 
 // Binary form. WriteBinary lays out the header, field descriptors, dataset
@@ -58,7 +61,8 @@ struct Packet {
 // points outside the packet, a first-row offset that points back into the
 // metadata, or a field type it cannot represent; it never reads outside
 // `bytes`.
-std::string WriteBinary(const Metadata& meta, const std::vector<RowRef>& rows);
+std::string WriteBinary(const Metadata& meta, const RecordLayout& layout,
+                        const std::vector<RowRef>& rows);
 Packet ReadBinary(std::string_view bytes);
 // True when `bytes` starts with the binary packet's magic number.
 bool LooksBinary(std::string_view bytes);
@@ -70,29 +74,26 @@ bool LooksBinary(std::string_view bytes);
 // DATAPACKET/METADATA/FIELDS element, an unknown field type, a value that
 // does not parse or an integer outside its field's range. Floats are written
 // with 16 significant digits, as the host runtime writes them.
-std::string WriteXml(const Metadata& meta, const std::vector<RowRef>& rows, bool utf8);
+std::string WriteXml(const Metadata& meta, const RecordLayout& layout,
+                     const std::vector<RowRef>& rows, bool utf8);
 Packet ReadXml(std::string_view text);
 
-// The rows of a packet with its change log resolved: the current rows in
-// order, each with its change status (kRowInserted, kRowModified or both,
-// 0 for an unchanged row) and, for a modified row, the image it had before
-// its first change; and the images of the deleted rows.
-struct LoggedRow {
-  uint8_t status = 0;
-  std::vector<FieldValue> values;
-  std::vector<FieldValue> original;  // empty unless an original image exists
-  bool has_original = false;
-};
+// The rows of a packet with its change log resolved, records of the
+// packet's store: the current rows in order, each with its change status in
+// its header (kRowInserted, kRowModified or both, 0 for an unchanged row);
+// for each modified row that has one, the image it had before its first
+// change (row, image); and the images of the deleted rows.
 struct ResolvedRows {
-  std::vector<LoggedRow> rows;
-  std::vector<std::vector<FieldValue>> deleted;
+  std::vector<uint8_t*> rows;
+  std::vector<std::pair<uint8_t*, uint8_t*>> originals;
+  std::vector<uint8_t*> deleted;
 };
 
 // Resolves the change log of a packet as read: deleted rows and original
 // images leave the current rows, each new image takes the place of its
 // original and its "unchanged" fields the original's values; a deleted row
 // keeps the image of its first original (a deleted insert disappears).
-// `packet`'s rows are consumed.
+// `packet`'s rows are consumed: the records not handed back are freed.
 ResolvedRows ResolveChangeLog(Packet& packet);
 
 // Gives every text field a width that holds its longest value (a packet

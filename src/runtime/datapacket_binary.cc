@@ -167,59 +167,63 @@ void WriteFieldDescriptor(Writer& w, const FieldDef& def) {
   if (!subtype.empty()) WriteStringProperty(w, "SUBTYPE", subtype);
 }
 
-void WriteValue(Writer& w, const FieldDef& def, const FieldValue& value) {
+void WriteValue(Writer& w, const FieldDef& def, const RecordLayout& layout, const uint8_t* row,
+                size_t f) {
+  const auto text = [&] { return layout.Text(row, f); };
+  const auto integer = [&] { return layout.Int(row, f); };
+  const auto number = [&] { return layout.Float(row, f); };
   switch (def.type) {
     case FieldType::kString:
-      w.Prefixed(TextOf(value), TextWidth(def) >= 255 ? 2 : 1);
+      w.Prefixed(text(), TextWidth(def) >= 255 ? 2 : 1);
       return;
     case FieldType::kWideString: {
-      w.Prefixed(Utf16LeOf(TextOf(value)), 2);
+      w.Prefixed(Utf16LeOf(text()), 2);
       return;
     }
     case FieldType::kMemo:
     case FieldType::kBlob:
     case FieldType::kGraphic:
-      w.Prefixed(TextOf(value), 4);
+      w.Prefixed(text(), 4);
       return;
     case FieldType::kWideMemo:
-      w.Prefixed(Utf16LeOf(TextOf(value)), 4);
+      w.Prefixed(Utf16LeOf(text()), 4);
       return;
     case FieldType::kSmallint:
     case FieldType::kWord:
     case FieldType::kBoolean:
-      w.U16(static_cast<uint32_t>(IntOf(value)));
+      w.U16(static_cast<uint32_t>(integer()));
       return;
     case FieldType::kByte:
-      w.U8(static_cast<uint8_t>(IntOf(value)));
+      w.U8(static_cast<uint8_t>(integer()));
       return;
     case FieldType::kInteger:
     case FieldType::kAutoInc:
     case FieldType::kLongWord:
-      w.U32(static_cast<uint32_t>(IntOf(value)));
+      w.U32(static_cast<uint32_t>(integer()));
       return;
     case FieldType::kLargeint:
-      w.U64(static_cast<uint64_t>(IntOf(value)));
+      w.U64(static_cast<uint64_t>(integer()));
       return;
     case FieldType::kFloat:
     case FieldType::kCurrency:
-      w.F64(FloatOf(value));
+      w.F64(number());
       return;
     case FieldType::kBCD:
     case FieldType::kFMTBcd:
-      w.Bytes(EncodeBcd(FloatOf(value), BcdDecimals(def)));
+      w.Bytes(EncodeBcd(number(), BcdDecimals(def)));
       return;
     case FieldType::kDate:
-      w.U32(static_cast<uint32_t>(DateTimeToTimeStamp(FloatOf(value)).date));
+      w.U32(static_cast<uint32_t>(DateTimeToTimeStamp(number()).date));
       return;
     case FieldType::kTime:
-      w.U32(static_cast<uint32_t>(DateTimeToTimeStamp(FloatOf(value)).time));
+      w.U32(static_cast<uint32_t>(DateTimeToTimeStamp(number()).time));
       return;
     case FieldType::kDateTime:
-      w.F64(TimeStampToMSecs(DateTimeToTimeStamp(FloatOf(value))));
+      w.F64(TimeStampToMSecs(DateTimeToTimeStamp(number())));
       return;
     case FieldType::kSQLTimeStamp: {
       int y, m, d, h, n, s, ms;
-      DecodeDateTime(FloatOf(value), y, m, d, h, n, s, ms);
+      DecodeDateTime(number(), y, m, d, h, n, s, ms);
       w.U16(static_cast<uint32_t>(y));
       w.U16(static_cast<uint32_t>(m));
       w.U16(static_cast<uint32_t>(d));
@@ -393,17 +397,21 @@ FieldType TypeFromWord(const std::string& name, uint32_t word, const std::string
   }
 }
 
-FieldValue ReadValue(Reader& r, const FieldDef& def, const FieldLayout& layout) {
+// Reads one value into field `f` of `row`.
+void ReadValue(Reader& r, const FieldDef& def, const FieldLayout& layout,
+               const RecordLayout& records, uint8_t* row, size_t f) {
   const int size = static_cast<int>(layout.size);
   switch (def.type) {
     case FieldType::kString:
     case FieldType::kMemo:
     case FieldType::kBlob:
     case FieldType::kGraphic:
-      return std::string(r.Prefixed(size, "field value"));
+      records.SetText(row, f, r.Prefixed(size, "field value"));
+      return;
     case FieldType::kWideString:
     case FieldType::kWideMemo:
-      return TextFromUtf16Le(r.Prefixed(size, "field value"));
+      records.SetText(row, f, TextFromUtf16Le(r.Prefixed(size, "field value")));
+      return;
     case FieldType::kSmallint:
     case FieldType::kInteger:
     case FieldType::kAutoInc:
@@ -411,32 +419,41 @@ FieldValue ReadValue(Reader& r, const FieldDef& def, const FieldLayout& layout) 
       // Signed integers of the type word's size (code 1); an 8-byte unsigned
       // value lands here too and keeps its bits.
       const uint64_t raw = r.Le(size, "field value");
-      if (layout.code == kCodeUInt || size == 8) return static_cast<int64_t>(raw);
+      if (layout.code == kCodeUInt || size == 8) {
+        records.SetInt(row, f, static_cast<int64_t>(raw));
+        return;
+      }
       const uint64_t sign = 1ull << (8 * size - 1);
-      return static_cast<int64_t>((raw ^ sign) - sign);
+      records.SetInt(row, f, static_cast<int64_t>((raw ^ sign) - sign));
+      return;
     }
     case FieldType::kWord:
     case FieldType::kByte:
     case FieldType::kLongWord:
-      return static_cast<int64_t>(r.Le(size, "field value"));
+      records.SetInt(row, f, static_cast<int64_t>(r.Le(size, "field value")));
+      return;
     case FieldType::kBoolean:
-      return static_cast<int64_t>(r.Le(size, "field value") != 0 ? 1 : 0);
+      records.SetInt(row, f, r.Le(size, "field value") != 0 ? 1 : 0);
+      return;
     case FieldType::kFloat:
     case FieldType::kCurrency:
-      return std::bit_cast<double>(r.Le(8, "field value"));
+      records.SetFloat(row, f, std::bit_cast<double>(r.Le(8, "field value")));
+      return;
     case FieldType::kBCD:
     case FieldType::kFMTBcd: {
       double v = 0;
       if (!DecodeBcd(r.Take(layout.size, "field value"), v)) {
         Reader::Fail("invalid decimal value in field '" + def.name + "'");
       }
-      return v;
+      records.SetFloat(row, f, v);
+      return;
     }
     case FieldType::kDate: {
       TimeStamp stamp;
       stamp.date = static_cast<int32_t>(r.U32("field value"));
       if (!ValidStampDate(stamp.date)) Reader::Fail("invalid date in field '" + def.name + "'");
-      return TimeStampToDateTime(stamp);
+      records.SetFloat(row, f, TimeStampToDateTime(stamp));
+      return;
     }
     case FieldType::kTime: {
       TimeStamp stamp;
@@ -445,13 +462,15 @@ FieldValue ReadValue(Reader& r, const FieldDef& def, const FieldLayout& layout) 
       if (stamp.time < 0 || stamp.time >= kMSecsPerDay) {
         Reader::Fail("invalid time in field '" + def.name + "'");
       }
-      return TimeStampToDateTime(stamp);
+      records.SetFloat(row, f, TimeStampToDateTime(stamp));
+      return;
     }
     case FieldType::kDateTime: {
       const double ms = std::bit_cast<double>(r.Le(8, "field value"));
       TDateTime v = 0;
       if (!MSecsToDateTime(ms, v)) Reader::Fail("invalid date-time in field '" + def.name + "'");
-      return v;
+      records.SetFloat(row, f, v);
+      return;
     }
     case FieldType::kSQLTimeStamp: {
       const int y = static_cast<int16_t>(r.U16("field value"));
@@ -465,15 +484,16 @@ FieldValue ReadValue(Reader& r, const FieldDef& def, const FieldLayout& layout) 
       if (ms > 999 || !TryEncodeDateTime(y, m, d, h, n, s, static_cast<int>(ms), v)) {
         Reader::Fail("invalid timestamp in field '" + def.name + "'");
       }
-      return v;
+      records.SetFloat(row, f, v);
+      return;
     }
   }
-  return {};
 }
 
 }  // namespace
 
-std::string WriteBinary(const Metadata& meta, const std::vector<RowRef>& rows) {
+std::string WriteBinary(const Metadata& meta, const RecordLayout& layout,
+                        const std::vector<RowRef>& rows) {
   std::string out;
   Writer w(out);
   const size_t field_count = meta.fields.size();
@@ -518,12 +538,11 @@ std::string WriteBinary(const Metadata& meta, const std::vector<RowRef>& rows) {
     const size_t bitmap_at = w.size();
     out.append(bitmap_size, '\0');
     for (size_t f = 0; f < field_count; ++f) {
-      const FieldValue& value = (*row.values)[f];
-      if (std::holds_alternative<std::monostate>(value)) {
+      if (layout.IsNull(row.record, f)) {
         out[bitmap_at + f / 4] = static_cast<char>(out[bitmap_at + f / 4] | (1 << ((f % 4) * 2)));
         continue;
       }
-      WriteValue(w, meta.fields[f], value);
+      WriteValue(w, meta.fields[f], layout, row.record, f);
     }
   }
   return out;
@@ -607,22 +626,25 @@ Packet ReadBinary(std::string_view bytes) {
   if (row_count > (r.size() - r.pos()) / (1 + bitmap_size)) {
     Reader::Fail("row count " + std::to_string(row_count) + " exceeds the packet");
   }
+  packet.store = std::make_unique<RecordStore>(packet.meta.fields);
+  RecordStore& store = *packet.store;
+  const RecordLayout& records = store.layout();
   packet.rows.reserve(row_count);
   for (uint32_t i = 0; i < row_count; ++i) {
-    Row row;
-    row.status = static_cast<uint8_t>(r.U8("row status"));
+    uint8_t* row = store.New();
+    packet.rows.push_back(row);
+    RecordLayout::SetStatus(row, static_cast<uint8_t>(r.U8("row status")));
     std::string_view bitmap = r.Take(bitmap_size, "null bitmap");
-    row.values.resize(field_count);
     for (uint32_t f = 0; f < field_count; ++f) {
       const unsigned bits = (static_cast<unsigned char>(bitmap[f / 4]) >> ((f % 4) * 2)) & 3u;
       if (bits == 0) {
-        row.values[f] = ReadValue(r, packet.meta.fields[f], layouts[f]);
+        ReadValue(r, packet.meta.fields[f], layouts[f], records, row, f);
       } else if (bits == 2) {
-        if (row.unchanged.empty()) row.unchanged.resize(field_count, false);
-        row.unchanged[f] = true;
+        std::vector<bool>& flags = packet.unchanged[i];
+        if (flags.empty()) flags.resize(field_count, false);
+        flags[f] = true;
       }
     }
-    packet.rows.push_back(std::move(row));
   }
   return packet;
 }

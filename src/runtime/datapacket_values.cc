@@ -33,24 +33,6 @@ bool Digits(std::string_view s, size_t at, size_t count, int& out) {
 
 }  // namespace
 
-const std::string& TextOf(const FieldValue& value) {
-  static const std::string kEmpty;
-  const std::string* s = std::get_if<std::string>(&value);
-  return s != nullptr ? *s : kEmpty;
-}
-
-int64_t IntOf(const FieldValue& value) {
-  if (const int64_t* i = std::get_if<int64_t>(&value)) return *i;
-  if (const double* d = std::get_if<double>(&value)) return static_cast<int64_t>(*d);
-  return 0;
-}
-
-double FloatOf(const FieldValue& value) {
-  if (const double* d = std::get_if<double>(&value)) return *d;
-  if (const int64_t* i = std::get_if<int64_t>(&value)) return static_cast<double>(*i);
-  return 0.0;
-}
-
 std::string Utf16LeOf(std::string_view text) {
   const std::u16string wide = Win1252ToUtf16(text);
   std::string out;

@@ -1,5 +1,5 @@
 // Value codings shared by the binary and XML data-packet readers and
-// writers: access to stored values, UTF-16 texts, packed decimals,
+// writers: UTF-16 texts, packed decimals,
 // date-time ranges, locale-independent number and date texts, base64.
 #pragma once
 
@@ -11,11 +11,6 @@
 #include "runtime/field.h"
 
 namespace zel::datapacket {
-
-// Stored value of the expected kind ("" / 0 for anything else).
-const std::string& TextOf(const FieldValue& value);
-int64_t IntOf(const FieldValue& value);
-double FloatOf(const FieldValue& value);
 
 // Windows-1252 text to UTF-16LE bytes and back (an odd last byte is dropped).
 std::string Utf16LeOf(std::string_view text);

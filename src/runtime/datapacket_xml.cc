@@ -174,21 +174,22 @@ std::string JoinNumbers(const auto& values) {
 }
 
 // Writes a non-null value as attribute content, straight into the output.
-void AppendValue(XmlOut& x, std::string& out, const FieldDef& def, const FieldValue& value) {
+void AppendValue(XmlOut& x, std::string& out, const FieldDef& def, const RecordLayout& layout,
+                 const uint8_t* row, size_t f) {
   char buf[kXmlFloatChars > kXmlDateTimeChars ? kXmlFloatChars : kXmlDateTimeChars];
   switch (def.type) {
     case FieldType::kString:
     case FieldType::kWideString:
     case FieldType::kMemo:
     case FieldType::kWideMemo:
-      x.Escaped(TextOf(value));
+      x.Escaped(layout.Text(row, f));
       return;
     case FieldType::kBlob:
     case FieldType::kGraphic:
-      out.append(Base64Encode(TextOf(value)));
+      out.append(Base64Encode(layout.Text(row, f)));
       return;
     case FieldType::kBoolean:
-      out.append(IntOf(value) != 0 ? "TRUE" : "FALSE");
+      out.append(layout.Int(row, f) != 0 ? "TRUE" : "FALSE");
       return;
     case FieldType::kSmallint:
     case FieldType::kInteger:
@@ -197,23 +198,23 @@ void AppendValue(XmlOut& x, std::string& out, const FieldDef& def, const FieldVa
     case FieldType::kWord:
     case FieldType::kByte:
     case FieldType::kLongWord:
-      out.append(buf, std::to_chars(buf, buf + sizeof buf, IntOf(value)).ptr);
+      out.append(buf, std::to_chars(buf, buf + sizeof buf, layout.Int(row, f)).ptr);
       return;
     case FieldType::kFloat:
     case FieldType::kCurrency:
     case FieldType::kBCD:
     case FieldType::kFMTBcd:
-      out.append(buf, XmlFloatChars(FloatOf(value), buf));
+      out.append(buf, XmlFloatChars(layout.Float(row, f), buf));
       return;
     case FieldType::kDate:
-      out.append(buf, XmlDateChars(FloatOf(value), buf));
+      out.append(buf, XmlDateChars(layout.Float(row, f), buf));
       return;
     case FieldType::kTime:
-      out.append(buf, XmlTimeChars(FloatOf(value), buf));
+      out.append(buf, XmlTimeChars(layout.Float(row, f), buf));
       return;
     case FieldType::kDateTime:
     case FieldType::kSQLTimeStamp:
-      out.append(buf, XmlDateTimeChars(FloatOf(value), buf));
+      out.append(buf, XmlDateTimeChars(layout.Float(row, f), buf));
       return;
   }
 }
@@ -236,7 +237,8 @@ size_t TypicalWidth(const FieldDef& def) {
 
 }  // namespace
 
-std::string WriteXml(const Metadata& meta, const std::vector<RowRef>& rows, bool utf8) {
+std::string WriteXml(const Metadata& meta, const RecordLayout& layout,
+                     const std::vector<RowRef>& rows, bool utf8) {
   std::string out;
   XmlOut x(out, utf8);
   x.Raw(utf8 ? "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
@@ -283,10 +285,9 @@ std::string WriteXml(const Metadata& meta, const std::vector<RowRef>& rows, bool
     out.append("<ROW");
     if (row.status != 0) x.Attr("RowState", std::to_string(row.status));
     for (size_t f = 0; f < meta.fields.size(); ++f) {
-      const FieldValue& value = (*row.values)[f];
-      if (std::holds_alternative<std::monostate>(value)) continue;
+      if (layout.IsNull(row.record, f)) continue;
       out.append(openers[f]);
-      AppendValue(x, out, meta.fields[f], value);
+      AppendValue(x, out, meta.fields[f], layout, row.record, f);
       out.push_back('"');
     }
     out.append("/>");

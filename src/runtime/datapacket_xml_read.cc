@@ -131,38 +131,55 @@ bool IntegerRange(FieldType type, int64_t& low, int64_t& high) {
   }
 }
 
-FieldValue ParseValue(const FieldDef& def, std::string_view text) {
-  auto bad = [&]() -> FieldValue {
-    Fail("invalid value '" + Text1252(text) + "' for field '" + def.name + "'");
-  };
+[[noreturn]] void BadValue(const FieldDef& def, std::string_view text) {
+  Fail("invalid value '" + Text1252(text) + "' for field '" + def.name + "'");
+}
+
+// Parses the text of a value into field `f` of `row`.
+void ParseValue(const FieldDef& def, std::string_view text, const RecordLayout& records,
+                uint8_t* row, size_t f) {
   switch (def.type) {
     case FieldType::kString:
     case FieldType::kWideString:
     case FieldType::kMemo:
     case FieldType::kWideMemo:
-      return Text1252(text);
+      if (std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; })) {
+        records.SetText(row, f, text);
+      } else {
+        records.SetText(row, f, Utf8ToWin1252(text));
+      }
+      return;
     default:
       break;
   }
-  if (text.empty()) return {};  // an empty non-text value is a null
+  if (text.empty()) {  // an empty non-text value is a null
+    records.SetNull(row, f);
+    return;
+  }
   switch (def.type) {
     case FieldType::kBlob:
     case FieldType::kGraphic: {
       std::string bytes;
-      if (!Base64Decode(text, bytes)) return bad();
-      return bytes;
+      if (!Base64Decode(text, bytes)) BadValue(def, text);
+      records.SetText(row, f, bytes);
+      return;
     }
     case FieldType::kBoolean: {
-      if (text.size() > 5) return bad();
+      if (text.size() > 5) BadValue(def, text);
       char upper[5];
       for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         upper[i] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
       }
       const std::string_view u(upper, text.size());
-      if (u == "TRUE" || u == "1") return int64_t{1};
-      if (u == "FALSE" || u == "0") return int64_t{0};
-      return bad();
+      if (u == "TRUE" || u == "1") {
+        records.SetInt(row, f, 1);
+      } else if (u == "FALSE" || u == "0") {
+        records.SetInt(row, f, 0);
+      } else {
+        BadValue(def, text);
+      }
+      return;
     }
     case FieldType::kSmallint:
     case FieldType::kInteger:
@@ -172,41 +189,46 @@ FieldValue ParseValue(const FieldDef& def, std::string_view text) {
     case FieldType::kByte:
     case FieldType::kLongWord: {
       int64_t v = 0;
-      if (!ParseXmlInt(text, v)) return bad();
+      if (!ParseXmlInt(text, v)) BadValue(def, text);
       int64_t low = 0;
       int64_t high = 0;
       if (IntegerRange(def.type, low, high) && (v < low || v > high)) {
         Fail("value " + std::to_string(v) + " out of range for field '" + def.name + "' (" +
              std::to_string(low) + " to " + std::to_string(high) + ")");
       }
-      return v;
+      records.SetInt(row, f, v);
+      return;
     }
     case FieldType::kFloat:
     case FieldType::kCurrency:
     case FieldType::kBCD:
     case FieldType::kFMTBcd: {
       double v = 0;
-      if (!ParseXmlFloat(text, v)) return bad();
-      return v;
+      if (!ParseXmlFloat(text, v)) BadValue(def, text);
+      records.SetFloat(row, f, v);
+      return;
     }
     case FieldType::kDate: {
       TDateTime v = 0;
-      if (!ParseXmlDate(text, v)) return bad();
-      return v;
+      if (!ParseXmlDate(text, v)) BadValue(def, text);
+      records.SetFloat(row, f, v);
+      return;
     }
     case FieldType::kTime: {
       TDateTime v = 0;
-      if (!ParseXmlTime(text, v)) return bad();
-      return v;
+      if (!ParseXmlTime(text, v)) BadValue(def, text);
+      records.SetFloat(row, f, v);
+      return;
     }
     case FieldType::kDateTime:
     case FieldType::kSQLTimeStamp: {
       TDateTime v = 0;
-      if (!ParseXmlDateTime(text, v)) return bad();
-      return v;
+      if (!ParseXmlDateTime(text, v)) BadValue(def, text);
+      records.SetFloat(row, f, v);
+      return;
     }
     default:
-      return bad();
+      BadValue(def, text);
   }
 }
 
@@ -274,8 +296,11 @@ class PacketBuilder {
       for (size_t i = 0; i < attr_names_.size(); ++i) by_name_.emplace(attr_names_[i], i);
     }
     const size_t field_count = packet_.meta.fields.size();
-    datapacket::Row row;
-    row.values.resize(field_count);
+    if (packet_.store == nullptr)
+      packet_.store = std::make_unique<RecordStore>(packet_.meta.fields);
+    const RecordLayout& records = packet_.store->layout();
+    uint8_t* row = packet_.store->New();
+    packet_.rows.push_back(row);
     size_t next = 0;  // attributes usually come in field order
     for (const XmlAttr& attr : attrs) {
       size_t f;
@@ -286,20 +311,23 @@ class PacketBuilder {
         if (!ParseXmlInt(attr.value, state) || state < 0 || state > 255) {
           Fail("invalid RowState '" + Text1252(attr.value) + "'");
         }
-        row.status = static_cast<uint8_t>(state);
+        RecordLayout::SetStatus(row, static_cast<uint8_t>(state));
         continue;
       } else {
         const auto it = by_name_.find(attr.name);
         if (it == by_name_.end()) continue;  // not a field of this packet
         f = it->second;
       }
-      row.values[f] = ParseValue(packet_.meta.fields[f], attr.value);
+      ParseValue(packet_.meta.fields[f], attr.value, records, row, f);
       next = f + 1;
     }
-    packet_.rows.push_back(std::move(row));
   }
 
-  Packet Take() { return std::move(packet_); }
+  Packet Take() {
+    if (packet_.store == nullptr)
+      packet_.store = std::make_unique<RecordStore>(packet_.meta.fields);
+    return std::move(packet_);
+  }
 
  private:
   Packet packet_;

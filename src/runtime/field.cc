@@ -9,6 +9,7 @@
 #include "runtime/format.h"
 #include "runtime/host_error.h"
 #include "runtime/memtable.h"
+#include "runtime/record.h"
 
 namespace zel {
 
@@ -155,29 +156,32 @@ const char* FieldTypeName(FieldType type) {
 
 const FieldDef& Field::def() const { return table_->defs_[static_cast<size_t>(index_)]; }
 
-const FieldValue& Field::Value() const {
-  static const FieldValue kNull;
-  const FieldValue* values = table_->CurrentValues();
-  return values != nullptr ? values[index_] : kNull;
+FieldValue Field::Value() const {
+  const uint8_t* record = table_->CurrentRecord();
+  if (record == nullptr) return {};
+  return table_->Layout()->Get(record, static_cast<size_t>(index_));
 }
 
-bool Field::IsNull() const { return std::holds_alternative<std::monostate>(Value()); }
+bool Field::IsNull() const {
+  const uint8_t* record = table_->CurrentRecord();
+  return record == nullptr || table_->Layout()->IsNull(record, static_cast<size_t>(index_));
+}
 
 void Field::AccessError(const char* type_name) const {
   throw DatasetError("Cannot access field '" + name() + "' as type " + type_name);
 }
 
-void Field::Store(FieldValue value) { table_->WritableValue(index_) = std::move(value); }
+void Field::Store(const FieldValue& value) { table_->StoreValue(index_, value); }
 
 // ---- Reading --------------------------------------------------------------
 
 std::string Field::AsString(const FormatSettings& fs) const {
-  const FieldValue& v = Value();
+  FieldValue v = Value();
   if (std::holds_alternative<std::monostate>(v)) return {};
   switch (KindOf(type())) {
     case Kind::kText:
     case Kind::kBytes:
-      return std::get<std::string>(v);
+      return std::get<std::string>(std::move(v));
     case Kind::kInteger:
       return IntToStr(std::get<int64_t>(v));
     case Kind::kBoolean:
@@ -197,7 +201,7 @@ std::string Field::AsString(const FormatSettings& fs) const {
 }
 
 std::string Field::DisplayText(const FormatSettings& fs) const {
-  const FieldValue& v = Value();
+  const FieldValue v = Value();
   if (std::holds_alternative<std::monostate>(v)) return {};
   const Kind kind = KindOf(type());
   const std::string& format = def().display_format;
@@ -217,7 +221,7 @@ void Field::SetDisplayFormat(std::string format) {
 
 double Field::AsFloat(const FormatSettings& fs) const {
   const Kind kind = KindOf(type());
-  const FieldValue& v = Value();
+  const FieldValue v = Value();
   switch (kind) {
     case Kind::kText:
       return StrToFloat(AsString(fs), fs);
@@ -235,7 +239,7 @@ double Field::AsFloat(const FormatSettings& fs) const {
 }
 
 int64_t Field::AsInt64(const FormatSettings& fs) const {
-  const FieldValue& v = Value();
+  const FieldValue v = Value();
   switch (KindOf(type())) {
     case Kind::kText:
       return StrToInt64(AsString(fs));
@@ -252,7 +256,7 @@ int64_t Field::AsInt64(const FormatSettings& fs) const {
 int Field::AsInteger(const FormatSettings& fs) const { return static_cast<int>(AsInt64(fs)); }
 
 bool Field::AsBoolean() const {
-  const FieldValue& v = Value();
+  const FieldValue v = Value();
   switch (KindOf(type())) {
     case Kind::kText: {
       const std::string s = AsString();
@@ -273,7 +277,7 @@ TDateTime Field::AsDateTime(const FormatSettings& fs) const {
 }
 
 HostVariant Field::AsVariant() const {
-  const FieldValue& v = Value();
+  const FieldValue v = Value();
   if (std::holds_alternative<std::monostate>(v)) return HostVariant::Null();
   switch (KindOf(type())) {
     case Kind::kText:

@@ -150,13 +150,13 @@ class Field {
   void SetAsVariant(const HostVariant& value, const FormatSettings& fs = BrazilianFormatSettings());
   void Clear();  // make the value null
 
-  // The stored value itself (no conversion); for packet writers and tests.
-  const FieldValue& Value() const;
+  // The stored value itself (no conversion), as the variant of its kind.
+  FieldValue Value() const;
 
  private:
   friend class MemTable;
   [[noreturn]] void AccessError(const char* type_name) const;
-  void Store(FieldValue value);
+  void Store(const FieldValue& value);
 
   MemTable* table_;
   int index_;

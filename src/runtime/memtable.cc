@@ -6,42 +6,15 @@
 
 #include "runtime/datapacket.h"
 #include "runtime/host_error.h"
+#include "runtime/record.h"
 #include "runtime/table_filter.h"
 
 namespace zel {
-
-struct MemTable::Row {
-  uint64_t seq = 0;  // order of addition: ties of an index keep it
-  uint8_t status = 0;
-  std::vector<FieldValue> values;
-  // The image before the first logged edit (status kRowModified).
-  std::unique_ptr<std::vector<FieldValue>> original;
-};
-
-struct MemTable::Deleted {
-  std::vector<FieldValue> values;
-};
 
 namespace {
 
 constexpr int kDefaultTextWidth = 20;
 constexpr int kDefaultBcdDecimals = 4;
-
-int CompareValues(const FieldValue& a, const FieldValue& b, bool case_insensitive) {
-  const bool a_null = std::holds_alternative<std::monostate>(a);
-  const bool b_null = std::holds_alternative<std::monostate>(b);
-  if (a_null || b_null) return a_null == b_null ? 0 : (a_null ? -1 : 1);
-  if (const auto* sa = std::get_if<std::string>(&a)) {
-    const auto* sb = std::get_if<std::string>(&b);
-    return sb != nullptr ? CompareText(*sa, *sb, case_insensitive) : 1;
-  }
-  const auto* ia = std::get_if<int64_t>(&a);
-  const auto* ib = std::get_if<int64_t>(&b);
-  if (ia != nullptr && ib != nullptr) return *ia < *ib ? -1 : (*ia > *ib ? 1 : 0);
-  const double da = ia != nullptr ? static_cast<double>(*ia) : std::get<double>(a);
-  const double db = ib != nullptr ? static_cast<double>(*ib) : std::get<double>(b);
-  return da < db ? -1 : (da > db ? 1 : 0);
-}
 
 bool IsTextType(FieldType type) {
   return type == FieldType::kString || type == FieldType::kWideString || type == FieldType::kMemo ||
@@ -169,19 +142,19 @@ void MemTable::CheckInactive() const {
 void MemTable::CreateDataSet() {
   if (defs_.empty()) throw DatasetError("No fields defined");
   Close();
-  OpenWith({}, {});
+  store_ = std::make_unique<RecordStore>(defs_);
+  OpenLoaded();
 }
 
 void MemTable::Open() {
   if (Active()) return;
   if (defs_.empty()) throw DatasetError("Missing data provider or data packet");
-  OpenWith({}, {});
+  store_ = std::make_unique<RecordStore>(defs_);
+  OpenLoaded();
 }
 
-void MemTable::OpenWith(std::vector<std::unique_ptr<Row>> rows, std::vector<Deleted> deleted) {
-  rows_ = std::move(rows);
-  deleted_ = std::move(deleted);
-  buffer_.clear();
+void MemTable::OpenLoaded() {
+  buffer_ = nullptr;
   modified_ = false;
   state_ = State::kBrowse;
   try {
@@ -196,13 +169,21 @@ void MemTable::OpenWith(std::vector<std::unique_ptr<Row>> rows, std::vector<Dele
   RunAfterOpen();
 }
 
+// Frees every record (the store goes with them).
+void MemTable::DropRecords() {
+  rows_ = {};
+  view_ = {};
+  originals_ = {};
+  deleted_ = {};
+  buffer_ = nullptr;
+  insert_before_ = nullptr;
+  store_.reset();
+}
+
 void MemTable::Close() {
   if (!Active()) return;
   state_ = State::kInactive;
-  rows_.clear();
-  view_.clear();
-  deleted_.clear();
-  buffer_.clear();
+  DropRecords();
   modified_ = false;
   filter_ = nullptr;
   cursor_ = 0;
@@ -212,9 +193,8 @@ void MemTable::Close() {
 void MemTable::EmptyDataSet() {
   CheckActive();
   Cancel();
-  rows_.clear();
-  view_.clear();
-  deleted_.clear();
+  DropRecords();
+  store_ = std::make_unique<RecordStore>(defs_);
   SetCursor(0);
 }
 
@@ -289,10 +269,14 @@ void MemTable::SetRecNo(int rec_no) {
 
 int MemTable::RecordCount() const { return Active() ? static_cast<int>(view_.size()) : 0; }
 
-const FieldValue* MemTable::CurrentValues() const {
-  if (state_ == State::kEdit || state_ == State::kInsert) return buffer_.data();
+const uint8_t* MemTable::CurrentRecord() const {
+  if (state_ == State::kEdit || state_ == State::kInsert) return buffer_;
   if (!Active() || view_.empty()) return nullptr;
-  return view_[static_cast<size_t>(cursor_)]->values.data();
+  return view_[static_cast<size_t>(cursor_)];
+}
+
+const RecordLayout* MemTable::Layout() const {
+  return store_ != nullptr ? &store_->layout() : nullptr;
 }
 
 // ---- View: order and filter -------------------------------------------------
@@ -315,47 +299,51 @@ void MemTable::ResolveOrdering() {
   throw DatasetError("Index '" + index_name_ + "' not found");
 }
 
-bool MemTable::ViewLess(const Row* a, const Row* b) const {
+bool MemTable::ViewLess(const uint8_t* a, const uint8_t* b) const {
+  const RecordLayout& layout = store_->layout();
   for (int f : order_fields_) {
-    const size_t i = static_cast<size_t>(f);
-    const int c = CompareValues(a->values[i], b->values[i], order_options_.case_insensitive);
+    const int c = layout.Compare(a, b, static_cast<size_t>(f), order_options_.case_insensitive);
     if (c != 0) return order_options_.descending ? c > 0 : c < 0;
   }
-  return a->seq < b->seq;
+  return RecordLayout::Seq(a) < RecordLayout::Seq(b);
 }
 
-bool MemTable::PassesFilter(const Row& row) const {
-  return !filtered_ || filter_ == nullptr || filter_->Matches(row.values);
+bool MemTable::PassesFilter(const uint8_t* row) const {
+  return !filtered_ || filter_ == nullptr || filter_->Matches(store_->layout(), row);
 }
 
 std::shared_ptr<FilterExpression> MemTable::CompileFilter(std::string_view text) const {
   return FilterExpression::Compile(text, defs_, filter_options_.case_insensitive);
 }
 
-void MemTable::BuildView(const Row* keep_current) {
+void MemTable::BuildView(const uint8_t* keep_current) {
   view_.clear();
-  view_.reserve(rows_.size());
-  for (const auto& row : rows_) {
-    if (PassesFilter(*row)) view_.push_back(row.get());
+  if (!filtered_ || filter_ == nullptr) {
+    view_ = rows_;
+  } else {
+    view_.reserve(rows_.size());
+    for (uint8_t* row : rows_) {
+      if (PassesFilter(row)) view_.push_back(row);
+    }
   }
   if (Ordered()) {
     std::sort(view_.begin(), view_.end(),
-              [this](const Row* a, const Row* b) { return ViewLess(a, b); });
+              [this](const uint8_t* a, const uint8_t* b) { return ViewLess(a, b); });
   }
   const auto it = std::find(view_.begin(), view_.end(), keep_current);
   cursor_ = it == view_.end() ? 0 : static_cast<int>(it - view_.begin());
 }
 
-void MemTable::PlaceInView(Row* row) {
-  if (!PassesFilter(*row)) {
+void MemTable::PlaceInView(uint8_t* row) {
+  if (!PassesFilter(row)) {
     SetCursor(std::min(cursor_, static_cast<int>(view_.size()) - 1));
     bof_ = eof_ = view_.empty();
     return;
   }
-  std::vector<Row*>::iterator at;
+  std::vector<uint8_t*>::iterator at;
   if (Ordered()) {
     at = std::upper_bound(view_.begin(), view_.end(), row,
-                          [this](const Row* a, const Row* b) { return ViewLess(a, b); });
+                          [this](const uint8_t* a, const uint8_t* b) { return ViewLess(a, b); });
   } else if (insert_before_ != nullptr) {
     at = std::find(view_.begin(), view_.end(), insert_before_);
   } else {
@@ -415,7 +403,7 @@ void MemTable::ReorderOrRestore(const std::string& old_name, const std::string& 
     ResolveOrdering();
     throw;
   }
-  const Row* current = view_.empty() ? nullptr : view_[static_cast<size_t>(cursor_)];
+  const uint8_t* current = view_.empty() ? nullptr : view_[static_cast<size_t>(cursor_)];
   BuildView(current);
   bof_ = eof_ = view_.empty();
 }
@@ -481,13 +469,13 @@ void MemTable::CheckBrowseMode() {
   }
 }
 
-FieldValue& MemTable::WritableValue(int field_index) {
+void MemTable::StoreValue(int field_index, const FieldValue& value) {
   CheckActive();
   if (state_ != State::kEdit && state_ != State::kInsert) {
     throw DatasetError("Dataset not in edit or insert mode");
   }
+  store_->layout().Set(buffer_, static_cast<size_t>(field_index), value);
   modified_ = true;
-  return buffer_[static_cast<size_t>(field_index)];
 }
 
 void MemTable::Edit() {
@@ -497,7 +485,7 @@ void MemTable::Edit() {
     Insert();
     return;
   }
-  buffer_ = view_[static_cast<size_t>(cursor_)]->values;
+  buffer_ = store_->Clone(view_[static_cast<size_t>(cursor_)]);
   state_ = State::kEdit;
   modified_ = false;
 }
@@ -505,7 +493,7 @@ void MemTable::Edit() {
 void MemTable::Insert() {
   CheckActive();
   CheckBrowseMode();
-  buffer_.assign(defs_.size(), FieldValue{});
+  buffer_ = store_->New();
   insert_before_ = view_.empty() ? nullptr : view_[static_cast<size_t>(cursor_)];
   appending_ = false;
   state_ = State::kInsert;
@@ -515,7 +503,7 @@ void MemTable::Insert() {
 void MemTable::Append() {
   CheckActive();
   CheckBrowseMode();
-  buffer_.assign(defs_.size(), FieldValue{});
+  buffer_ = store_->New();
   insert_before_ = nullptr;
   appending_ = true;
   state_ = State::kInsert;
@@ -524,7 +512,7 @@ void MemTable::Append() {
 
 void MemTable::CheckRequired() const {
   for (size_t i = 0; i < defs_.size(); ++i) {
-    if (defs_[i].required() && std::holds_alternative<std::monostate>(buffer_[i])) {
+    if (defs_[i].required() && store_->layout().IsNull(buffer_, i)) {
       throw DatasetError("Field '" + defs_[i].name + "' must have a value");
     }
   }
@@ -532,16 +520,19 @@ void MemTable::CheckRequired() const {
 
 // Automatic numbers continue after the highest one in the table.
 void MemTable::FillAutoInc() {
+  const RecordLayout& layout = store_->layout();
   for (size_t i = 0; i < defs_.size(); ++i) {
-    if (defs_[i].type != FieldType::kAutoInc ||
-        !std::holds_alternative<std::monostate>(buffer_[i])) {
-      continue;
-    }
+    if (defs_[i].type != FieldType::kAutoInc || !layout.IsNull(buffer_, i)) continue;
     int64_t highest = 0;
-    for (const auto& row : rows_) {
-      if (const int64_t* v = std::get_if<int64_t>(&row->values[i])) highest = std::max(highest, *v);
+    for (const uint8_t* row : rows_) {
+      if (!layout.IsNull(row, i)) highest = std::max(highest, layout.Int(row, i));
     }
-    buffer_[i] = highest + 1;
+    // The numbers end where the field's 32 bits do.
+    if (!layout.Fits(i, highest + 1)) {
+      throw DatasetError(std::to_string(highest + 1) + " is not a valid value for field '" +
+                         defs_[i].name + "'. The allowed range is -2147483648 to 2147483647");
+    }
+    layout.SetInt(buffer_, i, highest + 1);
   }
 }
 
@@ -550,37 +541,35 @@ void MemTable::Post() {
   if (state_ == State::kInsert) {
     FillAutoInc();
     CheckRequired();
-    auto row = std::make_unique<Row>();
-    row->seq = next_seq_++;
-    row->status = log_changes_ ? datapacket::kRowInserted : 0;
-    row->values = std::move(buffer_);
-    Row* raw = row.get();
+    uint8_t* row = buffer_;
+    RecordLayout::SetHeader(row, next_seq_++, log_changes_ ? datapacket::kRowInserted : 0);
     auto at = rows_.end();
     if (!appending_ && insert_before_ != nullptr) {
-      at = std::find_if(rows_.begin(), rows_.end(),
-                        [&](const auto& r) { return r.get() == insert_before_; });
+      at = std::find(rows_.begin(), rows_.end(), insert_before_);
     }
-    rows_.insert(at, std::move(row));
+    rows_.insert(at, row);
+    buffer_ = nullptr;
     state_ = State::kBrowse;
-    buffer_.clear();
     modified_ = false;
-    PlaceInView(raw);
+    PlaceInView(row);
     insert_before_ = nullptr;
     return;
   }
   if (state_ != State::kEdit) return;
   CheckRequired();
-  Row* row = view_[static_cast<size_t>(cursor_)];
+  uint8_t* row = view_[static_cast<size_t>(cursor_)];
   if (modified_) {
-    if (log_changes_ && row->original == nullptr &&
-        (row->status == 0 || row->status == datapacket::kRowInserted)) {
-      row->original = std::make_unique<std::vector<FieldValue>>(row->values);
-      row->status |= datapacket::kRowModified;
+    const uint8_t status = RecordLayout::Status(row);
+    if (log_changes_ && originals_.find(row) == originals_.end() &&
+        (status == 0 || status == datapacket::kRowInserted)) {
+      originals_.emplace(row, store_->Clone(row));
+      RecordLayout::SetStatus(row, status | datapacket::kRowModified);
     }
-    row->values = std::move(buffer_);
+    store_->layout().MoveValues(buffer_, row);
   }
+  store_->Free(buffer_);
+  buffer_ = nullptr;
   state_ = State::kBrowse;
-  buffer_.clear();
   const bool changed = modified_;
   modified_ = false;
   if (!changed) return;
@@ -589,7 +578,7 @@ void MemTable::Post() {
     view_.erase(view_.begin() + cursor_);
     insert_before_ = nullptr;
     PlaceInView(row);
-  } else if (!PassesFilter(*row)) {
+  } else if (!PassesFilter(row)) {
     view_.erase(view_.begin() + cursor_);
     SetCursor(std::min(cursor_, static_cast<int>(view_.size()) - 1));
     bof_ = eof_ = view_.empty();
@@ -598,7 +587,8 @@ void MemTable::Post() {
 
 void MemTable::Cancel() {
   if (state_ != State::kEdit && state_ != State::kInsert) return;
-  buffer_.clear();
+  store_->Free(buffer_);
+  buffer_ = nullptr;
   modified_ = false;
   insert_before_ = nullptr;
   state_ = State::kBrowse;
@@ -612,13 +602,22 @@ void MemTable::Delete() {
   }
   Cancel();
   if (view_.empty()) throw DatasetError("Cannot perform this operation on an empty dataset");
-  Row* row = view_[static_cast<size_t>(cursor_)];
-  if (log_changes_ && (row->status & datapacket::kRowInserted) == 0) {
-    deleted_.push_back({row->original != nullptr ? *row->original : row->values});
-  }
+  uint8_t* row = view_[static_cast<size_t>(cursor_)];
+  const uint8_t status = RecordLayout::Status(row);
   view_.erase(view_.begin() + cursor_);
-  rows_.erase(
-      std::find_if(rows_.begin(), rows_.end(), [&](const auto& r) { return r.get() == row; }));
+  rows_.erase(std::find(rows_.begin(), rows_.end(), row));
+  // The log keeps the image the record had before its first change.
+  uint8_t* image = row;
+  if (const auto it = originals_.find(row); it != originals_.end()) {
+    image = it->second;
+    originals_.erase(it);
+    store_->Free(row);
+  }
+  if (log_changes_ && (status & datapacket::kRowInserted) == 0) {
+    deleted_.push_back(image);
+  } else {
+    store_->Free(image);
+  }
   if (view_.empty()) {
     SetCursor(0);
   } else if (cursor_ >= static_cast<int>(view_.size())) {
@@ -673,17 +672,18 @@ bool MemTable::Locate(std::string_view fields, const std::vector<HostVariant>& v
       keys[k] = v.AsFloat();
     }
   }
-  auto matches = [&](const Row& row) {
+  const RecordLayout& layout = store_->layout();
+  auto matches = [&](const uint8_t* row) {
     for (size_t k = 0; k < index.size(); ++k) {
-      const FieldValue& value = row.values[static_cast<size_t>(index[k])];
+      const size_t f = static_cast<size_t>(index[k]);
       const FieldValue& key = keys[k];
+      const bool null = layout.IsNull(row, f);
       if (std::holds_alternative<std::monostate>(key)) {
-        if (!std::holds_alternative<std::monostate>(value)) return false;
+        if (!null) return false;
         continue;
       }
       if (const auto* text = std::get_if<std::string>(&key)) {
-        std::string_view have;
-        if (const auto* s = std::get_if<std::string>(&value)) have = *s;
+        std::string_view have = layout.Text(row, f);
         if (options.partial_key) {
           if (have.size() < text->size()) return false;
           have = have.substr(0, text->size());
@@ -691,14 +691,19 @@ bool MemTable::Locate(std::string_view fields, const std::vector<HostVariant>& v
         if (CompareText(have, *text, options.case_insensitive) != 0) return false;
         continue;
       }
-      if (std::holds_alternative<std::monostate>(value) || CompareValues(value, key, false) != 0) {
-        return false;
+      if (null) return false;
+      if (const auto* whole = std::get_if<int64_t>(&key)) {
+        if (layout.Int(row, f) != *whole) return false;
+        continue;
       }
+      const double have =
+          layout.IsDouble(f) ? layout.Float(row, f) : static_cast<double>(layout.Int(row, f));
+      if (have != std::get<double>(key)) return false;
     }
     return true;
   };
   for (size_t i = 0; i < view_.size(); ++i) {
-    if (matches(*view_[i])) {
+    if (matches(view_[i])) {
       cursor_ = static_cast<int>(i);
       bof_ = eof_ = false;
       return true;
@@ -710,17 +715,18 @@ bool MemTable::Locate(std::string_view fields, const std::vector<HostVariant>& v
 // ---- Change log -----------------------------------------------------------
 
 void MemTable::MergeChangeLog() {
-  if (Active()) CheckBrowseMode();
-  for (auto& row : rows_) {
-    row->status = 0;
-    row->original.reset();
-  }
-  deleted_.clear();
+  if (!Active()) return;
+  CheckBrowseMode();
+  for (uint8_t* row : rows_) RecordLayout::SetStatus(row, 0);
+  for (const auto& [row, original] : originals_) store_->Free(original);
+  for (uint8_t* image : deleted_) store_->Free(image);
+  originals_ = {};
+  deleted_ = {};
 }
 
 int MemTable::ChangeCount() const {
   int count = static_cast<int>(deleted_.size());
-  for (const auto& row : rows_) count += row->status != 0 ? 1 : 0;
+  for (const uint8_t* row : rows_) count += RecordLayout::Status(row) != 0 ? 1 : 0;
   return count;
 }
 
@@ -734,42 +740,47 @@ std::string MemTable::SaveToString(PacketFormat format) const {
   meta.primary_key = primary_key_;
   std::vector<datapacket::RowRef> refs;
   if (Active()) {
-    refs.reserve(rows_.size() + deleted_.size());
-    auto add = [&](uint8_t status, const std::vector<FieldValue>* values) {
-      refs.push_back({status, values});
+    refs.reserve(rows_.size() + originals_.size() + deleted_.size());
+    auto add = [&](uint8_t status, const uint8_t* record) {
+      refs.push_back({status, record});
       return static_cast<uint32_t>(refs.size());
     };
     // Records go in order of insertion, each modified one preceded by its
     // original image; deleted records go last. The third value of each
     // CHANGE_LOG triplet repeats the status of the change (this writer's
     // choice; the readers here do not depend on it).
-    for (const auto& row : rows_) {
-      if (row->original != nullptr && (row->status & datapacket::kRowModified) != 0) {
+    for (const uint8_t* row : rows_) {
+      const uint8_t status = RecordLayout::Status(row);
+      const auto it =
+          (status & datapacket::kRowModified) != 0 ? originals_.find(row) : originals_.end();
+      if (it != originals_.end()) {
         const uint8_t original_status =
-            datapacket::kRowOriginal | (row->status & datapacket::kRowInserted);
-        const uint32_t original = add(original_status, row->original.get());
-        const uint32_t current = add(row->status, &row->values);
-        meta.change_log.insert(meta.change_log.end(), {current, original, row->status});
+            datapacket::kRowOriginal | (status & datapacket::kRowInserted);
+        const uint32_t original = add(original_status, it->second);
+        const uint32_t current = add(status, row);
+        meta.change_log.insert(meta.change_log.end(), {current, original, status});
       } else {
-        const uint32_t current = add(row->status, &row->values);
-        if (row->status != 0)
-          meta.change_log.insert(meta.change_log.end(), {current, 0u, row->status});
+        const uint32_t current = add(status, row);
+        if (status != 0) meta.change_log.insert(meta.change_log.end(), {current, 0u, status});
       }
     }
-    for (const Deleted& d : deleted_) {
-      const uint32_t n = add(datapacket::kRowDeleted, &d.values);
+    for (const uint8_t* image : deleted_) {
+      const uint32_t n = add(datapacket::kRowDeleted, image);
       meta.change_log.insert(meta.change_log.end(), {n, 0u, uint32_t{datapacket::kRowDeleted}});
     }
   }
+  // A closed table writes no records: any layout of its fields will do.
+  const RecordLayout closed_layout = Active() ? RecordLayout() : RecordLayout(defs_);
+  const RecordLayout& layout = Active() ? store_->layout() : closed_layout;
   switch (format) {
     case PacketFormat::kXml:
-      return datapacket::WriteXml(meta, refs, false);
+      return datapacket::WriteXml(meta, layout, refs, false);
     case PacketFormat::kXmlUtf8:
-      return datapacket::WriteXml(meta, refs, true);
+      return datapacket::WriteXml(meta, layout, refs, true);
     case PacketFormat::kBinary:
       break;
   }
-  return datapacket::WriteBinary(meta, refs);
+  return datapacket::WriteBinary(meta, layout, refs);
 }
 
 std::string MemTable::Data() const { return SaveToString(PacketFormat::kBinary); }
@@ -791,25 +802,8 @@ void MemTable::SetData(std::string_view packet) {
   }
   datapacket::FitTextWidths(read);
   datapacket::ResolvedRows resolved = datapacket::ResolveChangeLog(read);
-
-  // The packet's change log carries on: row states, original images and
-  // deleted rows, until MergeChangeLog.
-  std::vector<std::unique_ptr<Row>> rows;
-  rows.reserve(resolved.rows.size());
-  for (datapacket::LoggedRow& r : resolved.rows) {
-    auto row = std::make_unique<Row>();
-    row->seq = next_seq_++;
-    row->status = r.status;
-    row->values = std::move(r.values);
-    if (r.has_original) {
-      row->original = std::make_unique<std::vector<FieldValue>>(std::move(r.original));
-    }
-    rows.push_back(std::move(row));
-  }
-
-  std::vector<Deleted> deleted;
-  deleted.reserve(resolved.deleted.size());
-  for (auto& values : resolved.deleted) deleted.push_back({std::move(values)});
+  std::unique_ptr<RecordStore> store = std::move(read.store);
+  if (store == nullptr) store = std::make_unique<RecordStore>(read.meta.fields);
 
   Close();
   defs_ = std::move(read.meta.fields);
@@ -817,7 +811,15 @@ void MemTable::SetData(std::string_view packet) {
   lcid_ = read.meta.lcid;
   default_order_ = std::move(read.meta.default_order);
   primary_key_ = std::move(read.meta.primary_key);
-  OpenWith(std::move(rows), std::move(deleted));
+  // The packet's records become the table's, with their change log (row
+  // states, original images and deleted rows) until MergeChangeLog.
+  store_ = std::move(store);
+  rows_ = std::move(resolved.rows);
+  for (uint8_t* row : rows_) RecordLayout::SetHeader(row, next_seq_++, RecordLayout::Status(row));
+  originals_.reserve(resolved.originals.size());
+  for (const auto& [row, original] : resolved.originals) originals_.emplace(row, original);
+  deleted_ = std::move(resolved.deleted);
+  OpenLoaded();
 }
 
 }  // namespace zel

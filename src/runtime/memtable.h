@@ -30,6 +30,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "runtime/field.h"
@@ -39,6 +40,8 @@
 namespace zel {
 
 class FilterExpression;
+class RecordLayout;
+class RecordStore;
 
 // Options of MemTable::AddIndex, Locate and SetFilterOptions (also reachable
 // as MemTable::IndexOptions, MemTable::LocateOptions, MemTable::FilterOptions).
@@ -242,15 +245,15 @@ class MemTable {
 
  private:
   friend class Field;
-  struct Row;
-  struct Deleted;
 
   void CheckActive() const;
   void CheckInactive() const;
   void CheckBrowseMode();
   void RebuildFields();
-  void OpenWith(std::vector<std::unique_ptr<Row>> rows, std::vector<Deleted> deleted);
-  void BuildView(const Row* keep_current);
+  // Opens the table on the records in store_, rows_, originals_ and deleted_.
+  void OpenLoaded();
+  void DropRecords();
+  void BuildView(const uint8_t* keep_current);
   void SetCursor(int position);
   int ResolveField(std::string_view name) const;
   std::vector<int> ResolveFieldList(std::string_view fields) const;
@@ -258,11 +261,14 @@ class MemTable {
   void ReorderOrRestore(const std::string& old_name, const std::string& old_fields);
   std::shared_ptr<FilterExpression> CompileFilter(std::string_view text) const;
   bool Ordered() const { return !order_fields_.empty(); }
-  bool ViewLess(const Row* a, const Row* b) const;
-  bool PassesFilter(const Row& row) const;
-  void PlaceInView(Row* row);
-  const FieldValue* CurrentValues() const;
-  FieldValue& WritableValue(int field_index);
+  bool ViewLess(const uint8_t* a, const uint8_t* b) const;
+  bool PassesFilter(const uint8_t* row) const;
+  void PlaceInView(uint8_t* row);
+  // The record the fields show: the pending edit or insert, or the current
+  // record of the view; nullptr when there is none.
+  const uint8_t* CurrentRecord() const;
+  const RecordLayout* Layout() const;
+  void StoreValue(int field_index, const FieldValue& value);
   void FillAutoInc();
   void CheckRequired() const;
   void RunAfterOpen();
@@ -272,20 +278,23 @@ class MemTable {
   std::vector<std::unique_ptr<Field>> fields_;
   State state_ = State::kInactive;
 
-  // Records in order of insertion (ownership), and the view: the records
-  // that pass the filter, in the order of the active index.
-  std::vector<std::unique_ptr<Row>> rows_;
-  std::vector<Row*> view_;
+  // The records of the open table, each one block of store_ (header: order
+  // of addition and change status): the records in order of insertion, and
+  // the view (the records that pass the filter, in the order of the active
+  // index).
+  std::unique_ptr<RecordStore> store_;
+  std::vector<uint8_t*> rows_;
+  std::vector<uint8_t*> view_;
   int cursor_ = 0;  // position in view_
   bool bof_ = true;
   bool eof_ = true;
   uint64_t next_seq_ = 1;
 
-  // Pending edit or insert.
-  std::vector<FieldValue> buffer_;
+  // Pending edit or insert (a block of store_), nullptr in browse state.
+  uint8_t* buffer_ = nullptr;
   bool modified_ = false;
   bool appending_ = false;
-  Row* insert_before_ = nullptr;  // record that Insert placed the new one before
+  const uint8_t* insert_before_ = nullptr;  // record that Insert placed the new one before
 
   std::vector<IndexDef> indexes_;
   std::string index_name_;
@@ -299,7 +308,10 @@ class MemTable {
   std::shared_ptr<FilterExpression> filter_;
 
   bool log_changes_ = true;
-  std::vector<Deleted> deleted_;
+  // Change log: the image of each modified record before its first logged
+  // change (by record), and the images of the deleted records.
+  std::unordered_map<const uint8_t*, uint8_t*> originals_;
+  std::vector<uint8_t*> deleted_;
   int lcid_ = 1046;
   std::vector<int> default_order_;  // 1-based field numbers
   std::vector<int> primary_key_;

@@ -9,6 +9,7 @@
 
 #include "runtime/convert.h"
 #include "runtime/host_error.h"
+#include "runtime/record.h"
 
 namespace zel {
 
@@ -107,23 +108,11 @@ std::string_view TrimRight(std::string_view s) {
   return s;
 }
 
-const std::string& TextValue(const FieldValue& v) {
-  static const std::string kEmpty;
-  const std::string* s = std::get_if<std::string>(&v);
-  return s != nullptr ? *s : kEmpty;
-}
-
 // Numeric view of a stored value; false for a null.
-bool NumberValue(const FieldValue& v, double& out) {
-  if (const int64_t* i = std::get_if<int64_t>(&v)) {
-    out = static_cast<double>(*i);
-    return true;
-  }
-  if (const double* d = std::get_if<double>(&v)) {
-    out = *d;
-    return true;
-  }
-  return false;
+bool NumberValue(const RecordLayout& l, const uint8_t* r, size_t f, double& out) {
+  if (l.IsNull(r, f) || l.IsText(f)) return false;
+  out = l.IsDouble(f) ? l.Float(r, f) : static_cast<double>(l.Int(r, f));
+  return true;
 }
 
 // A number written in a filter or held by a text field: "." or the locale's
@@ -148,7 +137,7 @@ bool ParseNumber(std::string_view text, double& out, const FormatSettings& fs) {
 class Constant : public FilterExpression {
  public:
   explicit Constant(bool value) : value_(value) {}
-  bool Matches(const std::vector<FieldValue>&) const override { return value_; }
+  bool Matches(const RecordLayout&, const uint8_t*) const override { return value_; }
 
  private:
   bool value_;
@@ -157,7 +146,9 @@ class Constant : public FilterExpression {
 class Not : public FilterExpression {
  public:
   explicit Not(std::shared_ptr<FilterExpression> inner) : inner_(std::move(inner)) {}
-  bool Matches(const std::vector<FieldValue>& v) const override { return !inner_->Matches(v); }
+  bool Matches(const RecordLayout& l, const uint8_t* r) const override {
+    return !inner_->Matches(l, r);
+  }
 
  private:
   std::shared_ptr<FilterExpression> inner_;
@@ -169,10 +160,10 @@ class Junction : public FilterExpression {
  public:
   Junction(bool is_and, std::vector<std::shared_ptr<FilterExpression>> terms)
       : is_and_(is_and), terms_(std::move(terms)) {}
-  bool Matches(const std::vector<FieldValue>& v) const override {
+  bool Matches(const RecordLayout& l, const uint8_t* r) const override {
     // AND stops at the first failing term, OR at the first passing one.
     for (const auto& term : terms_) {
-      if (term->Matches(v) != is_and_) return !is_and_;
+      if (term->Matches(l, r) != is_and_) return !is_and_;
     }
     return is_and_;
   }
@@ -185,8 +176,8 @@ class Junction : public FilterExpression {
 class IsNull : public FilterExpression {
  public:
   IsNull(size_t field, bool negate) : field_(field), negate_(negate) {}
-  bool Matches(const std::vector<FieldValue>& v) const override {
-    return std::holds_alternative<std::monostate>(v[field_]) != negate_;
+  bool Matches(const RecordLayout& l, const uint8_t* r) const override {
+    return l.IsNull(r, field_) != negate_;
   }
 
  private:
@@ -200,8 +191,8 @@ class TextCompare : public FilterExpression {
  public:
   TextCompare(size_t field, Op op, std::string literal, bool ci)
       : field_(field), op_(op), literal_(TrimRight(literal)), ci_(ci) {}
-  bool Matches(const std::vector<FieldValue>& v) const override {
-    return Holds(op_, CompareText(TrimRight(TextValue(v[field_])), literal_, ci_));
+  bool Matches(const RecordLayout& l, const uint8_t* r) const override {
+    return Holds(op_, CompareText(TrimRight(l.Text(r, field_)), literal_, ci_));
   }
 
  private:
@@ -215,9 +206,9 @@ class TextCompare : public FilterExpression {
 class NumberCompare : public FilterExpression {
  public:
   NumberCompare(size_t field, Op op, double literal) : field_(field), op_(op), literal_(literal) {}
-  bool Matches(const std::vector<FieldValue>& v) const override {
+  bool Matches(const RecordLayout& l, const uint8_t* r) const override {
     double x;
-    return NumberValue(v[field_], x) && Holds(op_, CompareNumbers(x, literal_));
+    return NumberValue(l, r, field_, x) && Holds(op_, CompareNumbers(x, literal_));
   }
 
  private:
@@ -232,9 +223,9 @@ class TextAsNumberCompare : public FilterExpression {
  public:
   TextAsNumberCompare(size_t field, Op op, double literal, const FormatSettings& fs)
       : field_(field), op_(op), literal_(literal), fs_(fs) {}
-  bool Matches(const std::vector<FieldValue>& v) const override {
+  bool Matches(const RecordLayout& l, const uint8_t* r) const override {
     double x;
-    return ParseNumber(TextValue(v[field_]), x, fs_) && Holds(op_, CompareNumbers(x, literal_));
+    return ParseNumber(l.Text(r, field_), x, fs_) && Holds(op_, CompareNumbers(x, literal_));
   }
 
  private:
@@ -249,19 +240,19 @@ class FieldCompare : public FilterExpression {
   FieldCompare(size_t a, Category ca, size_t b, Category cb, Op op, bool ci,
                const FormatSettings& fs)
       : a_(a), b_(b), ca_(ca), cb_(cb), op_(op), ci_(ci), fs_(fs) {}
-  bool Matches(const std::vector<FieldValue>& v) const override {
+  bool Matches(const RecordLayout& l, const uint8_t* r) const override {
     if (ca_ == Category::kText && cb_ == Category::kText) {
-      return Holds(op_, CompareText(TrimRight(TextValue(v[a_])), TrimRight(TextValue(v[b_])), ci_));
+      return Holds(op_, CompareText(TrimRight(l.Text(r, a_)), TrimRight(l.Text(r, b_)), ci_));
     }
     double x, y;
-    if (!Number(v[a_], ca_, x) || !Number(v[b_], cb_, y)) return false;
+    if (!Number(l, r, a_, ca_, x) || !Number(l, r, b_, cb_, y)) return false;
     return Holds(op_, CompareNumbers(x, y));
   }
 
  private:
-  bool Number(const FieldValue& value, Category c, double& out) const {
-    if (c == Category::kText) return ParseNumber(TextValue(value), out, fs_);
-    return NumberValue(value, out);
+  bool Number(const RecordLayout& l, const uint8_t* r, size_t f, Category c, double& out) const {
+    if (c == Category::kText) return ParseNumber(l.Text(r, f), out, fs_);
+    return NumberValue(l, r, f, out);
   }
   size_t a_, b_;
   Category ca_, cb_;

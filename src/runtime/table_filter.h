@@ -12,6 +12,7 @@
 // Comparison rules are MemTable's (memtable.h).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,8 @@
 #include "runtime/format_settings.h"
 
 namespace zel {
+
+class RecordLayout;
 
 class FilterExpression {
  public:
@@ -33,8 +36,8 @@ class FilterExpression {
       std::string_view text, const std::vector<FieldDef>& fields, bool case_insensitive,
       const FormatSettings& fs = BrazilianFormatSettings());
 
-  // True when a record with these values passes. Never throws.
-  virtual bool Matches(const std::vector<FieldValue>& values) const = 0;
+  // True when the record passes. Never throws.
+  virtual bool Matches(const RecordLayout& layout, const uint8_t* record) const = 0;
 };
 
 // Helpers shared with MemTable's index and Locate comparisons.

@@ -173,6 +173,25 @@ TEST_F(PrinterTest, AVersionOneFileLoadsAndIsWrittenInTheCurrentVersion) {
   EXPECT_FALSE(DeserializeMemory(Resealed(WithoutLine(old, "counters")), &out));
 }
 
+TEST_F(PrinterTest, AMemoryFromBeforeTheJournalsReadsBackTheSameWhenWritten) {
+  // Found by fuzzing: such a memory was written with "mf=-1" and "mfd=-1",
+  // which no longer loaded.
+  QuickSale();
+  const std::string current = SerializeMemory(m());
+  for (const char* dropped : {"mf", "mfd"}) {
+    SCOPED_TRACE(dropped);
+    PrinterMemory old;
+    std::string reason;
+    ASSERT_TRUE(DeserializeMemory(Resealed(WithoutLine(current, dropped)), &old, &reason))
+        << reason;
+    PrinterMemory again;
+    ASSERT_TRUE(DeserializeMemory(SerializeMemory(old), &again, &reason)) << reason;
+    EXPECT_EQ(SerializeMemory(again), SerializeMemory(old));
+    EXPECT_EQ(again.mf_bytes, old.mf_bytes);
+    EXPECT_EQ(again.mfd_bytes, old.mfd_bytes);
+  }
+}
+
 TEST_F(PrinterTest, CachedReductionLinesMatchAFreshWrite) {
   FiscalMemoryCache cache;
   for (int day = 10; day <= 12; ++day) {
