@@ -111,6 +111,7 @@ int Printer::NonFiscalReceipt(std::string_view totalizer, std::string_view amoun
   doc.LeftRight(memory_.forms[index].name, Money(*v));
   doc.Trailer(Now(), coo);
   Print(doc, true);
+  KeepNonFiscalDetail(coo, c.gnf, memory_.totalizers[slot], *v, index);
   return Ok();
 }
 
@@ -242,6 +243,7 @@ int Printer::Supply(std::string_view amount, std::string_view form) {
   doc.LeftRight(memory_.forms[index].name, Money(*v));
   doc.Trailer(Now(), coo);
   Print(doc, true);
+  KeepNonFiscalDetail(coo, c.gnf, "Suprimento", *v, index);
   return Ok();
 }
 
@@ -261,6 +263,7 @@ int Printer::Withdrawal(std::string_view amount) {
   doc.LeftRight("SANGRIA", Money(*v));
   doc.Trailer(Now(), coo);
   Print(doc, true);
+  KeepNonFiscalDetail(coo, c.gnf, "Sangria", *v, -1);
   return Ok();
 }
 

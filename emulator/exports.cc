@@ -139,8 +139,10 @@ int32_t IBM_FI_DataHoraSoftwareBasico(char* date, char* time) {
   return Run("IBM_FI_DataHoraSoftwareBasico", [&](Printer& p) {
     if (!date || !time) return p.InvalidArgument();
     int code = p.Query();
-    Put(date, 6, "010126");
-    Put(time, 6, "080000");
+    const std::string_view d = zel::emu::kSoftwareDate;
+    Put(date, 6,
+        std::string(d.substr(6, 2)) + std::string(d.substr(4, 2)) + std::string(d.substr(2, 2)));
+    Put(time, 6, std::string(zel::emu::kSoftwareTime));
     return code;
   });
 }

@@ -131,8 +131,7 @@ std::string MakeDump(std::string_view magic, const MfdDump& dump) {
   return out;
 }
 
-bool ParseDump(std::string_view magic, std::string_view bytes, MfdDump* dump,
-               std::string* why) {
+bool ParseDump(std::string_view magic, std::string_view bytes, MfdDump* dump, std::string* why) {
   auto fail = [&](const std::string& what) {
     *why = what;
     return false;

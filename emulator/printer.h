@@ -57,6 +57,11 @@ inline constexpr int kSt2NotExecuted = 1;
 inline constexpr int kAck = 6;
 inline constexpr int kNak = 21;
 
+// When the basic software was recorded and the printer initialised (its
+// first intervention, CRO 1, and its MFD's first use): yyyymmdd, hhmmss.
+inline constexpr std::string_view kSoftwareDate = "20260101";
+inline constexpr std::string_view kSoftwareTime = "080000";
+
 // IBM_FI_FlagsFiscais bits.
 inline constexpr int kFlagReceiptOpen = 1;
 inline constexpr int kFlagClosingStarted = 2;
@@ -155,7 +160,9 @@ class Printer {
   // (Windows-1252 lines ending CR LF, emptied): per fiscal receipt closed or
   // cancelled while open, "E14", "E15" (per item) and "E21" (per payment)
   // with their fields after the ECF's identification, as in the Ato COTEPE
-  // 17/04 file; "C14" + CCF (6) for the last receipt cancelled afterwards.
+  // 17/04 file; "C14" + CCF (6) for the last receipt cancelled afterwards;
+  // per non-fiscal receipt, supply and withdrawal, "E19", "E20" (its
+  // totalizer) and "E21" (its payment; none for a withdrawal).
   std::string TakeFiscalDetail();
 
  private:
@@ -173,6 +180,9 @@ class Printer {
   bool IsIssPosition(int position) const;
   void CancelReceiptTotals(const Receipt& r);
   void KeepFiscalDetail(const Receipt& r);
+  // A non-fiscal receipt of one totalizer (`totalizer` as the file names
+  // it), paid with payment form `form` (-1: no payment, a withdrawal).
+  void KeepNonFiscalDetail(int coo, int gnf, std::string_view totalizer, int64_t amount, int form);
 
   EmulatorConfig config_;
   PrinterMemory memory_;

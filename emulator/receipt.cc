@@ -429,4 +429,24 @@ void Printer::KeepFiscalDetail(const Receipt& r) {
   }
 }
 
+// A non-fiscal receipt is never discounted, surcharged or cancelled on this
+// printer: one totalizer, its amount, its payment.
+void Printer::KeepNonFiscalDetail(int coo, int gnf, std::string_view totalizer, int64_t amount,
+                                  int form) {
+  int y, m, d;
+  DecodeDate(Now(), y, m, d);
+  const std::string date = Digits(y, 4) + Digits(m, 2) + Digits(d, 2);
+  fiscal_detail_ += "E19" + FieldN(coo, 6) + FieldN(gnf, 6) + date + FieldN(amount, 14) +
+                    FieldN(0, 13) + "V" + FieldN(0, 13) + "V" + FieldN(amount, 14) + "N" +
+                    FieldN(0, 13) + " " + FieldX("", 40) + FieldN(0, 14) + "\r\n";
+  fiscal_detail_ += "E20" + FieldN(coo, 6) + FieldN(gnf, 6) + FieldN(1, 3) + FieldX(totalizer, 15) +
+                    FieldN(amount, 13) + FieldN(0, 13) + FieldN(0, 13) + FieldN(amount, 13) + "N" +
+                    FieldN(0, 13) + "\r\n";
+  if (form >= 0 && form < static_cast<int>(memory_.forms.size())) {
+    fiscal_detail_ += "E21" + FieldN(coo, 6) + FieldN(0, 6) + FieldN(gnf, 6) +
+                      FieldX(memory_.forms[form].name, 15) + FieldN(amount, 13) + "N" +
+                      FieldN(0, 13) + "\r\n";
+  }
+}
+
 }  // namespace zel::emu

@@ -17,6 +17,7 @@
 #include "emulator/mfd.h"
 #include "emulator/persistence.h"
 #include "emulator/session.h"
+#include "emulator/tape.h"
 #include "platform/platform.h"
 
 using zel::emu::Digits;
@@ -131,12 +132,37 @@ std::string Yyyymmdd(double at) {
   return Digits(y, 4) + Digits(m, 2) + Digits(d, 2);
 }
 
-// The kind of a document other than a fiscal receipt, from its printed
-// title: "RG" gerencial report, "CN" non-fiscal receipt (supplies and
-// withdrawals among them), "CC" credit or debit slip, "LX" X reading, "RZ"
-// Z reduction, "MF" fiscal-memory reading, "NC" receipt cancellation; ""
-// for a fiscal receipt or a record that continues a document.
+// The kind of a document other than a fiscal receipt, from the title of its
+// opening record: "RG" gerencial report, "CN" non-fiscal receipt (supplies
+// and withdrawals among them), "CC" credit or debit slip, "LX" X reading,
+// "RZ" Z reduction, "MF" fiscal-memory reading, "NC" cancellation of the
+// last receipt; "" for a fiscal receipt or a record that continues a
+// document. A document opens with its header (a rule of "=", the shop, a
+// rule of "-", the date and counters) and its title is the first line after
+// it set between two rules of "-", before any text of the host's, so a
+// report's or a footer's own text cannot pass for a title.
 std::string DocumentKind(std::string_view text) {
+  const std::string header_rule(zel::emu::kTapeColumns, '=');
+  const std::string rule(zel::emu::kTapeColumns, '-');
+  std::vector<std::string_view> lines;
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find("\r\n", at);
+    if (end == std::string_view::npos) end = text.size();
+    lines.push_back(text.substr(at, end - at));
+    at = end + 2;
+  }
+  if (lines.empty() || lines[0] != header_rule) return {};
+  // The header's shop lines end at its first rule of "-"; the date and
+  // counters line follows.
+  size_t i = 1;
+  while (i < lines.size() && lines[i] != rule) ++i;
+  std::string title;
+  for (i += 2; i + 1 < lines.size(); ++i) {
+    if (lines[i - 1] == rule && lines[i + 1] == rule) {
+      title = zel::emu::Trim(lines[i]);
+      break;
+    }
+  }
   static constexpr std::pair<std::string_view, std::string_view> kTitles[] = {
       {"RELAT\xD3RIO GERENCIAL", "RG"},
       {"COMPROVANTE N\xC3O FISCAL", "CN"},
@@ -146,54 +172,68 @@ std::string DocumentKind(std::string_view text) {
        "CC"},
       {"LEITURA X", "LX"},
       {"REDU\xC7\xC3O Z", "RZ"},
-      {"LEITURA DA MEM\xD3RIA FISCAL", "MF"},
       {"CUPOM FISCAL CANCELADO", "NC"},
   };
-  // Only a document's opening record carries its title (a fiscal receipt's
-  // is "CUPOM FISCAL"); the titles are looked for in this order, so that a
-  // report's own text cannot pass for another kind.
-  for (const auto& [title, kind] : kTitles) {
-    if (text.find(title) == std::string_view::npos) continue;
-    // An open receipt's cancellation closes that receipt; only the last
-    // receipt's cancellation is a document of its own.
-    if (kind == "NC" && text.find("COO do cupom cancelado:") == std::string_view::npos) return {};
-    return std::string(kind);
+  for (const auto& [name, kind] : kTitles) {
+    if (title == name) return std::string(kind);
   }
+  // "... COMPLETA" or "... SIMPLIFICADA".
+  if (title.rfind("LEITURA DA MEM\xD3RIA FISCAL", 0) == 0) return "MF";
   return {};
 }
 
+// What the Ato COTEPE 17/04 file takes from one MFD record: the kind of the
+// document it opens (DocumentKind; "" for none) and the document data kept
+// with it (E14/E15/E19/E20/E21 lines, "C14" marks).
+struct JournalDocument {
+  int coo = 0, date = 0, time = 0;
+  std::string kind;
+  std::string data;
+};
+
 std::string CotepeText(const Printer& p, int from, int to,
-                       const std::vector<zel::emu::MfdRecord>* documents) {
+                       const std::vector<JournalDocument>& documents) {
   const zel::emu::EmulatorConfig& c = p.config();
   const zel::emu::PrinterMemory& m = p.memory();
   std::vector<const zel::emu::ZRecord*> reductions = p.ReductionsBetween(from, to);
   const std::string id = X(c.serial, 20) + " " + X(c.model, 20);
+  const std::string user = N(m.counters.substitutions, 2);
+  const std::string installed =
+      std::string(zel::emu::kSoftwareDate) + std::string(zel::emu::kSoftwareTime);
   std::string out;
   auto record = [&](const std::string& line) { out += line + "\r\n"; };
   int first_crz = reductions.empty() ? 0 : reductions.front()->counters.crz;
   int last_crz = reductions.empty() ? 0 : reductions.back()->counters.crz;
   record("E01" + X(c.serial, 20) + " " + X(c.type, 7) + X(c.make, 20) + X(c.model, 20) +
-         X(c.firmware, 10) + "20260101" + "080000" + N(c.ecf_number, 3) +
-         N(DigitsValue(c.cnpj), 14) + "TDM" + N(first_crz, 6) + N(last_crz, 6) + N(from, 8) +
-         N(to, 8) + X("01.00.00", 8) + X("01.00.00", 15));
+         X(c.firmware, 10) + installed + N(c.ecf_number, 3) + N(DigitsValue(c.cnpj), 14) + "TDM" +
+         N(first_crz, 6) + N(last_crz, 6) + N(from, 8) + N(to, 8) + X("01.00.00", 8) +
+         X("01.00.00", 15));
   record("E02" + id + N(DigitsValue(c.cnpj), 14) + X(OnlyDigits(c.ie), 14) +
          X(c.header.empty() ? "" : c.header[0], 40) +
-         X(c.header.size() > 1 ? c.header[1] : "", 120) + "20260101" + "080000" +
-         N(m.counters.cro, 6) + N(m.grand_total, 18) + N(m.counters.substitutions, 2));
+         X(c.header.size() > 1 ? c.header[1] : "", 120) + installed + N(m.counters.cro, 6) +
+         N(m.grand_total, 18) + user);
+  // What the printer holds since it was initialised: no service provider
+  // (E03), previous user (E04), GT coding (E05) or detail tape (E10); one
+  // currency symbol, the one it prints (E06); one basic software, its
+  // firmware (E07); one MFD, whose serial is the printer's own, as
+  // IBM_FI_NumeroSerieMFD answers (E08); and the intervention that
+  // initialised it, CRO 1, without loss of data (E09). Its CRO never grows.
+  record("E06" + id + N(DigitsValue(c.cnpj), 14) + X("R$", 4) + installed);
+  record("E07" + id + X(c.firmware, 10) + installed);
+  record("E08" + id + X(c.serial, 20) + installed);
+  if (m.counters.cro >= 1) record("E09" + id + N(1, 6) + installed + "N");
   // The current counters and grand total.
   const zel::emu::Counters& k = m.counters;
-  record("E11" + id + N(k.substitutions, 2) + N(k.cro, 6) + N(k.crz, 6) + N(k.coo, 6) +
-         N(k.gnf, 6) + N(k.ccf, 6) + N(k.cfc, 6) + N(k.grg, 6) + N(k.cdc, 6) + N(k.ncn, 6) +
-         N(m.grand_total, 18));
+  record("E11" + id + user + N(k.cro, 6) + N(k.crz, 6) + N(k.coo, 6) + N(k.gnf, 6) + N(k.ccf, 6) +
+         N(k.cfc, 6) + N(k.grg, 6) + N(k.cdc, 6) + N(k.ncn, 6) + N(m.grand_total, 18));
   for (const zel::emu::ZRecord* z : reductions) {
-    record("E12" + id + N(m.counters.substitutions, 2) + N(z->counters.crz, 6) +
-           N(z->counters.coo, 6) + N(z->counters.cro, 6) + N(z->movement_date, 8) +
-           Yyyymmdd(z->made_at) + Hhmmss(z->made_at) + N(z->totals.gross, 14) + "N");
+    record("E12" + id + user + N(z->counters.crz, 6) + N(z->counters.coo, 6) +
+           N(z->counters.cro, 6) + N(z->movement_date, 8) + Yyyymmdd(z->made_at) +
+           Hhmmss(z->made_at) + N(z->totals.gross, 14) + "N");
   }
   for (const zel::emu::ZRecord* z : reductions) {
     auto partial = [&](const std::string& code, int64_t value) {
-      record("E13" + id + N(m.counters.substitutions, 2) + N(z->counters.crz, 6) + X(code, 7) +
-             N(value, 13));
+      record("E13" + id + user + N(z->counters.crz, 6) + X(code, 7) + N(value, 13));
     };
     for (int i = 0; i < 16; ++i) {
       if (z->rates[i].basis_points == 0) continue;
@@ -211,43 +251,12 @@ std::string CotepeText(const Printer& p, int from, int to,
     partial("AT", z->totals.surcharge_icms);
     partial("AS", z->totals.surcharge_iss);
   }
-  // E16 to E18 follow the receipts' E14 and E15 in the file.
-  std::string middle;
-  auto later = [&](const std::string& line) { middle += line + "\r\n"; };
-  // The documents other than fiscal receipts (E16), by COO: `documents`
-  // holds their opening records with their kind as the text.
-  std::set<int> seen;
-  for (const zel::emu::MfdRecord& r : *documents) {
-    if (!r.data.empty() || r.date < from || r.date > to || !seen.insert(r.coo).second) continue;
-    later("E16" + id + N(m.counters.substitutions, 2) + N(r.coo, 6) + X(r.text, 2) + N(r.date, 8) +
-          N(r.time, 6));
-  }
-  // Each reduction's non-fiscal totalizers (E17): withdrawals, supplies and
-  // the named totalizers; and its payment means (E18).
-  for (const zel::emu::ZRecord* z : reductions) {
-    auto nonfiscal = [&](const std::string& name, int count, int64_t value) {
-      later("E17" + id + N(m.counters.substitutions, 2) + N(z->counters.crz, 6) + X(name, 15) +
-            N(count, 4) + N(value, 13));
-    };
-    nonfiscal("Sangria", z->totals.withdrawal_count, z->totals.withdrawal);
-    nonfiscal("Suprimento", z->totals.supply_count, z->totals.supply);
-    for (int i = 0; i < zel::emu::kMaxTotalizers; ++i) {
-      if (m.totalizers[i].empty()) continue;
-      nonfiscal(m.totalizers[i], z->totals.nonfiscal_count[i], z->totals.nonfiscal[i]);
-    }
-  }
-  for (const zel::emu::ZRecord* z : reductions) {
-    for (size_t i = 0; i < m.forms.size() && i < z->totals.forms.size(); ++i) {
-      later("E18" + id + N(m.counters.substitutions, 2) + N(z->counters.crz, 6) +
-            X(m.forms[i].name, 15) + N(z->totals.forms[i], 13));
-    }
-  }
-  // The fiscal receipts of the range, from the MFD: receipts (E14), their
-  // items (E15) and payments (E21); a receipt cancelled after it closed is
-  // marked in its E14.
-  std::vector<std::string> e14, e15, e21;
+  // The documents' data kept on the MFD, by record type, in the order the
+  // journal holds them (ascending COO); a receipt cancelled after it closed
+  // is marked in its E14.
+  std::vector<std::string> e14, e15, e19, e20, e21;
   std::set<std::string> cancelled;
-  for (const zel::emu::MfdRecord& r : *documents) {
+  for (const JournalDocument& r : documents) {
     if (r.date < from || r.date > to) continue;
     for (size_t at = 0; at < r.data.size();) {
       size_t end = r.data.find("\r\n", at);
@@ -259,20 +268,52 @@ std::string CotepeText(const Printer& p, int from, int to,
       if (kind == "C14") cancelled.insert(line.substr(3, 6));
       if (kind == "E14") e14.push_back(line);
       if (kind == "E15") e15.push_back(line);
+      if (kind == "E19") e19.push_back(line);
+      if (kind == "E20") e20.push_back(line);
       if (kind == "E21") e21.push_back(line);
     }
   }
+  auto identified = [&](const std::string& line) {
+    record(line.substr(0, 3) + id + user + line.substr(3));
+  };
   constexpr size_t kE14CancelFlag = 3 + 6 + 6 + 8 + 14 + 13 + 1 + 13 + 1 + 14;
-  const std::string user = N(m.counters.substitutions, 2);
   for (std::string& line : e14) {
     if (line.size() > kE14CancelFlag && cancelled.count(line.substr(3, 6)) != 0) {
       line[kE14CancelFlag] = 'S';
     }
-    record(line.substr(0, 3) + id + user + line.substr(3));
+    identified(line);
   }
-  for (const std::string& line : e15) record(line.substr(0, 3) + id + user + line.substr(3));
-  out += middle;
-  for (const std::string& line : e21) record(line.substr(0, 3) + id + user + line.substr(3));
+  for (const std::string& line : e15) identified(line);
+  // The documents other than fiscal receipts (E16), by COO.
+  std::set<int> seen;
+  for (const JournalDocument& r : documents) {
+    if (r.kind.empty() || r.date < from || r.date > to || !seen.insert(r.coo).second) continue;
+    record("E16" + id + user + N(r.coo, 6) + X(r.kind, 2) + N(r.date, 8) + N(r.time, 6));
+  }
+  // Each reduction's non-fiscal totalizers (E17): withdrawals, supplies and
+  // the named totalizers; and its payment means (E18).
+  for (const zel::emu::ZRecord* z : reductions) {
+    auto nonfiscal = [&](const std::string& name, int count, int64_t value) {
+      record("E17" + id + user + N(z->counters.crz, 6) + X(name, 15) + N(count, 4) + N(value, 13));
+    };
+    nonfiscal("Sangria", z->totals.withdrawal_count, z->totals.withdrawal);
+    nonfiscal("Suprimento", z->totals.supply_count, z->totals.supply);
+    for (int i = 0; i < zel::emu::kMaxTotalizers; ++i) {
+      if (m.totalizers[i].empty()) continue;
+      nonfiscal(m.totalizers[i], z->totals.nonfiscal_count[i], z->totals.nonfiscal[i]);
+    }
+  }
+  for (const zel::emu::ZRecord* z : reductions) {
+    for (size_t i = 0; i < m.forms.size() && i < z->totals.forms.size(); ++i) {
+      record("E18" + id + user + N(z->counters.crz, 6) + X(m.forms[i].name, 15) +
+             N(z->totals.forms[i], 13));
+    }
+  }
+  // The non-fiscal receipts (E19), their totalizers (E20), and the payments
+  // of fiscal and non-fiscal receipts (E21).
+  for (const std::string& line : e19) identified(line);
+  for (const std::string& line : e20) identified(line);
+  for (const std::string& line : e21) identified(line);
   return out;
 }
 
@@ -398,24 +439,14 @@ int32_t IBM_FI_GeraAtoCotepe1704(const char* range_kind, const char* start, cons
     int from = Printer::ParseReadingDate(T(start));
     int to = Printer::ParseReadingDate(T(end));
     if ((kind != "1" && kind != "2") || from <= 0 || to < from) return p.InvalidArgument();
-    std::vector<zel::emu::MfdRecord> documents;
-    // Receipts whole (their data); other documents by their opening record,
-    // whose text is replaced by the document's kind.
+    std::vector<JournalDocument> documents;
     if (!Session::Instance().ReadMfd([&](const zel::emu::MfdRecord& r) {
-          if (!r.data.empty()) {
-            documents.push_back(r);
-          } else if (std::string kind = DocumentKind(r.text); !kind.empty()) {
-            zel::emu::MfdRecord opening;
-            opening.coo = r.coo;
-            opening.date = r.date;
-            opening.time = r.time;
-            opening.text = std::move(kind);
-            documents.push_back(std::move(opening));
-          }
+          JournalDocument d{r.coo, r.date, r.time, DocumentKind(r.text), r.data};
+          if (!d.kind.empty() || !d.data.empty()) documents.push_back(std::move(d));
         })) {
       return p.NotAvailable();
     }
-    std::string text = CotepeText(p, from, to, &documents);
+    std::string text = CotepeText(p, from, to, documents);
     TakeLineTime(p, text.size());
     platform::Platform& os = platform::Current();
     const std::string stem = WorkName(p);

@@ -268,6 +268,15 @@ Platform& Native();
 // own last error, folder override and termination flag.
 std::unique_ptr<Platform> MakeNativePlatform();
 
+// ---- The process itself (always the operating system's) ----
+
+// `path` made absolute: a relative path is taken from the process's current
+// folder; an absolute one, or an empty text, is returned as it stands.
+std::string AbsolutePath(const std::string& path);
+// Whether the process's standard error stream is a terminal (a console),
+// where a line can be rewritten in place.
+bool StandardErrorIsTerminal();
+
 // Forwards every call to a target platform, so a test double overrides only
 // what it needs. The target must outlive the wrapper.
 class PlatformWrapper : public Platform {

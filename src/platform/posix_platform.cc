@@ -63,6 +63,15 @@ void KillCurrentProcess() {
   _exit(137);  // not reached: SIGKILL cannot be caught
 }
 
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty() || path[0] == '/' || path[0] == '\\') return path;
+  char buffer[PATH_MAX];
+  if (getcwd(buffer, sizeof buffer) == nullptr) return path;
+  return JoinPath(FromSystemPath(buffer), path);
+}
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
 // ---- Errors ----
 
 bool PosixPlatform::Fail(int code, std::string text) {

@@ -90,6 +90,18 @@ void KillCurrentProcess() {
   ExitProcess(137);  // not reached
 }
 
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty()) return path;
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH + 1, buffer, nullptr);
+  return n == 0 || n > MAX_PATH ? path : std::string(buffer, n);
+}
+
+bool StandardErrorIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 // ---- Errors ----
 
 bool Win32Platform::Fail(int code, std::string text) {

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -244,6 +246,138 @@ TEST_F(MfdTest, CotepeFileHoldsFixedWidthRecordsOfTheRange) {
   // Without reductions in the range: identification only.
   ASSERT_EQ(IBM_FI_GeraAtoCotepe1704("2", "01112026", "30112026", answer.data()), 1);
   EXPECT_EQ(IBM_FI_GeraAtoCotepe1704("9", "01112026", "30112026", answer.data()), -2);
+}
+
+// A day with every kind of document, then its Ato COTEPE 17/04 file: every
+// record at its width, in type order, with the day's values.
+TEST_F(MfdTest, CotepeFileCarriesEveryDocumentKindOfTheDay) {
+  ASSERT_EQ(IBM_FI_NomeiaTotalizadorNaoSujeitoIcms(1, "CONVENIO"), 1);
+  ASSERT_EQ(IBM_FI_ProgramaFormaPagamentoMFD("Cartao", "1"), 1);
+  ASSERT_EQ(IBM_FI_Suprimento("50,00", "Dinheiro"), 1);  // COO 1, GNF 1
+  ASSERT_EQ(IBM_FI_AbreCupomMFD("", "", ""), 1);         // COO 2, CCF 1
+  ASSERT_EQ(IBM_FI_VendeItemDepartamento("789", "ARROZ", "01", "10,00", "1,000", "0000", "0000",
+                                         "01", "UN"),
+            1);
+  ASSERT_EQ(IBM_FI_IniciaFechamentoCupom("D", "$", "0"), 1);
+  ASSERT_EQ(IBM_FI_EfetuaFormaPagamento("Cartao", "10,00"), 1);
+  ASSERT_EQ(IBM_FI_TerminaFechamentoCupom("LEITURA X"), 1);
+  ASSERT_EQ(IBM_FI_AbreComprovanteNaoFiscalVinculado("Cartao", "", ""), 1);  // COO 3, GNF 2
+  ASSERT_EQ(IBM_FI_FechaComprovanteNaoFiscalVinculado(), 1);
+  ASSERT_EQ(IBM_FI_CancelaCupom(), 1);                                   // COO 4
+  ASSERT_EQ(IBM_FI_RecebimentoNaoFiscal("01", "25,00", "Dinheiro"), 1);  // COO 5, GNF 3
+  // A report whose text holds another document's title stays a report.
+  ASSERT_EQ(IBM_FI_RelatorioGerencial("REDU\xC7\xC3O Z\n"), 1);  // COO 6, GNF 4
+  ASSERT_EQ(IBM_FI_FechaRelatorioGerencial(), 1);
+  ASSERT_EQ(IBM_FI_Sangria("20,00"), 1);                                      // COO 7, GNF 5
+  ASSERT_EQ(IBM_FI_LeituraX(), 1);                                            // COO 8, GNF 6
+  ASSERT_EQ(IBM_FI_ReducaoZ(nullptr, nullptr), 1);                            // COO 9, CRZ 1
+  ASSERT_EQ(IBM_FI_LeituraMemoriaFiscalData("10/12/2026", "10/12/2026"), 1);  // COO 10
+  std::string answer(512, ' ');
+  ASSERT_EQ(IBM_FI_GeraAtoCotepe1704("2", "10122026", "10122026", answer.data()), 1);
+  const std::string text = Read(HostFile(
+      "Arquivos TXT Formatados/" + sandbox_.FirstMatch(HostFile("Arquivos TXT Formatados/*.TXT"))));
+
+  std::map<std::string, std::vector<std::string>> records;
+  std::string order;
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find("\r\n", at);
+    ASSERT_NE(end, std::string::npos) << "every record ends with CR LF";
+    const std::string line = text.substr(at, end - at);
+    at = end + 2;
+    const std::string type = line.substr(0, 3);
+    if (records[type].empty()) order += type + " ";
+    records[type].push_back(line);
+  }
+  EXPECT_EQ(order, "E01 E02 E06 E07 E08 E09 E11 E12 E13 E14 E15 E16 E17 E18 E19 E20 E21 ") << text;
+  // Field widths of each record type, identification included.
+  const std::map<std::string, std::vector<int>> widths = {
+      {"E01", {3, 20, 1, 7, 20, 20, 10, 8, 6, 3, 14, 3, 6, 6, 8, 8, 8, 15}},
+      {"E02", {3, 20, 1, 20, 14, 14, 40, 120, 8, 6, 6, 18, 2}},
+      {"E06", {3, 20, 1, 20, 14, 4, 8, 6}},
+      {"E07", {3, 20, 1, 20, 10, 8, 6}},
+      {"E08", {3, 20, 1, 20, 20, 8, 6}},
+      {"E09", {3, 20, 1, 20, 6, 8, 6, 1}},
+      {"E11", {3, 20, 1, 20, 2, 6, 6, 6, 6, 6, 6, 6, 6, 6, 18}},
+      {"E12", {3, 20, 1, 20, 2, 6, 6, 6, 8, 8, 6, 14, 1}},
+      {"E13", {3, 20, 1, 20, 2, 6, 7, 13}},
+      {"E14", {3, 20, 1, 20, 2, 6, 6, 8, 14, 13, 1, 13, 1, 14, 1, 13, 1, 40, 14}},
+      {"E15", {3, 20, 1, 20, 2, 6, 6, 3, 14, 100, 7, 3, 8, 8, 8, 14, 7, 1, 7, 13, 13, 1, 1, 1}},
+      {"E16", {3, 20, 1, 20, 2, 6, 2, 8, 6}},
+      {"E17", {3, 20, 1, 20, 2, 6, 15, 4, 13}},
+      {"E18", {3, 20, 1, 20, 2, 6, 15, 13}},
+      {"E19", {3, 20, 1, 20, 2, 6, 6, 8, 14, 13, 1, 13, 1, 14, 1, 13, 1, 40, 14}},
+      {"E20", {3, 20, 1, 20, 2, 6, 6, 3, 15, 13, 13, 13, 13, 1, 13}},
+      {"E21", {3, 20, 1, 20, 2, 6, 6, 6, 15, 13, 1, 13}},
+  };
+  for (const auto& [type, lines] : records) {
+    ASSERT_EQ(widths.count(type), 1u) << type;
+    const std::vector<int>& w = widths.at(type);
+    for (const std::string& line : lines) {
+      EXPECT_EQ(line.size(), static_cast<size_t>(std::accumulate(w.begin(), w.end(), 0))) << line;
+    }
+  }
+
+  const std::string ecf = "IB010900000000000001 ECF-IF EMULADOR     ";
+  const std::string who = ecf + "01";
+  // What the printer holds since it was initialised.
+  EXPECT_EQ(records["E06"],
+            std::vector<std::string>{"E06" + ecf + "11222333000181R$  " + "20260101080000"});
+  EXPECT_EQ(records["E07"],
+            std::vector<std::string>{"E07" + ecf + "010900    " + "20260101080000"});
+  EXPECT_EQ(records["E08"],
+            std::vector<std::string>{"E08" + ecf + "IB010900000000000001" + "20260101080000"});
+  EXPECT_EQ(records["E09"], std::vector<std::string>{"E09" + ecf + "000001" + "20260101080000N"});
+  // Counters: CRO 1, CRZ 1, COO 10, GNF 7, CCF 1, CFC 1, GRG 1, CDC 1, no
+  // cancelled non-fiscal operation; the grand total 10,00.
+  EXPECT_EQ(records["E11"],
+            std::vector<std::string>{"E11" + who + "000001000001000010000007" +
+                                     "000001000001000001000001000000" + "000000000000001000"});
+  // Every document other than the receipt, by COO, with its kind.
+  std::vector<std::string> e16;
+  for (const std::string& line : records["E16"]) {
+    EXPECT_EQ(line.substr(0, 3 + who.size()), "E16" + who);
+    EXPECT_EQ(line.substr(line.size() - 14), "20261210100000") << line;
+    e16.push_back(line.substr(3 + who.size(), 8));
+  }
+  EXPECT_EQ(e16,
+            (std::vector<std::string>{"000001CN", "000003CC", "000004NC", "000005CN", "000006RG",
+                                      "000007CN", "000008LX", "000009RZ", "000010MF"}));
+  // The non-fiscal receipts: the supply, the receipt on CONVENIO and the
+  // withdrawal; each of one totalizer; the withdrawal pays nothing.
+  const std::string plain = std::string(13, '0') + "V" + std::string(13, '0') + "V";
+  const std::string unnamed = std::string(40, ' ') + std::string(14, '0');
+  EXPECT_EQ(records["E19"],
+            (std::vector<std::string>{
+                "E19" + who + "000001000001" + "20261210" + "00000000005000" + plain +
+                    "00000000005000" + "N" + std::string(13, '0') + " " + unnamed,
+                "E19" + who + "000005000003" + "20261210" + "00000000002500" + plain +
+                    "00000000002500" + "N" + std::string(13, '0') + " " + unnamed,
+                "E19" + who + "000007000005" + "20261210" + "00000000002000" + plain +
+                    "00000000002000" + "N" + std::string(13, '0') + " " + unnamed}));
+  const std::string no_adjust = std::string(26, '0');
+  EXPECT_EQ(records["E20"],
+            (std::vector<std::string>{
+                "E20" + who + "000001000001001" + "Suprimento     " + "0000000005000" + no_adjust +
+                    "0000000005000" + "N" + std::string(13, '0'),
+                "E20" + who + "000005000003001" + "CONVENIO       " + "0000000002500" + no_adjust +
+                    "0000000002500" + "N" + std::string(13, '0'),
+                "E20" + who + "000007000005001" + "Sangria        " + "0000000002000" + no_adjust +
+                    "0000000002000" + "N" + std::string(13, '0')}));
+  // Payments by COO: the supply, the receipt (CCF 1), the non-fiscal receipt.
+  const std::string not_reversed = "N" + std::string(13, '0');
+  EXPECT_EQ(
+      records["E21"],
+      (std::vector<std::string>{
+          "E21" + who + "000001000000000001" + "Dinheiro       " + "0000000005000" + not_reversed,
+          "E21" + who + "000002000001000000" + "Cartao         " + "0000000001000" + not_reversed,
+          "E21" + who + "000005000000000003" + "Dinheiro       " + "0000000002500" +
+              not_reversed}));
+  // The day's non-fiscal totalizers agree with the documents.
+  EXPECT_EQ(records["E17"],
+            (std::vector<std::string>{
+                "E17" + who + "000001" + "Sangria        " + "0001" + "0000000002000",
+                "E17" + who + "000001" + "Suprimento     " + "0001" + "0000000005000",
+                "E17" + who + "000001" + "CONVENIO       " + "0001" + "0000000002500"}));
 }
 
 TEST_F(MfdTest, FiscalMemoryDownloadHoldsEveryReductionAndIsChecked) {

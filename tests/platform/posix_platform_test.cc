@@ -141,6 +141,15 @@ TEST_F(PosixPlatformTest, ExecutableDirectoryCanBeOverridden) {
   EXPECT_EQ(os_->ShortPath("C:\\Arquivos de Programas\\x.ini"), "C:\\Arquivos de Programas\\x.ini");
 }
 
+TEST(ProcessTest, ARelativePathIsTakenFromTheCurrentFolder) {
+  const std::string here = std::filesystem::current_path().string();
+  EXPECT_EQ(AbsolutePath("casa"), here + "/casa");
+  EXPECT_EQ(AbsolutePath("casa\\Dados"), here + "/casa\\Dados");
+  EXPECT_EQ(AbsolutePath("/opt/lum"), "/opt/lum");
+  EXPECT_EQ(AbsolutePath("\\opt"), "\\opt");
+  EXPECT_EQ(AbsolutePath(""), "");
+}
+
 TEST(PosixClockTest, NowIsTheLocalTime) {
   // A zone three hours behind UTC with no daylight saving, as on the tills.
   ScopedEnvironment zone("TZ", "<-03>3");

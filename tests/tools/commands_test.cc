@@ -232,5 +232,29 @@ TEST(WorkProgressTest, BarShareAndSecondsFollowTheWait) {
   for (const Case& c : cases) EXPECT_EQ(WorkProgressLine(c.done, c.total), c.line) << c.done;
 }
 
+// A terminal sees one line rewritten; a file or a pipe a few plain lines. The
+// whole wait is passed either way.
+TEST(WorkProgressTest, ATerminalLineIsRewrittenAndALogGetsPlainLines) {
+  auto shown = [](int total_ms, bool in_place, int* waited) {
+    std::ostringstream out;
+    *waited = 0;
+    ShowWork(total_ms, in_place, out, [&](int step) { *waited += step; });
+    return out.str();
+  };
+  auto line = [](int done, int total) { return WorkProgressLine(done, total); };
+  int waited = 0;
+  EXPECT_EQ(shown(1000, true, &waited), "\r" + line(0, 1000) + "\r" + line(250, 1000) + "\r" +
+                                            line(500, 1000) + "\r" + line(750, 1000) + "\r" +
+                                            line(1000, 1000) + "\n");
+  EXPECT_EQ(waited, 1000);
+  // Plain: the start, the first slice past each quarter, the end.
+  EXPECT_EQ(shown(2600, false, &waited), line(0, 2600) + "\n" + line(750, 2600) + "\n" +
+                                             line(1500, 2600) + "\n" + line(2000, 2600) + "\n" +
+                                             line(2600, 2600) + "\n");
+  EXPECT_EQ(waited, 2600);
+  EXPECT_EQ(shown(0, false, &waited), line(0, 0) + "\n");
+  EXPECT_EQ(waited, 0);
+}
+
 }  // namespace
 }  // namespace ecf

@@ -3,6 +3,7 @@
 // the tape, the debug log and the host's records are where the last line says.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "host/json_codec.h"
@@ -116,6 +117,41 @@ TEST_F(DemoScenarioTest, TheSaleRunsEndToEndAndLeavesTapeLogAndRecords) {
   // Then the withdrawal receipt and its closing reports, gerencial reports.
   EXPECT_EQ(kinds, (std::vector<std::string>{"CC", "RG", "NC", "RG", "RG", "RG", "RG", "RG"}));
   EXPECT_EQ(by_call["Cancela_Cupom_Imp"]["args"][1], Json::parse(R"({"array": ["000005"]})"));
+}
+
+// A host folder named relative to the current folder: every file of the run
+// (the driver's MFD download and work files, the printer's tape) lands inside
+// it, and the tape the last line names is the one the printer wrote.
+TEST_F(DemoScenarioTest, ARelativeHostFolderHoldsEveryFileOfTheRun) {
+  std::string text;
+  ASSERT_TRUE(zel::platform::Native().ReadWholeFile(ECF_SCENARIOS_DIR "/demo.json", &text));
+  Json scenario = Json::parse(text);
+  scenario["home"] = "caixa";
+  scenario["clock"] = "2026-12-10T10:00:00";
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(home_);
+  Json paths;
+  try {
+    RunScenario(scenario, [&](const Json& line) {
+      if (!line.contains("step")) paths = line;
+    });
+  } catch (...) {
+    std::filesystem::current_path(before);
+    throw;
+  }
+  std::filesystem::current_path(before);
+
+  const std::string home = zel::platform::JoinPath(home_, "caixa");
+  EXPECT_EQ(paths["home"], Json(home));
+  EXPECT_EQ(paths["tape"], Json(zel::platform::JoinPath(home, "bobina.txt")));
+  std::string tape;
+  ASSERT_TRUE(zel::platform::Native().ReadWholeFile(FromJsonText(paths["tape"]), &tape));
+  EXPECT_NE(tape.find("REDUÇÃO Z"), std::string::npos);
+  std::vector<std::string> beside;
+  for (const auto& entry : std::filesystem::directory_iterator(home_)) {
+    beside.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(beside, std::vector<std::string>{"caixa"});
 }
 
 }  // namespace

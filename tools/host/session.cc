@@ -43,7 +43,11 @@ HostSession::HostSession(SessionOptions options)
     // Kept afterwards, so that the tape, the log and the records can be read.
     home_ = native.MakeTempDirectory("ecf-host-");
   } else {
-    home_ = options_.home;
+    // A relative folder is taken from the current one, once: the INI's Path
+    // and Bobina must name the host folder itself (the printer would take a
+    // relative Bobina inside the system folder, and the driver writes its
+    // MFD download to Path + "DOWNLOAD.MFD" from whatever folder is current).
+    home_ = zel::platform::AbsolutePath(options_.home);
     if (!native.DirectoryExists(home_) && !native.MakeDirectory(home_)) {
       throw std::runtime_error("cannot create the host folder " + home_);
     }
@@ -111,8 +115,7 @@ std::string WorkProgressLine(int done_ms, int total_ms) {
   done_ms = std::clamp(done_ms, 0, total_ms);
   // Nothing to wait for is all done.
   const int64_t share = total_ms == 0 ? 100 : int64_t{done_ms} * 100 / total_ms;
-  const int marks =
-      total_ms == 0 ? kMarks : static_cast<int>(int64_t{done_ms} * kMarks / total_ms);
+  const int marks = total_ms == 0 ? kMarks : static_cast<int>(int64_t{done_ms} * kMarks / total_ms);
   char seconds[64];
   std::snprintf(seconds, sizeof seconds, "%3d%%  %d s de %d s", static_cast<int>(share),
                 done_ms / 1000, (total_ms + 999) / 1000);
@@ -135,25 +138,43 @@ zel::TDateTime HostSession::Now() {
   return options_.clock ? *options_.clock : PlatformWrapper::Now();
 }
 
+void ShowWork(int total_ms, bool in_place, std::ostream& out,
+              const std::function<void(int)>& wait) {
+  constexpr int kStep = 250;
+  int shown_quarter = -1;
+  const auto show = [&](int done) {
+    if (in_place) {
+      out << "\r" << WorkProgressLine(done, total_ms) << (done >= total_ms ? "\n" : "")
+          << std::flush;
+      return;
+    }
+    const int quarter = total_ms <= 0 ? 4 : static_cast<int>(int64_t{done} * 4 / total_ms);
+    if (quarter == shown_quarter) return;
+    shown_quarter = quarter;
+    out << WorkProgressLine(done, total_ms) << "\n" << std::flush;
+  };
+  for (int done = 0; done < total_ms;) {
+    show(done);
+    const int step = std::min(kStep, total_ms - done);
+    wait(step);
+    done += step;
+  }
+  show(std::max(total_ms, 0));
+}
+
 void HostSession::Delay(int milliseconds) {
   // With the clock fixed, runs are reproducible and need not wait.
   if (options_.clock) return;
   // A long wait is the printer at work on a long operation (an MFD download
   // at the line speed of VelocidadeMFD): the operator sees its progress on
-  // the terminal's error stream, which stays apart from a scenario's output.
+  // the error stream, which stays apart from a scenario's output.
   constexpr int kShowFrom = 2000;
-  constexpr int kStep = 250;
   if (milliseconds < kShowFrom) {
     PlatformWrapper::Delay(milliseconds);
     return;
   }
-  for (int done = 0; done < milliseconds;) {
-    std::cerr << "\r" << WorkProgressLine(done, milliseconds) << std::flush;
-    const int step = std::min(kStep, milliseconds - done);
-    PlatformWrapper::Delay(step);
-    done += step;
-  }
-  std::cerr << "\r" << WorkProgressLine(milliseconds, milliseconds) << "\n" << std::flush;
+  ShowWork(milliseconds, zel::platform::StandardErrorIsTerminal(), std::cerr,
+           [this](int step) { PlatformWrapper::Delay(step); });
 }
 
 std::vector<Dialog> HostSession::TakeDialogs() {

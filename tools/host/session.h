@@ -9,6 +9,8 @@
 #pragma once
 
 #include <deque>
+#include <functional>
+#include <iosfwd>
 #include <map>
 #include <memory>
 #include <optional>
@@ -38,6 +40,11 @@ struct SessionOptions {
 // The line that shows the printer at work on a long operation, `done_ms` of
 // `total_ms` into it: a bar of 20 marks, the share done and the seconds.
 std::string WorkProgressLine(int done_ms, int total_ms);
+// Shows a wait of `total_ms` on `out` while `wait` (called with each slice
+// of milliseconds) passes it: `in_place` (a terminal) one line rewritten as
+// the wait goes on; otherwise plain lines, at the start, at each quarter
+// passed and at the end, so a log holds a few readable lines.
+void ShowWork(int total_ms, bool in_place, std::ostream& out, const std::function<void(int)>& wait);
 
 class HostSession : public zel::platform::PlatformWrapper, public zel::HostHandlers {
  public:
@@ -56,7 +63,8 @@ class HostSession : public zel::platform::PlatformWrapper, public zel::HostHandl
   // The dialogs shown since the last call.
   std::vector<Dialog> TakeDialogs();
 
-  // Platform: folders rooted in the host folder, the fixed clock, no waiting.
+  // Platform: folders rooted in the host folder, the fixed clock, no waiting
+  // with it; a long wait otherwise shown on the error stream (ShowWork).
   std::string SystemDirectory() override { return system_dir_; }
   std::string ExecutableDirectory() override { return home_; }
   // The machine's fiscal-menu folder ("C:\MenuFiscal" on a till) is the host
