@@ -8,36 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "native_folder_fixture.h"
 #include "platform/platform.h"
 
 namespace zel::platform {
 namespace {
 
-class NativePlatformTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    os_ = MakeNativePlatform();
-    root_ = os_->MakeTempDirectory("zel-native-");
-    ASSERT_FALSE(root_.empty()) << os_->LastErrorText();
-  }
-  void TearDown() override {
-    if (!root_.empty()) {
-      EXPECT_TRUE(os_->RemoveTree(root_)) << os_->LastErrorText();
-    }
-  }
-  std::string P(const std::string& relative) const { return JoinPath(root_, relative); }
-  void Write(const std::string& relative, const std::string& data) {
-    ASSERT_TRUE(os_->WriteWholeFile(P(relative), data)) << relative << ": " << os_->LastErrorText();
-  }
-  std::string Read(const std::string& relative) {
-    std::string data;
-    EXPECT_TRUE(os_->ReadWholeFile(P(relative), &data)) << relative << ": " << os_->LastErrorText();
-    return data;
-  }
-
-  std::unique_ptr<Platform> os_;
-  std::string root_;
-};
+using NativePlatformTest = NativeFolderTest;
 
 TEST_F(NativePlatformTest, WindowsNamesAndEveryByteOfTheContentSurvive) {
   const std::string data("a\0b\r\n\xE7\xFF", 7);

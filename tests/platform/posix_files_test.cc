@@ -6,32 +6,14 @@
 #include <memory>
 #include <string>
 
+#include "native_folder_fixture.h"
 #include "platform/platform.h"
 
 namespace zel::platform {
 namespace {
 
-class PosixFilesTest : public ::testing::Test {
+class PosixFilesTest : public NativeFolderTest {
  protected:
-  void SetUp() override {
-    os_ = MakeNativePlatform();
-    root_ = os_->MakeTempDirectory("zel-files-");
-    ASSERT_FALSE(root_.empty()) << os_->LastErrorText();
-  }
-  void TearDown() override {
-    if (!root_.empty()) {
-      EXPECT_TRUE(os_->RemoveTree(root_)) << os_->LastErrorText();
-    }
-  }
-  std::string P(const std::string& relative) const { return JoinPath(root_, relative); }
-  void Write(const std::string& relative, const std::string& data) {
-    ASSERT_TRUE(os_->WriteWholeFile(P(relative), data)) << relative << ": " << os_->LastErrorText();
-  }
-  std::string Read(const std::string& relative) {
-    std::string data;
-    EXPECT_TRUE(os_->ReadWholeFile(P(relative), &data)) << relative;
-    return data;
-  }
   int EntriesIn(const std::string& relative) {
     int count = 0;
     for (auto& entry : std::filesystem::directory_iterator(ToSystemPath(P(relative)))) {
@@ -40,9 +22,6 @@ class PosixFilesTest : public ::testing::Test {
     }
     return count;
   }
-
-  std::unique_ptr<Platform> os_;
-  std::string root_;
 };
 
 TEST_F(PosixFilesTest, WholeFilesKeepEveryByteAndWindowsNamesBecomeUtf8) {
