@@ -39,6 +39,18 @@ if [ ${#missing[@]} -gt 0 ] || [ "${need_update:-0}" -eq 1 ]; then
   [ ${#missing[@]} -eq 0 ] ||
     DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
 fi
+# 32-bit wine for the 32-bit Windows tests, from the i386 architecture where
+# the machine's Debian offers it; without it those tests are built, not run.
+if ! is_installed wine32:i386; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo_cmd dpkg --add-architecture i386
+    updated=0
+  fi
+  [ $updated -eq 1 ] || { $sudo_cmd apt-get update -qq || true; updated=1; }
+  echo "Installing: wine32:i386"
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq wine32:i386 ||
+    echo "install-deps: wine32 could not be installed; the 32-bit Windows tests will not run" >&2
+fi
 for p in "${optional[@]}"; do
   is_installed "$p" && continue
   echo "Installing (optional): $p"
