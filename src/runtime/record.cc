@@ -126,13 +126,24 @@ RecordLayout::RecordLayout(const std::vector<FieldDef>& defs) {
         break;
     }
   }
-  // Slots follow one another in field order, without padding (values are
-  // copied in and out, never read in place); blocks are a multiple of 8
-  // bytes, so that every block starts on an 8-byte boundary.
+  // Text slots come first, each on an 8-byte boundary: the address of a
+  // value's heap block lies where the process's own memory tools (and a
+  // leak checker at exit) can see it. The other slots follow, widest first,
+  // so that none needs padding (values are copied in and out, never read in
+  // place). Blocks are a multiple of 8 bytes, so every block starts on an
+  // 8-byte boundary.
   size_t offset = kHeaderSize + bitmap_size_;
-  for (size_t f = 0; f < slots_.size(); ++f) {
+  for (uint32_t f : text_fields_) {
+    offset = (offset + 7) & ~size_t{7};
     slots_[f].offset = static_cast<uint32_t>(offset);
     offset += widths[f];
+  }
+  for (size_t width : {size_t{8}, size_t{4}, size_t{2}, size_t{1}}) {
+    for (size_t f = 0; f < slots_.size(); ++f) {
+      if (slots_[f].kind == Kind::kText || widths[f] != width) continue;
+      slots_[f].offset = static_cast<uint32_t>(offset);
+      offset += widths[f];
+    }
   }
   size_ = (offset + 7) & ~size_t{7};
 }

@@ -14,7 +14,9 @@
 //    its bytes) whose address fills the slot's first 8 bytes, and the tag is
 //    kLongText. Short text fields get a slot of their width, longer fields
 //    and memos a 16-byte one.
-// Slots are not aligned; values are read and written with memcpy.
+// Text slots start on 8-byte boundaries (a heap block's address stays where
+// memory tools look for pointers); the others are not aligned, and values
+// are read and written with memcpy.
 #pragma once
 
 #include <cstddef>
