@@ -9,28 +9,13 @@
 #include <memory>
 #include <string>
 
+#include "native_folder_fixture.h"
 #include "platform/platform.h"
 
 namespace zel::platform {
 namespace {
 
-class PosixLocksTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    os_ = MakeNativePlatform();
-    root_ = os_->MakeTempDirectory("zel-locks-");
-    ASSERT_FALSE(root_.empty()) << os_->LastErrorText();
-  }
-  void TearDown() override {
-    if (!root_.empty()) {
-      EXPECT_TRUE(os_->RemoveTree(root_)) << os_->LastErrorText();
-    }
-  }
-  std::string P(const std::string& relative) const { return JoinPath(root_, relative); }
-
-  std::unique_ptr<Platform> os_;
-  std::string root_;
-};
+using PosixLocksTest = NativeFolderTest;
 
 TEST_F(PosixLocksTest, OneHolderAtATimeEvenInsideOneProcess) {
   std::unique_ptr<FileLock> first = os_->LockFile(P("printer.lock"), 0);
