@@ -47,10 +47,13 @@ std::optional<int64_t> ParseCentsField(std::string_view text) {
 }
 
 std::string Digits(int64_t value, int width) {
-  if (value < 0) value = 0;
-  std::string s = std::to_string(value);
-  if (static_cast<int>(s.size()) > width) return s.substr(s.size() - width);
-  return std::string(width - s.size(), '0') + s;
+  // The rightmost `width` digits, zeros on the left; built in place, as the
+  // answer records are made of hundreds of these.
+  if (width <= 0) return std::string();
+  std::string s(static_cast<size_t>(width), '0');
+  uint64_t v = value < 0 ? 0 : static_cast<uint64_t>(value);
+  for (int i = width - 1; i >= 0 && v != 0; --i, v /= 10) s[i] = static_cast<char>('0' + v % 10);
+  return s;
 }
 
 std::string Money(int64_t cents) {

@@ -76,10 +76,13 @@ void TapeDocument::Trailer(TDateTime now, int coo) {
 
 std::string TapeDocument::Utf8(bool end_of_document) const {
   std::string out;
+  size_t size = 1;
+  for (const std::string& line : lines_) size += line.size() + 1;
+  out.reserve(size);
   for (const std::string& line : lines_) {
-    std::string t = line;
-    while (!t.empty() && t.back() == ' ') t.pop_back();
-    out += Win1252ToUtf8(t);
+    std::string_view t = line;
+    while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+    AppendWin1252AsUtf8(out, t);
     out += '\n';
   }
   if (end_of_document) out += '\n';

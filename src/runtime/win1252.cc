@@ -50,10 +50,24 @@ int CodePointToWin1252(char32_t code_point) {
   return -1;
 }
 
+void AppendWin1252AsUtf8(std::string& out, std::string_view text) {
+  // Printed texts are mostly ASCII: runs of it are copied whole.
+  size_t i = 0;
+  const size_t n = text.size();
+  while (i < n) {
+    size_t run = i;
+    while (run < n && static_cast<unsigned char>(text[run]) < 0x80) ++run;
+    out.append(text.data() + i, run - i);
+    if (run == n) break;
+    AppendUtf8(out, Win1252ToCodePoint(static_cast<unsigned char>(text[run])));
+    i = run + 1;
+  }
+}
+
 std::string Win1252ToUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (char c : text) AppendUtf8(out, Win1252ToCodePoint(static_cast<unsigned char>(c)));
+  AppendWin1252AsUtf8(out, text);
   return out;
 }
 

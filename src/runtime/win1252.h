@@ -30,6 +30,8 @@ char32_t Win1252ToCodePoint(unsigned char byte);
 int CodePointToWin1252(char32_t code_point);
 
 std::string Win1252ToUtf8(std::string_view text);
+// Appends the UTF-8 form of a Windows-1252 text to `out`.
+void AppendWin1252AsUtf8(std::string& out, std::string_view text);
 std::string Utf8ToWin1252(std::string_view utf8);
 
 std::u16string Win1252ToUtf16(std::string_view text);
