@@ -47,8 +47,7 @@ std::optional<int64_t> ParseCentsField(std::string_view text) {
 }
 
 std::string Digits(int64_t value, int width) {
-  // The rightmost `width` digits, zeros on the left; built in place, as the
-  // answer records are made of hundreds of these.
+  // Built in place: the answer records are made of hundreds of these.
   if (width <= 0) return std::string();
   std::string s(static_cast<size_t>(width), '0');
   uint64_t v = value < 0 ? 0 : static_cast<uint64_t>(value);

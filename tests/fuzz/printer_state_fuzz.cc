@@ -143,10 +143,10 @@ void CheckBooks(const Printer& p, Seen& seen, bool measure_records) {
   }
   if (m.counters.coo < seen.coo && m.counters.coo != 1) Broken("COO went back");
   seen.coo = m.counters.coo;
+  if (!measure_records) return;
   // The last-reduction record is made from the fiscal memory's last record
   // alone, which only a new reduction changes: it is measured again only
   // then (making it after every step took a third of the target's time).
-  if (!measure_records) return;
   const long reductions = static_cast<long>(m.fiscal_memory.size());
   if (reductions != seen.reductions) {
     if (zel::emu::LastReductionRecord(m).size() != 1278) Broken("answer record of the wrong width");
