@@ -13,8 +13,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # (libstdc++, libgcc, winpthread), which the build copies beside them
 # (cmake/windows-deps.cmake), so C++ objects and exceptions cross the DLLs of
 # the project as they cross shared libraries on POSIX.
-# ctest runs the Windows programs through wine.
-find_program(ZEL_WINE NAMES wine wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-if(ZEL_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${ZEL_WINE})
-endif()
+# ctest runs the Windows programs through wine's loader for the build's
+# architecture, named directly (Debian's plain `wine` launcher picks the
+# 32-bit loader whenever wine32 is installed, even for 64-bit programs).
+set(ZEL_WINE_LOADER ${ZEL_WINE_LOADER_DEFAULT} CACHE FILEPATH "wine's loader for this architecture")
+set(CMAKE_CROSSCOMPILING_EMULATOR ${ZEL_WINE_LOADER})

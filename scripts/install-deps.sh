@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are missing.
-# Chromium and Node, which only the page test of `ecf serve` uses, are tried
-# last and are not required: without them that test skips and says why.
+# What only some tests use is tried last and is not required: without
+# Chromium and Node the page test of `ecf serve` skips, without wine the
+# Windows tests are built and not run, and each says why.
 set -euo pipefail
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libpugixml-dev nlohmann-json3-dev libsqlite3-dev libcpp-httplib-dev
           libgcrypt20-dev
           # The Windows build (make test-windows): MinGW-w64 for both
-          # architectures, wine to run the tests, GoogleTest's sources,
-          # libgcrypt for MinGW, and what unpacks and prepares the pugixml and
-          # SQLite sources (dpkg-dev, tcl).
-          g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 googletest
+          # architectures, GoogleTest's sources, libgcrypt for MinGW, and what
+          # unpacks and prepares the pugixml and SQLite sources (dpkg-dev,
+          # tcl).
+          g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest
           libgcrypt-mingw-w64-dev dpkg-dev tcl)
-optional=(chromium)
+# wine64 runs the 64-bit Windows tests, through its own loader (the Makefile
+# never uses the plain `wine` launcher, which picks the 32-bit loader whenever
+# wine32 is installed).
+optional=(wine64 chromium)
 # apt-get source needs the source lists of the release in use.
 deb_src=/etc/apt/sources.list.d/zel01900-sources.sources
 if ! grep -rqs '^Types: *deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
@@ -39,9 +43,13 @@ if [ ${#missing[@]} -gt 0 ] || [ "${need_update:-0}" -eq 1 ]; then
   [ ${#missing[@]} -eq 0 ] ||
     DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
 fi
-# 32-bit wine for the 32-bit Windows tests, from the i386 architecture where
-# the machine's Debian offers it; without it those tests are built, not run.
-if ! is_installed wine32:i386; then
+# 32-bit wine for the 32-bit Windows tests, from the i386 architecture, only
+# where the machine runs 32-bit programs at all (some x86-64 kernels refuse
+# them); elsewhere the i386 architecture is not added and those tests are
+# built, not run.
+if [ "$("$(dirname "$0")/runs-32bit.sh")" != yes ]; then
+  echo "install-deps: this machine does not run 32-bit programs; wine32 is not installed and the 32-bit Windows tests will be built, not run"
+elif ! is_installed wine32:i386; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo_cmd dpkg --add-architecture i386
     updated=0

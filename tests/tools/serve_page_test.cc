@@ -3,7 +3,7 @@
 // made through the API while it is open, and its "Paper out" button reaches
 // the printer. The screenshot is kept in the build folder
 // (artifacts/serve-page.png). Runs in the plain build only; skips, saying
-// why, where Chromium or Node is missing.
+// why, where Chromium or Node is missing or cannot start on this machine.
 #include <string>
 
 #include "tools/serve_fixture.h"
@@ -20,6 +20,11 @@ std::string FindProgram(std::initializer_list<const char*> names) {
   return "";
 }
 
+// Whether `command` runs and exits 0 within a minute, its output discarded.
+bool Runs(const std::string& command) {
+  return std::system(("timeout 60 " + command + " > /dev/null 2>&1").c_str()) == 0;
+}
+
 class PageTest : public ServeTest {
  protected:
   void SetUp() override {
@@ -30,7 +35,16 @@ class PageTest : public ServeTest {
     if (chromium_.empty()) GTEST_SKIP() << "chromium is not installed (scripts/install-deps.sh)";
     node_ = FindProgram({"node", "nodejs"});
     if (node_.empty()) GTEST_SKIP() << "node is not installed (scripts/install-deps.sh)";
+    if (!Runs(node_ + " -e 0")) GTEST_SKIP() << node_ << " is installed but does not run here";
     ServeTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    // A browser that cannot start at all here (no usable sandbox, missing
+    // libraries) is a machine's limit, not the page's fault.
+    if (!Runs(chromium_ + " --headless --no-sandbox --disable-gpu --no-first-run " +
+              "--disable-background-networking --user-data-dir=" +
+              Quoted(zel::platform::JoinPath(home_, "chromium-probe")) + " --dump-dom about:blank")) {
+      GTEST_SKIP() << chromium_ << " is installed but cannot start a headless page here";
+    }
   }
   std::string chromium_, node_;
 };
