@@ -32,12 +32,24 @@ build=$(cd "$build" && pwd)
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX="$build/wineprefix"
 export WINELOADER="$loader"
 "$loader" --version >/dev/null 2>&1 || not_run "wine's $arch-bit loader $loader does not start here"
+server="$(dirname "$loader")/wineserver"
+# A server left from an interrupted run of this prefix ends first.
+"$server" -k 2>/dev/null && "$server" -w 2>/dev/null || true
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  "$loader" wineboot -i >/dev/null 2>&1 || not_run "wine could not make its prefix in $WINEPREFIX"
+  "$loader" wineboot -i </dev/null >/dev/null 2>&1 ||
+    not_run "wine could not make its prefix in $WINEPREFIX"
+  # The prefix is on disk when its server has ended.
+  "$server" -w 2>/dev/null || true
 fi
-# The prefix is made when its server has finished writing it.
-"$(dirname "$loader")/wineserver" -w 2>/dev/null || true
+# One server for the whole run, and wine's own background programs started
+# by it once, with no output: a server that ends with its last program can be
+# caught ending by the next test's start ("recvmsg: Connection reset by
+# peer"), and background programs started by a test would hold that test's
+# output open after it ended.
+"$server" -p
+trap '"$server" -k 2>/dev/null || true' EXIT
+"$loader" wineboot </dev/null >/dev/null 2>&1 || not_run "wine could not start in $WINEPREFIX"
 # A wine process now and then hangs at its start on a busy machine: such a
 # test runs once more before it counts as failed.
 cd "$build"
-exec ctest --output-on-failure -j "${JOBS:-$(nproc)}" --timeout 600 --repeat after-timeout:2 "$@"
+ctest --output-on-failure -j "${JOBS:-$(nproc)}" --timeout 600 --repeat after-timeout:2 "$@"
