@@ -15,6 +15,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # the project as they cross shared libraries on POSIX.
 # ctest runs the Windows programs through wine's loader for the build's
 # architecture, named directly (Debian's plain `wine` launcher picks the
-# 32-bit loader whenever wine32 is installed, even for 64-bit programs).
+# 32-bit loader whenever wine32 is installed, even for 64-bit programs), by
+# way of scripts/wine-run.sh, which starts again a wine process that ended
+# before the program ran.
 set(ZEL_WINE_LOADER ${ZEL_WINE_LOADER_DEFAULT} CACHE FILEPATH "wine's loader for this architecture")
-set(CMAKE_CROSSCOMPILING_EMULATOR ${ZEL_WINE_LOADER})
+get_filename_component(ZEL_WINE_RUN ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${ZEL_WINE_RUN} ${ZEL_WINE_LOADER})
