@@ -50,7 +50,9 @@ bool ImpressoraOK(const std::string& esquema, bool mostra, bool cancela_cupom_ab
 // Appends one entry to this month's debug log, "impdebug" + MMYY + ".txt" in
 // the host executable's folder: the local date-time (short date, blank, long
 // time), " - ", the message and CR LF. The file is opened and closed per
-// entry. A write failure raises zel::FileIOError.
+// entry. A write failure never raises and never changes the operation's
+// outcome: the operator is told once (until the next StartImpFiscal) and the
+// operations go on without the log.
 void ImpFisDebug(const std::string& mensagem);
 // The vendor library's output folder (the Path value of IBMFI32.INI in the
 // system folder) ending in "\", or "ARQ_N_ENC" when IBMFI32.INI is missing.

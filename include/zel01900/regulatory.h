@@ -45,10 +45,11 @@ bool EmiteLeituraMemoriaFiscal(const std::string& Esquema, const std::string& In
 // padded). The vendor library writes "Retorno.txt" in the vendor folder; it
 // is copied to host folder + "Dados\MenuFiscal\" + "LMFC_" (reading type "C",
 // any case) or "LMFS_" + the time "ddmmyyyyhhmss" + ".txt" and signed with
-// geraEad, and the operator is told where. False when the reading fails
-// (silently) or IBMFI32.INI is missing (with a notice); a failed copy is
-// told with the system's error code and still answers true. `Resultado` is
-// not used.
+// geraEad, and the operator is told where. A reading made in the same
+// second as an earlier one gets "_2", "_3", ... before ".txt". False when the
+// reading fails (silently), IBMFI32.INI is missing, the copy fails (told with
+// the system's error code) or the file cannot be signed (told; the unsigned
+// copy is removed). `Resultado` is not used.
 bool EmiteLeituraMemoriaFiscalSerial(const std::vector<zel::HostVariant>& Params,
                                      zel::HostVariant& Resultado);
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/return_analysis.h"
+
 #include "core/message_tables.h"
 #include "hostutil/host_services.h"
 #include "zel01900/core.h"
@@ -82,8 +84,16 @@ void CancelOpenReceipt(const std::string& esquema) {
 
 }  // namespace
 
-bool AnalisaRetorno(const std::string& stEsquema, int32_t inCodigo, bool boMostra,
-                    bool boCancelaCupomAberto, bool boAvisaPoucoPapel) {
+namespace zel::core {
+
+bool StatusReading::Refused() const {
+  constexpr int32_t kSt1Refusals = 8 | 4 | 1;               // syntax, command, parameters
+  constexpr int32_t kSt2Refusals = 128 | 16 | 8 | 4 | 2 | 1;  // see kSt2Bits
+  return read && (ack == kNak || (st1 & kSt1Refusals) != 0 || (st2 & kSt2Refusals) != 0);
+}
+
+bool AnalyseReturn(const std::string& stEsquema, int32_t inCodigo, bool boMostra,
+                   bool boCancelaCupomAberto, bool boAvisaPoucoPapel, StatusReading* reading) {
   bool result = true;
   for (const CodeKey& entry : kReturnCodes) {
     if (entry.code == inCodigo) {
@@ -99,6 +109,7 @@ bool AnalisaRetorno(const std::string& stEsquema, int32_t inCodigo, bool boMostr
     ReportStatusFailure("ERRO!!! Ret recebido", stEsquema, boMostra, result);
     return result;
   }
+  if (reading) *reading = StatusReading{true, ack, st1, st2};
   if (ack == kNak) {
     ReportStatusFailure("ERRO!!! NAK recebido", stEsquema, boMostra, result);
     return result;
@@ -130,6 +141,14 @@ bool AnalisaRetorno(const std::string& stEsquema, int32_t inCodigo, bool boMostr
   decode(st1, kSt1Bits);
   decode(st2, kSt2Bits);
   return result;
+}
+
+}  // namespace zel::core
+
+bool AnalisaRetorno(const std::string& stEsquema, int32_t inCodigo, bool boMostra,
+                    bool boCancelaCupomAberto, bool boAvisaPoucoPapel) {
+  return zel::core::AnalyseReturn(stEsquema, inCodigo, boMostra, boCancelaCupomAberto,
+                                  boAvisaPoucoPapel, nullptr);
 }
 
 bool ImpressoraOK(const std::string& esquema, bool mostra, bool cancela_cupom_aberto,

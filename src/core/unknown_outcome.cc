@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/driver_support.h"
+#include "core/return_analysis.h"
 #include "hostutil/host_services.h"
 #include "zel01900/core.h"
 
@@ -191,25 +192,27 @@ Outcome DocumentClosingOutcome() {
   return (*flags & kFlagDocumentOpen) ? Outcome::kNotDone : Outcome::kDone;
 }
 
-void TellDone(const std::string& command, const std::string& esquema) {
+void TellDone(const std::string& command, const std::string& esquema, bool mostra) {
   ImpFisDebug(command + " : sem resposta da impressora; o comando foi executado");
-  if (!boNUtilTaa) return;
+  if (!boNUtilTaa || !mostra) return;
   zel::Mensagem(
       "A impressora fiscal n\xE3o respondeu, mas executou o comando. Nada ficou faltando.", "", "N",
       "N", zel::kDialogInformation, "", esquema, 0);
 }
 
 bool FoundDone(int32_t code, Outcome (*check)(), const std::string& command,
-               const std::string& esquema) {
+               const std::string& esquema, bool mostra) {
   if (code != 0 || check() != Outcome::kDone) return false;
-  TellDone(command, esquema);
+  TellDone(command, esquema, mostra);
   return true;
 }
 
 bool AnalyseCommand(const std::string& esquema, int32_t code, bool mostra, bool cancela_aberto,
                     bool avisa_pouco_papel) {
-  const bool analysed = AnalisaRetorno(esquema, code, mostra, cancela_aberto, avisa_pouco_papel);
-  if (analysed || code != 1) return analysed;
+  StatusReading reading;
+  const bool analysed =
+      AnalyseReturn(esquema, code, mostra, cancela_aberto, avisa_pouco_papel, &reading);
+  if (analysed || code != 1 || reading.Refused()) return analysed;
   ImpFisDebug("Comando executado pela impressora (retorno 1) apesar do estado informado");
   return true;
 }

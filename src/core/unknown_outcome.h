@@ -83,20 +83,23 @@ Outcome DocumentOpeningOutcome();
 Outcome DocumentClosingOutcome();
 
 // Logs that `command` was found done although its answer was lost and tells
-// the operator (attended till) that nothing is missing.
-void TellDone(const std::string& command, const std::string& esquema);
+// the operator that nothing is missing: only on an attended till and when
+// the caller shows dialogs (`mostra`, the operation's own show switch).
+void TellDone(const std::string& command, const std::string& esquema, bool mostra);
 
 // For a command answered `code`: true when the answer was lost and `check`
 // finds the command done (the operator is then told, as by TellDone).
 bool FoundDone(int32_t code, Outcome (*check)(), const std::string& command,
-               const std::string& esquema);
+               const std::string& esquema, bool mostra);
 
 // The return analysis of a printer command (AnalisaRetorno, same
 // arguments): everything it finds is logged and shown as usual, but a
 // command the printer answered 1 (done) is not reported as failed because of
 // what the status read after it says (paper ran out, the printer went off
 // before its status could be read): the host must not take a done command
-// for a failed one.
+// for a failed one. A status that was read and says the printer refused the
+// command (a NAK, command not executed, cancellation not allowed, syntax or
+// parameter errors) makes it a failure whatever the code.
 bool AnalyseCommand(const std::string& esquema, int32_t code, bool mostra, bool cancela_aberto,
                     bool avisa_pouco_papel);
 

@@ -179,6 +179,6 @@ bool ImprimeProdBloq(const std::string& Chave1, const std::string& Chave2,
 }
 
 bool Extrato(const std::string& Texto, const std::string& Esquema) {
-  zel::documents::FeedReportText(Esquema, Texto);
-  return FechRelatGerenc(Esquema, boNUtilTaa, false);
+  const bool impresso = zel::documents::FeedReportText(Esquema, Texto);
+  return FechRelatGerenc(Esquema, boNUtilTaa, false) && impresso;
 }

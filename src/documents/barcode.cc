@@ -58,7 +58,13 @@ bool CodigoBarra(const std::string& Esquema, const std::string& Chave1, const st
     FechRelatGerenc(Esquema, true, false);
     return true;
   }
+  const int32_t recusado = inRetorno;
   zel::Mensagem(zel::core::Msg("ErroComando"), "", "N", "N", zel::kDialogInformation, "", Esquema,
                 0);
+  // The report must not stay open: the printer would refuse every document
+  // after it. The close is quiet (the refusal was told); inRetorno keeps the
+  // barcode's code for the host.
+  FechRelatGerenc(Esquema, false, false);
+  inRetorno = recusado;
   return false;
 }

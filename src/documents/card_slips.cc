@@ -78,13 +78,17 @@ bool ImprimeTef(const std::string& ChaveDoc, const std::string& Chave1, const st
     modo_relatorio = true;
   }
 
+  // A refused feed drops the rest of its slip (and a first copy's second
+  // copy): the slips did not all print, and the host must know it.
+  bool tudo_impresso = true;
   const bool segundas_vias = TipoTerminal != "APC" && TipoTerminal != "TAA";
   for (int k = 0; k < PrimeirasVias->Count(); ++k) {
     bool primeira_impressa = true;
     if (vinculado) primeira_impressa = PrintSlip(Esquema, (*PrimeirasVias)[k]);
+    if (!primeira_impressa) tudo_impresso = false;
     if (segundas_vias && Count(SegundasVias) > k && primeira_impressa) {
       zel::Delay(kDelayBeforeSecondCopy);
-      PrintSlip(Esquema, (*SegundasVias)[k]);
+      if (!PrintSlip(Esquema, (*SegundasVias)[k])) tudo_impresso = false;
     }
   }
 
@@ -93,5 +97,5 @@ bool ImprimeTef(const std::string& ChaveDoc, const std::string& Chave1, const st
   } else {
     FechRelatGerenc(Esquema, true, false);
   }
-  return resultado;
+  return resultado && tudo_impresso;
 }

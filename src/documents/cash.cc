@@ -2,6 +2,7 @@
 // till-closing documents.
 #include "zel01900/cash.h"
 
+#include <cmath>
 #include <optional>
 #include <string>
 
@@ -46,7 +47,7 @@ bool CommandAccepted(const std::string& esquema, const char* command,
                      std::optional<int32_t> coo_before) {
   if (inRetorno == 0 && coo_before &&
       zel::core::NewDocumentOutcome(coo_before) == zel::core::Outcome::kDone) {
-    zel::core::TellDone(command, esquema);
+    zel::core::TellDone(command, esquema, true);
     return true;
   }
   if (zel::core::AnalyseCommand(esquema, inRetorno, true, false, false)) return true;
@@ -177,7 +178,11 @@ void PrintClosingReport(const std::string& esquema, const std::string& title_key
   }
 
   const double total_withdrawn = withdrawn + cv_received - supply - cv_issued;
-  const double difference = total_withdrawn - products_total - credit_purchases;
+  // The difference is told to the cent: sums of binary fractions leave a
+  // till that balances a hair below zero, which must read "SOBRA 0,00".
+  const double difference =
+      static_cast<double>(std::llround((total_withdrawn - products_total - credit_purchases) * 100)) /
+      100;
   auto line = [](const std::string& label, double value) {
     return TamFixo(label, 33) + TamFixoR(FixedAmount(value), 15) + "\n";
   };
@@ -223,6 +228,7 @@ double CreditPurchases(MemTable& table) {
 }  // namespace
 
 bool Suprimento(const std::string& /*NaoUsado*/, const std::string& Esquema, double Valor) {
+  EnsureDataModule();
   const std::string amount = PrinterAmount(Valor);
   if (Valor <= 0) return true;
   const std::optional<int32_t> coo = zel::core::ReadCoo();
@@ -232,6 +238,7 @@ bool Suprimento(const std::string& /*NaoUsado*/, const std::string& Esquema, dou
 }
 
 bool Sangria(const std::string& /*NaoUsado*/, const std::string& Esquema, double Valor) {
+  EnsureDataModule();
   const std::string amount = PrinterAmount(Valor == 0 ? 0.01 : Valor);
   const std::optional<int32_t> coo = zel::core::ReadCoo();
   inRetorno = IBM_FI_Sangria(amount.c_str());
@@ -285,7 +292,10 @@ bool GeraReciboSangria(
     till.TakeNumber(product_number);
     if (!dm.cdsMovTot.IsEmpty()) {
       if (report_closed) till.OpenReport();
-      const bool with_rows = dm.cdsMovAbertura.Active() && !dm.cdsMovAbertura.IsEmpty();
+      // The caller's openings of this run decide: on a rerun the module's
+      // table still holds the rows of the first run.
+      const bool with_rows = MovAbertura.Active() && !MovAbertura.IsEmpty() &&
+                             dm.cdsMovAbertura.Active();
       PrintClosingReport(Esquema, "RelFechamento", SumField(ProdutosAbertura, "VRTOTAL"),
                          credit_purchases, with_rows ? &dm.cdsMovAbertura : nullptr);
       FechRelatGerenc(Esquema, true, true);

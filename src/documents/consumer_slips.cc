@@ -77,12 +77,16 @@ struct SaleText {
     const double price = products.FieldByName("VRPRECCOMVEN").AsFloat();
     const zel::FormatSettings& fs = zel::core::HostLocale();
     // The quantity is printed whole: when code, name and quantity do not fit
-    // the column, the name gives way.
+    // the column, the name gives way, and at least one blank stays between
+    // it and the quantity.
     const std::string qty = zel::FormatFloat("0.00#", quantity, fs);
-    const std::string item = Cut(products.FieldByName("CDARVPROD").AsString(), 10) + " " +
-                             Cut(products.FieldByName("NMPRODUTO").AsString(), 12) + "  ";
+    std::string item = Cut(products.FieldByName("CDARVPROD").AsString(), 10) + " " +
+                       Cut(products.FieldByName("NMPRODUTO").AsString(), 12) + "  ";
     const size_t room = static_cast<size_t>(slip.product_width);
-    return TamFixo(Cut(item, room > qty.size() ? room - qty.size() : 0) + qty, slip.product_width) +
+    if (item.size() + qty.size() > room) {
+      item = Cut(item, room > qty.size() + 1 ? room - qty.size() - 1 : 0) + " ";
+    }
+    return TamFixo(item + qty, slip.product_width) +
            "  " + PadL(Amount(price), 8) + PadL(Amount(zel::Trunc2(price * quantity)), 8) + "\n";
   }
 

@@ -20,7 +20,7 @@ bool Relatorio_Gerencial_Imp(const std::string& Esquema, const std::string& Chav
   inRetorno = IBM_FI_RelatorioGerencial(" ");
   ImpFisDebug("IBM_FI_RelatorioGerencial");
   const bool aberto = zel::core::FoundDone(inRetorno, zel::core::DocumentOpeningOutcome,
-                                           "IBM_FI_RelatorioGerencial", Esquema) ||
+                                           "IBM_FI_RelatorioGerencial", Esquema, boNUtilTaa) ||
                       zel::core::AnalyseCommand(Esquema, inRetorno, boNUtilTaa, false, false);
   if (aberto) zel::GravaCER(Chave1, Chave2, DataMoviFiscal(Esquema));
   return aberto;
@@ -36,7 +36,7 @@ bool FechRelatGerenc(const std::string& /*Esquema*/, bool Mostra, bool CancelaCu
   inRetorno = IBM_FI_FechaRelatorioGerencial();
   ImpFisDebug("IBM_FI_FechaRelatorioGerencial");
   if (zel::core::FoundDone(inRetorno, zel::core::DocumentClosingOutcome,
-                           "IBM_FI_FechaRelatorioGerencial", "")) {
+                           "IBM_FI_FechaRelatorioGerencial", "", Mostra)) {
     return true;
   }
   return zel::core::AnalyseCommand("", inRetorno, Mostra, CancelaCupomAberto, false);
@@ -45,12 +45,14 @@ bool FechRelatGerenc(const std::string& /*Esquema*/, bool Mostra, bool CancelaCu
 bool Relatorio_Generico(const std::string& Esquema, const std::string& Chave1,
                         const std::string& Chave2, const std::string& Texto,
                         const std::string& ChaveDoc, const std::string& /*Reservado*/) {
-  // A refused opening or feed is not final: the close decides.
+  // A refused opening is not final (a report may already be open): the
+  // feeds and the close decide. A refused feed left the text unprinted: the
+  // report is closed, but not recorded as printed.
   Relatorio_Gerencial_Imp(Esquema, Chave1, Chave2, "");
-  zel::documents::FeedReportText(Esquema, Texto);
+  const bool impresso = zel::documents::FeedReportText(Esquema, Texto);
   const bool fechado = FechRelatGerenc(Esquema, true, false);
-  if (fechado) GravaDocumentosNaoFiscais(ChaveDoc, Esquema, "RG", "");
-  return fechado;
+  if (fechado && impresso) GravaDocumentosNaoFiscais(ChaveDoc, Esquema, "RG", "");
+  return fechado && impresso;
 }
 
 bool Conferencia_Formatada(const std::string& Esquema, const std::string& Chave1,
@@ -60,10 +62,10 @@ bool Conferencia_Formatada(const std::string& Esquema, const std::string& Chave1
   try {
     Relatorio_Gerencial_Imp(Esquema, Chave1, Chave2, "");
     Numero = Nr_Cupom("", Esquema);
-    zel::documents::FeedReportText(Esquema, Texto);
+    const bool impresso = zel::documents::FeedReportText(Esquema, Texto);
     const bool fechado = FechRelatGerenc(Esquema, true, false);
-    if (fechado) GravaDocumentosNaoFiscais(ChaveDoc, Esquema, "CM", "");
-    return fechado;
+    if (fechado && impresso) GravaDocumentosNaoFiscais(ChaveDoc, Esquema, "CM", "");
+    return fechado && impresso;
   } catch (...) {
     return false;
   }

@@ -18,7 +18,7 @@ bool Abre_Comp_NFiscalVinc(const std::string& Esquema, const std::string& FormaP
   ImpFisDebug("IBM_FI_AbreComprovanteNaoFiscalVinculado : " + FormaPgto + " - " + Valor + " - " +
               Numero);
   if (zel::core::FoundDone(inRetorno, zel::core::DocumentOpeningOutcome,
-                           "IBM_FI_AbreComprovanteNaoFiscalVinculado", Esquema)) {
+                           "IBM_FI_AbreComprovanteNaoFiscalVinculado", Esquema, boNUtilTaa)) {
     return true;
   }
   return zel::core::AnalyseCommand(Esquema, inRetorno, boNUtilTaa, false, false);
@@ -28,7 +28,7 @@ bool Fecha_Comp_NFiscalVinc(const std::string& Esquema) {
   inRetorno = IBM_FI_FechaComprovanteNaoFiscalVinculado();
   ImpFisDebug("IBM_FI_FechaComprovanteNaoFiscalVinculado");
   if (zel::core::FoundDone(inRetorno, zel::core::DocumentClosingOutcome,
-                           "IBM_FI_FechaComprovanteNaoFiscalVinculado", Esquema)) {
+                           "IBM_FI_FechaComprovanteNaoFiscalVinculado", Esquema, true)) {
     return true;
   }
   return zel::core::AnalyseCommand(Esquema, inRetorno, true, false, false);
@@ -42,7 +42,7 @@ bool Cupom_NFiscNVinc(const std::string& Esquema, const std::string& Totalizador
   inRetorno = IBM_FI_RecebimentoNaoFiscal(TextArg(Totalizador), TextArg(Valor), TextArg(FormaPgto));
   ImpFisDebug("IBM_FI_RecebimentoNaoFiscal : " + Totalizador + " - " + Valor + " - " + FormaPgto);
   if (inRetorno == 0 && zel::core::NewDocumentOutcome(coo) == zel::core::Outcome::kDone) {
-    zel::core::TellDone("IBM_FI_RecebimentoNaoFiscal", Esquema);
+    zel::core::TellDone("IBM_FI_RecebimentoNaoFiscal", Esquema, boNUtilTaa);
     return true;
   }
   return zel::core::AnalyseCommand(Esquema, inRetorno, boNUtilTaa, false, false);

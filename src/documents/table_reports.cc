@@ -1,6 +1,7 @@
 // Restaurant listings: the items of a table or tab when it opens, the open
 // tables and tabs, the products moved between them; and the host's list of
 // payment types.
+#include <algorithm>
 #include <exception>
 #include <string>
 
@@ -49,6 +50,23 @@ std::string SectionHeading(OpenKind kind) {
       break;
   }
   return "Comandas Abertas:\nNr\xBA da Comanda   Data/Hora de abertura\n";
+}
+
+// A product line of the transfer listing: code, name and quantity in 37
+// columns, the unit price right-aligned in 10. Numbers are never cut: a
+// price wider than its column and a quantity that does not fit take their
+// room from the code and name, a blank always before each number.
+std::string TransferLine(const std::string& code, const std::string& name, double quantity,
+                         double price) {
+  const std::string qty = zel::documents::FixedAmount(quantity);
+  const std::string amount = zel::documents::CurrencyAmount(price);
+  const size_t left = amount.size() > 10 ? 37 - std::min<size_t>(amount.size() - 10, 37) : 37;
+  std::string text = code + " " + TamFixo(name, 19) + " ";
+  if (text.size() + qty.size() > left) {
+    text = zel::core::Cut(text, left > qty.size() + 1 ? left - qty.size() - 1 : 0) + " ";
+  }
+  return TamFixo(text + qty, static_cast<int>(left)) + " " +
+         TamFixoR(amount, static_cast<int>(std::max<size_t>(amount.size(), 10))) + "\n";
 }
 
 }  // namespace
@@ -156,11 +174,8 @@ void imprimeProdutosTransf(const std::string& Chave1, const std::string& Chave2,
       }
       any = true;
       previous = transfer;
-      Usa_CompNFis(
-          Esquema,
-          TamFixo(code.AsString() + " " + TamFixo(name.AsString(), 19) + " " + quantity.AsString(),
-                  37) +
-              " " + TamFixoR(zel::documents::CurrencyAmount(price.AsFloat()), 10) + "\n");
+      Usa_CompNFis(Esquema, TransferLine(code.AsString(), name.AsString(), quantity.AsFloat(),
+                                         price.AsFloat()));
     }
   }
   Usa_CompNFis(Esquema, "\n");

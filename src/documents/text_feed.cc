@@ -97,8 +97,11 @@ std::vector<std::string> SlipChunks(std::string_view text, size_t limit) {
   return chunks;
 }
 
-void FeedReportText(const std::string& esquema, std::string_view text) {
-  for (const std::string& chunk : ReportChunks(text)) Usa_CompNFis(esquema, chunk);
+bool FeedReportText(const std::string& esquema, std::string_view text) {
+  for (const std::string& chunk : ReportChunks(text)) {
+    if (!Usa_CompNFis(esquema, chunk)) return false;
+  }
+  return true;
 }
 
 }  // namespace zel::documents

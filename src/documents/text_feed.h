@@ -38,8 +38,9 @@ std::vector<std::string> ReportChunks(std::string_view text, size_t limit = kMax
 std::vector<std::string> SlipChunks(std::string_view text, size_t limit = kMaxFeedBytes);
 
 // Feeds `text` into the open report or linked receipt chunk by chunk
-// (ReportChunks) with Usa_CompNFis; the answers are not examined, as the
-// close decides the document's outcome.
-void FeedReportText(const std::string& esquema, std::string_view text);
+// (ReportChunks) with Usa_CompNFis. A refused chunk ends the feeding (what
+// follows it would print with a hole before it): false then. The caller
+// still closes the document.
+bool FeedReportText(const std::string& esquema, std::string_view text);
 
 }  // namespace zel::documents

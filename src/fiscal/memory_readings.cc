@@ -24,6 +24,8 @@ constexpr const char* kIniMissingNotice =
 constexpr const char* kReadingDoneNotice =
     "Leitura de mem\xF3ria fiscal gerada com sucesso no diret\xF3rio: ";
 constexpr const char* kReadingCopyFailed = "Erro ao gerar arquivo de mem\xF3ria fiscal. (Erro - ";
+constexpr const char* kReadingSignFailed =
+    "Erro ao assinar o arquivo de mem\xF3ria fiscal (EAD). O arquivo n\xE3o foi gravado.";
 
 // The log line of an MFD reading: the entry point with its odd double blank,
 // the arguments and the vendor's code.
@@ -40,6 +42,19 @@ std::string ReadingFileName(const std::string& type, zel::TDateTime now) {
   const bool complete = type == "C" || type == "c";
   return std::string(complete ? "LMFC_" : "LMFS_") + zel::FormatDateTime("ddmmyyyyhhmss", now) +
          ".txt";
+}
+
+// `folder` + `name`, or, when a file of that name is already there (a
+// reading made in the same second), the name with "_2", "_3", ... before
+// ".txt": a reading never overwrites another.
+std::string FreeReadingPath(const std::string& folder, const std::string& name) {
+  zel::platform::Platform& os = zel::platform::Current();
+  std::string path = folder + name;
+  const std::string stem = name.substr(0, name.size() - 4);
+  for (int n = 2; os.FileExists(path); ++n) {
+    path = folder + stem + "_" + std::to_string(n) + ".txt";
+  }
+  return path;
 }
 
 }  // namespace
@@ -113,29 +128,41 @@ bool EmiteLeituraMemoriaFiscalSerial(const std::vector<zel::HostVariant>& Params
     zel::platform::Platform& os = zel::platform::Current();
     // One time for the name, the signature and the notice.
     const zel::TDateTime now = zel::Now();
-    const std::string target =
-        zel::fiscal::HostFolder() + "Dados\\MenuFiscal\\" + ReadingFileName(type, now);
-    if (os.CopyFileTo(vendor_folder + "Retorno.txt", target, false)) {
-      geraEad(target);
-      zel::fiscal::Notice(kReadingDoneNotice + target, zel::kDialogInformation, esquema);
-    } else {
-      zel::fiscal::Notice(kReadingCopyFailed + std::to_string(os.LastError()) + ")",
-                          zel::kDialogError, esquema);
+    const std::string target = FreeReadingPath(zel::fiscal::HostFolder() + "Dados\\MenuFiscal\\",
+                                               ReadingFileName(type, now));
+    int error = 0;
+    if (!zel::fiscal::CopyWorkFile(vendor_folder + "Retorno.txt", target, &error)) {
+      // The printer made the reading, but the fiscal menu has no file of it.
+      zel::fiscal::Notice(kReadingCopyFailed + std::to_string(error) + ")", zel::kDialogError,
+                          esquema);
+      return false;
     }
-    // The reading itself was made, whatever became of the copy.
+    if (!zel::fiscal::SignWithEad(target)) {
+      // An unsigned reading is worthless to the tax authority: it does not
+      // stay in the fiscal menu's folder (the vendor's Retorno.txt stays).
+      os.RemoveFile(target);
+      ImpFisDebug(std::string("ERRO!!! ") + kReadingSignFailed);
+      zel::fiscal::Notice(kReadingSignFailed, zel::kDialogError, esquema);
+      return false;
+    }
+    zel::fiscal::Notice(kReadingDoneNotice + target, zel::kDialogInformation, esquema);
     return true;
   } catch (const std::exception&) {
     return false;
   }
 }
 
-void geraEad(const std::string& Arquivo) {
+void geraEad(const std::string& Arquivo) { zel::fiscal::SignWithEad(Arquivo); }
+
+namespace zel::fiscal {
+
+bool SignWithEad(const std::string& Arquivo) {
   zel::platform::Platform& os = zel::platform::Current();
   // The library stays loaded once a signature loaded it (its handle in
   // ImpFisDLLHandle2); later signatures use it again instead of taking one
   // more reference to it each time.
   if (ImpFisDLLHandle2 == nullptr) ImpFisDLLHandle2 = os.OpenLibrary("sign_bema.dll");
-  if (ImpFisDLLHandle2 == nullptr) return;
+  if (ImpFisDLLHandle2 == nullptr) return false;
 
   auto bind = [&](const char* name, auto& variable) {
     void* address = os.LibrarySymbol(ImpFisDLLHandle2, name);
@@ -146,12 +173,15 @@ void geraEad(const std::string& Arquivo) {
                      bind("generateEAD", IBM_generateEAD) && bind("validateFile", IBM_validateFile);
   // A missing entry point stops here; those bound before it stay set (the
   // library stays loaded, so they stay valid).
-  if (!bound) return;
+  if (!bound) return false;
   std::string buffer(256, ' ');
-  IBM_generateEAD(Arquivo.c_str(), zel::fiscal::kEadModulus, zel::fiscal::kEadPrivateExponent,
-                  buffer.data(), 1);
+  const int32_t code = IBM_generateEAD(Arquivo.c_str(), zel::fiscal::kEadModulus,
+                                       zel::fiscal::kEadPrivateExponent, buffer.data(), 1);
   IBM_setLibType = nullptr;
   IBM_genkkey = nullptr;
   IBM_generateEAD = nullptr;
   IBM_validateFile = nullptr;
+  return code == 1;
 }
+
+}  // namespace zel::fiscal

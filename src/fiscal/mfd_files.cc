@@ -29,6 +29,26 @@ constexpr const char* kMirrorFailed = "ERRO AO REALIZAR GERA\xC7\xC3O DO ESPELHO
 constexpr const char* kMirrorDone =
     "ARQUIVO ESPELHO DE MEMORIA DE FITA DETALHE GERADO COM SUCESSO NO DIRET\xD3RIO: ";
 constexpr const char* kDownloadName = "DOWNLOAD.MFD";
+constexpr const char* kCotepeMissing =
+    "A IMPRESSORA N\xC3O GEROU O ARQUIVO DO ATO COTEPE 17/04.";
+constexpr const char* kCotepeCopyFailed = "ERRO AO COPIAR O ARQUIVO DO ATO COTEPE 17/04 PARA: ";
+
+// Copies the vendor's COTEPE file `name` out of its work folder to `target`.
+// On failure the operator is told and the work file stays where it is: it
+// is the only copy.
+bool CopyCotepeFile(const std::string& name, const std::string& target,
+                    const std::string& esquema) {
+  int error = 0;
+  const std::string source =
+      name.empty() ? std::string() : dsDirCad + zel::fiscal::kFormattedTextFolder + name;
+  if (zel::fiscal::CopyWorkFile(source, target, &error)) return true;
+  const std::string text = name.empty() ? std::string(kCotepeMissing)
+                                        : kCotepeCopyFailed + target + " (Erro - " +
+                                              std::to_string(error) + ")";
+  ImpFisDebug("ERRO!!! " + text);
+  zel::fiscal::Notice(text, zel::kDialogError, esquema);
+  return false;
+}
 
 std::string WithoutSlashes(std::string text) {
   std::erase(text, '/');
@@ -37,13 +57,16 @@ std::string WithoutSlashes(std::string text) {
 
 std::string Answer(int32_t code) { return "\r\nRetorno da Impressora : " + std::to_string(code); }
 
-// A date of the host's as "ddmmyyyy": the locale's short date, or else
-// "ddmmyy" digits (the century by the locale's two-digit-year window).
-// Raises zel::ConvertError when neither reading works.
+// A date of the host's given as digits, "ddmmyy" (the century by the
+// locale's two-digit-year window) or "ddmmyyyy", as "ddmmyyyy". Raises
+// zel::ConvertError when it is no date.
 std::string DigitsDate(const std::string& text, const zel::FormatSettings& fs) {
-  auto piece = [&](size_t at) { return at < text.size() ? text.substr(at, 2) : std::string(); };
-  const std::string as_date =
-      piece(0) + fs.date_separator + piece(2) + fs.date_separator + piece(4);
+  auto piece = [&](size_t at, size_t count) {
+    return at < text.size() ? text.substr(at, count) : std::string();
+  };
+  const size_t year_digits = text.size() == 8 ? 4 : 2;
+  const std::string as_date = piece(0, 2) + fs.date_separator + piece(2, 2) + fs.date_separator +
+                              piece(4, year_digits);
   return zel::FormatDateTime("ddmmyyyy", zel::StrToDate(as_date, fs), fs);
 }
 
@@ -58,7 +81,7 @@ std::string Trimmed(const std::string& text) {
 bool geraEspelhoMfd(const std::vector<zel::HostVariant>& Params, zel::HostVariant& /*Resultado*/) {
   try {
     dsDirCad = fiscal::HostFolder();
-    const std::vector<std::string> p = fiscal::ParamTexts(Params, {0, 6, 7, 8});
+    const std::vector<std::string> p = fiscal::RequiredParamTexts(Params, {0, 6, 7, 8});
     const std::string& esquema = p[0];
     const std::string& range_type = p[3];
     const std::string vendor_folder = retornaPathIBM();
@@ -119,7 +142,7 @@ bool Gera_ArquivoMFD(const std::vector<zel::HostVariant>& Params, zel::HostVaria
     const fiscal::PacketValues packet =
         fiscal::LoadParameterPacket(Params.empty() ? zel::HostVariant() : Params[0]);
     const std::vector<std::string> p =
-        fiscal::ParamTexts(Params, {kGeraArquivoMfdRangeKindIndex, 1, 2, 3});
+        fiscal::RequiredParamTexts(Params, {kGeraArquivoMfdRangeKindIndex, 1, 2, 3});
     const std::string& esquema = packet.esquema;
     const std::string& file_kind = p[3];
 
@@ -151,11 +174,11 @@ bool Gera_ArquivoMFD(const std::vector<zel::HostVariant>& Params, zel::HostVaria
       if (inRetorno == 1) {
         const std::string name =
             fiscal::FirstWorkFile(dsDirCad, fiscal::kFormattedTextFolder, "*.TXT");
-        os.CopyFileTo(dsDirCad + fiscal::kFormattedTextFolder + name,
-                      menu_folder + "\\Ato_Cotepe.txt", false);
-        fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kBinaryFolder, "*.MF");
-        fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kFormattedTextFolder, "*.TXT");
-        result = true;
+        if (CopyCotepeFile(name, menu_folder + "\\Ato_Cotepe.txt", esquema)) {
+          fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kBinaryFolder, "*.MF");
+          fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kFormattedTextFolder, "*.TXT");
+          result = true;
+        }
       }
     } else {
       const std::string download = vendor_folder + kDownloadName;
@@ -198,7 +221,7 @@ bool GeraCatGenerica(const std::vector<zel::HostVariant>& Params, zel::StringLis
     const std::string vendor_folder = retornaPathIBM();
     ImpFisDebug("Path(IBMFI32.INI): " + vendor_folder);
 
-    const std::vector<std::string> p = fiscal::ParamTexts(Params, {1, 2});
+    const std::vector<std::string> p = fiscal::RequiredParamTexts(Params, {1, 2});
     ImpFisDebug("Data Inicial : " + p[0]);
     ImpFisDebug("Data Final : " + p[1]);
     const zel::FormatSettings& fs = zel::core::HostLocale();
@@ -235,13 +258,13 @@ bool GeraCatGenerica(const std::vector<zel::HostVariant>& Params, zel::StringLis
         ImpFisDebug("Retorno : " + std::to_string(inRetorno));
         ImpFisDebug("Arquivo gerado: " + name);
       }
-      zel::platform::Current().CopyFileTo(dsDirCad + fiscal::kFormattedTextFolder + name,
-                                          vendor_folder + name, false);
-      fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kBinaryFolder, "*.MFD");
-      fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kBinaryFolder, "*.MF");
-      fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kFormattedTextFolder, "*.TXT");
-      Arquivos.Add(Trimmed(vendor_folder + name));
-      result = true;
+      if (CopyCotepeFile(name, vendor_folder + name, packet.esquema)) {
+        fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kBinaryFolder, "*.MFD");
+        fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kBinaryFolder, "*.MF");
+        fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kFormattedTextFolder, "*.TXT");
+        Arquivos.Add(Trimmed(vendor_folder + name));
+        result = true;
+      }
     } else {
       ImpFisDebug("Retorno : " + std::to_string(inRetorno));
     }

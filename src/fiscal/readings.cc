@@ -17,7 +17,7 @@ bool Leitura_X_Imp(const std::string& /*NaoUsado1*/, const std::string& Esquema,
   const int32_t code = IBM_FI_LeituraX();
   ImpFisDebug("IBM_FI_LeituraX");
   if (code == 0 && zel::core::NewDocumentOutcome(coo) == zel::core::Outcome::kDone) {
-    zel::core::TellDone("IBM_FI_LeituraX", Esquema);
+    zel::core::TellDone("IBM_FI_LeituraX", Esquema, true);
     return true;
   }
   return zel::core::AnalyseCommand(Esquema, code, true, false, false);
@@ -32,7 +32,7 @@ bool Reducao_Z_Imp(const std::string& /*NaoUsado1*/, const std::string& Esquema,
     switch (zel::core::ReductionOutcome()) {
       case zel::core::Outcome::kDone:
         zel::core::SetGrossSales(0);
-        zel::core::TellDone("IBM_FI_ReducaoZ", Esquema);
+        zel::core::TellDone("IBM_FI_ReducaoZ", Esquema, true);
         return true;
       case zel::core::Outcome::kNotDone:
         break;

@@ -5,6 +5,7 @@
 #include "hostutil/host_services.h"
 #include "platform/platform.h"
 #include "zel01900/data_module.h"
+#include "zel01900/module_vars.h"
 
 namespace zel::fiscal {
 
@@ -36,6 +37,27 @@ std::vector<std::string> ParamTexts(const std::vector<HostVariant>& params,
   return texts;
 }
 
+std::vector<std::string> RequiredParamTexts(const std::vector<HostVariant>& params,
+                                            std::initializer_list<size_t> indices) {
+  std::vector<std::string> texts;
+  texts.reserve(indices.size());
+  for (size_t index : indices) {
+    texts.push_back(index < params.size() ? params[index].AsString() : std::string());
+  }
+  return texts;
+}
+
+bool CopyWorkFile(const std::string& source, const std::string& target, int* error) {
+  platform::Platform& os = platform::Current();
+  *error = 0;
+  if (source.empty() || !os.FileExists(source)) return false;
+  if (!os.CopyFileTo(source, target, false)) {
+    *error = static_cast<int>(os.LastError());
+    return false;
+  }
+  return os.FileExists(target);
+}
+
 std::string FirstWorkFile(const std::string& host_folder, const std::string& folder,
                           const std::string& pattern) {
   return platform::Current().FirstMatch(host_folder + folder + pattern);
@@ -65,7 +87,8 @@ HostParams RestartBundle(const PacketValues& values) {
                      {"CDCAIXA", values.caixa},
                      {"NRSERIEIMP", values.serie},
                      {"ESQUEMA", values.esquema},
-                     {"CDPORTAIMPFIS", values.porta}});
+                     {"CDPORTAIMPFIS", values.porta},
+                     {"BOUTILTAA", !boNUtilTaa}});
 }
 
 }  // namespace zel::fiscal

@@ -31,6 +31,10 @@ void Notice(const std::string& text, int kind, const std::string& colour_scheme)
 // element beyond the array's end is empty.
 std::vector<std::string> ParamTexts(const std::vector<HostVariant>& params,
                                     std::initializer_list<size_t> indices);
+// The same, but an element that does not convert raises the host runtime's
+// error: the operation then ends before anything is sent.
+std::vector<std::string> RequiredParamTexts(const std::vector<HostVariant>& params,
+                                            std::initializer_list<size_t> indices);
 
 // The name of the first file matching host folder + `folder` + `pattern`
 // ("" when none).
@@ -53,6 +57,18 @@ struct PacketValues {
 // Loads `packet` into the data module's cdsParametros and reads its current
 // record. Raises the host runtime's errors (no packet, a missing field).
 PacketValues LoadParameterPacket(const HostVariant& packet);
+// The packet's values for StartImpFiscal, with the host's self-service
+// setting as the driver holds it now (BOUTILTAA), so that a restart does not
+// turn the dialogs of a self-service till back on.
 HostParams RestartBundle(const PacketValues& values);
+
+// Copies `source` to `target` (overwriting) and checks that the copy is on
+// disk. False when `source` is empty or missing or the copy failed; the
+// system's error code is then in *error (0 when there was nothing to copy).
+bool CopyWorkFile(const std::string& source, const std::string& target, int* error);
+
+// Appends this installation's EAD line to `file` (what geraEad does). True
+// when the signing library signed it.
+bool SignWithEad(const std::string& file);
 
 }  // namespace zel::fiscal

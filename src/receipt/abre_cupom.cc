@@ -42,7 +42,7 @@ bool AbreCupom(zel::HostParams& Params) {
     ImpFisDebug("IBM_FI_AbreCupomMFD :" + cpf + " - " + nome + " - " + endereco);
     stMensagemTaa.clear();
     if (inRetorno == 0 && zel::core::ReceiptOpeningOutcome() == zel::core::Outcome::kDone) {
-      zel::core::TellDone("IBM_FI_AbreCupomMFD", esquema);
+      zel::core::TellDone("IBM_FI_AbreCupomMFD", esquema, boNUtilTaa);
       aberto = true;
       if (util_tef) boClieUtil = false;
       break;

@@ -36,10 +36,10 @@ bool IsErrorAnswer(const std::string& numero) {
 // not believe an item or receipt still stands that the printer cancelled.
 bool CancellationFoundDone(int32_t code, std::optional<int64_t> before,
                            std::optional<int64_t> (*read)(), const std::string& command,
-                           const std::string& esquema) {
+                           const std::string& esquema, bool mostra) {
   if (code != 0 || !before) return false;
   if (zel::core::RaisedOutcome(before, read()) != zel::core::Outcome::kDone) return false;
-  zel::core::TellDone(command, esquema);
+  zel::core::TellDone(command, esquema, mostra);
   return true;
 }
 
@@ -52,7 +52,7 @@ bool Cancela_UltimoItem(const std::string& /*NaoUsado*/) {
   inRetorno = IBM_FI_CancelaItemAnterior();
   ImpFisDebug("IBM_FI_CancelaItemAnterior");
   if (CancellationFoundDone(inRetorno, before, zel::core::ReadCancellations,
-                            "IBM_FI_CancelaItemAnterior", "")) {
+                            "IBM_FI_CancelaItemAnterior", "", true)) {
     return true;
   }
   return zel::core::AnalyseCommand("", inRetorno, true, false, false);
@@ -70,7 +70,7 @@ bool Cancela_ItGenerico(const std::string& /*NaoUsado*/, const std::string& Nume
   inRetorno = IBM_FI_CancelaItemGenerico(zel::core::TextArg(item));
   ImpFisDebug("IBM_FI_CancelaItemGenerico : " + item);
   if (CancellationFoundDone(inRetorno, before, zel::core::ReadCancellations,
-                            "IBM_FI_CancelaItemGenerico", "")) {
+                            "IBM_FI_CancelaItemGenerico", "", false)) {
     return true;
   }
   return zel::core::AnalyseCommand("", inRetorno, false, false, false);
@@ -101,7 +101,7 @@ bool Cancela_Cupom_Imp(const std::vector<zel::HostVariant>& Params, zel::HostVar
       const int32_t codigo = IBM_FI_CancelaCupom();
       ImpFisDebug("IBM_FI_CancelaCupom");
       resultado = CancellationFoundDone(codigo, before, zel::core::ReadCancelledReceipts,
-                                        "IBM_FI_CancelaCupom", esquema) ||
+                                        "IBM_FI_CancelaCupom", esquema, mostra) ||
                   zel::core::AnalyseCommand(esquema, codigo, mostra, cancela_aberto, false);
     }
     if (Resultado.IsArray() && !Resultado.Elements().empty()) {
@@ -132,6 +132,6 @@ bool Acrescimo_Imp(const std::string& /*NaoUsado*/, std::string& Saida) {
 bool Cupom_Troca(const std::string& Esquema, const std::string& Chave1, const std::string& Chave2,
                  const std::string& Texto) {
   Relatorio_Gerencial_Imp(Esquema, Chave1, Chave2, "");
-  zel::documents::FeedReportText(Esquema, Texto);
-  return FechRelatGerenc(Esquema, true, false);
+  const bool impresso = zel::documents::FeedReportText(Esquema, Texto);
+  return FechRelatGerenc(Esquema, true, false) && impresso;
 }

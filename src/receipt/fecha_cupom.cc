@@ -1,6 +1,7 @@
 // Closing of the fiscal receipt. Map: table loading and the family values of
 // the footer, then the Closing class (start, consolidation of movements,
 // payments, sale total, footer, change voucher, result), then FechaCupom.
+#include <cmath>
 #include <exception>
 #include <string>
 #include <vector>
@@ -118,7 +119,7 @@ class Closing {
   // After a failed step: on an attended card sale the operator may try
   // again (the caller repeats the step); otherwise the closing ends.
   void Retry() {
-    if (zel::receipt::IsCardUse(p_.card_use) && p_.card_slips && boNUtilTaa) {
+    if (zel::receipt::IsCardUse(p_.card_use) && p_.card_slips && boNUtilTaa && p_.show_dialogs) {
       if (zel::receipt::AskOperator(zel::receipt::Msg("Imp_N_Resp"), p_.colour_scheme)) {
         retried_ = 1;
         return;
@@ -132,7 +133,7 @@ class Closing {
   // A step whose answer was lost counts as done when the printer shows it
   // done; the operator is told that nothing is missing.
   bool FoundDone(int32_t code, zel::core::Outcome (*check)(), const char* command) {
-    return zel::core::FoundDone(code, check, command, p_.colour_scheme);
+    return zel::core::FoundDone(code, check, command, p_.colour_scheme, p_.show_dialogs);
   }
 
   void StartClosing() {
@@ -318,8 +319,10 @@ class Closing {
     }
   }
 
+  // The change given as a change voucher. A sale paid exactly has no change
+  // to register: the printer would refuse a voucher of 0,00.
   void RegisterChange() {
-    if (!p_.register_change) return;
+    if (!p_.register_change || std::llround(p_.change * 100) <= 0) return;
     const std::string value = zel::FormatFloat("0.00", p_.change, fs_);
     const std::string form = Cut(zel::receipt::Msg("Dinheiro"), 16);
     inRetorno = IBM_FI_RecebimentoNaoFiscal(TextArg(IdTotParcCV), TextArg(value), TextArg(form));

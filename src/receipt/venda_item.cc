@@ -79,7 +79,7 @@ bool VendaItem(zel::HostParams& Params) {
       // answer is checked.
       const std::optional<int64_t> soma = zel::core::ItemGrossCents(preco, qtde, *acre);
       if (inRetorno == 0 && soma && zel::core::ItemOutcome(*soma) == zel::core::Outcome::kDone) {
-        zel::core::TellDone("IBM_FI_VendeItemDepartamento", esquema);
+        zel::core::TellDone("IBM_FI_VendeItemDepartamento", esquema, boNUtilTaa);
         if (util_tef) boClieUtil = false;
         Params = resposta();
         return true;

@@ -61,11 +61,13 @@ TEST_F(BarcodeTest, UnknownKindPrintsNothingAndClosesTheReport) {
   EXPECT_NE(LogText().find("IBM_FI CODIGO BARRA INDEFINIDO : 123"), std::string::npos);
 }
 
-TEST_F(BarcodeTest, RefusedBarcodeIsToldAndLeavesTheReportOpen) {
+// The refusal is told, and the report is closed all the same: left open,
+// it would make the printer refuse every document after it.
+TEST_F(BarcodeTest, RefusedBarcodeIsToldAndClosesTheReport) {
   fake_.Answer("IBM_FI_CodigoBarrasEAN8MFD", -2);
   EXPECT_FALSE(CodigoBarra("007", "", "", 0, "12", "EAN8"));
   EXPECT_EQ(inRetorno, -2);
-  EXPECT_EQ(fake_.CallCount("IBM_FI_FechaRelatorioGerencial"), 0);
+  EXPECT_EQ(fake_.CallCount("IBM_FI_FechaRelatorioGerencial"), 1);
   ASSERT_FALSE(host_.dialogs().empty());
   const DialogCall& last = host_.dialogs().back();
   EXPECT_EQ(last.text, "Erro ao enviar comando para a impressora.");

@@ -142,11 +142,21 @@ TEST_F(CardSlipsTest, FailedFeedDropsTheRestOfThatCopyOnly) {
   const StringList second = List({"second 1\n", "second 2\n"});
   fake_.AnswerOnce("IBM_FI_UsaComprovanteNaoFiscalVinculado", 1);
   fake_.AnswerOnce("IBM_FI_UsaComprovanteNaoFiscalVinculado", -1);
-  EXPECT_TRUE(Print(&first, &second, 1, "N", "PDV"));
   // Transaction 1 stops after its refused second feed and gets no second
-  // copy; transaction 2 prints whole; the receipt is closed.
+  // copy; transaction 2 prints whole; the receipt is closed; the host learns
+  // that not every slip printed.
+  EXPECT_FALSE(Print(&first, &second, 1, "N", "PDV"));
   EXPECT_EQ(Feeds(), (Strings{"1\n2\n3\n4\n", "5\n6\n7\n8\n", "next\n", "second 2\n"}));
   EXPECT_EQ(fake_.CallCount(kLinkedClose), 1);
+
+  // A refused second copy is a failure too.
+  fake_.ClearCalls();
+  fake_.AnswerOnce("IBM_FI_UsaComprovanteNaoFiscalVinculado", 1);
+  fake_.AnswerOnce("IBM_FI_UsaComprovanteNaoFiscalVinculado", 1);
+  fake_.AnswerOnce("IBM_FI_UsaComprovanteNaoFiscalVinculado", 1);
+  fake_.AnswerOnce("IBM_FI_UsaComprovanteNaoFiscalVinculado", -1);
+  EXPECT_FALSE(Print(&first, &second, 1, "N", "PDV"));
+  EXPECT_TRUE(Print(&first, &second, 1, "N", "PDV"));
 }
 
 TEST_F(CardSlipsTest, NoFirstCopiesOpensNothing) {

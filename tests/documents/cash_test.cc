@@ -212,6 +212,59 @@ TEST_F(CashTest, ShortageIsPrintedNegative) {
   EXPECT_NE(printed.find("FALTA" + S(28) + S(9) + "-15,00\n"), std::string::npos) << printed;
 }
 
+// The difference is compared in cents: 0.3 withdrawn against sales of 0.1
+// and 0.2 balances, though the sum of those doubles is a hair above 0.3.
+TEST_F(CashTest, ATillThatBalancesToTheCentIsASurplusOfZero) {
+  FillTable(products_period_, {{"VRTOTAL", 'f'}}, {{0.3}});
+  FillTable(credit_, {{"VRCARGACREDITO", 'f'}}, {{0.0}});
+  Movements(opening_, {{"3", "", 0.1}, {"1", "Dinheiro", 0.5}, {"4", "", 0.0}, {"3", "", 0.3}});
+  // Withdrawals 0.5 - supply 0.3 = 0.2 against 0.3 of sales: short by 0.1.
+  host_.QueueAnswers({true});
+  Run(Options{});
+  EXPECT_NE(Printed().find("FALTA" + S(28) + S(10) + "-0,10\n"), std::string::npos) << Printed();
+
+  FillTable(products_period_, {{"VRTOTAL", 'f'}}, {{0.1}, {0.2}});
+  Movements(opening_, {{"1", "Dinheiro", 0.3}});
+  host_.Clear();
+  fake_.ClearCalls();
+  host_.QueueAnswers({true});
+  Run(Options{});
+  EXPECT_NE(Printed().find("SOBRA" + S(28) + S(11) + "0,00\n"), std::string::npos) << Printed();
+  EXPECT_EQ(Printed().find("FALTA"), std::string::npos);
+}
+
+// A rerun prints the openings only when the caller hands them again: the
+// module's table still holds the first run's rows.
+TEST_F(CashTest, RerunWithoutOpeningsPrintsNoOpeningRows) {
+  host_.QueueAnswers({true});
+  Run(Options{});
+  ASSERT_NE(Printed().find("Cheque" + S(27)), std::string::npos);
+
+  fake_.ClearCalls();
+  Movements(opening_, {});
+  host_.Clear();
+  host_.QueueAnswers({false});
+  Options o;
+  o.rerun = true;
+  Run(o);
+  const std::string printed = Printed();
+  const size_t at = printed.find("RELATORIO DE FECHAMENTO");
+  ASSERT_NE(at, std::string::npos) << printed;
+  EXPECT_EQ(printed.find("Cheque" + S(27), at), std::string::npos) << printed;
+  EXPECT_NE(printed.find("SUPRIMENTO(-)" + S(20) + S(11) + "0,00\n", at), std::string::npos)
+      << printed;
+}
+
+TEST_F(CashTest, SupplyAndWithdrawalCreateTheDataModule) {
+  for (bool supply : {true, false}) {
+    // The module as the host's first call finds it: no data module yet.
+    delete dtmImpIBM;
+    dtmImpIBM = nullptr;
+    EXPECT_TRUE(supply ? Suprimento("", "002", 10) : Sangria("", "002", 10));
+    EXPECT_NE(dtmImpIBM, nullptr);
+  }
+}
+
 TEST_F(CashTest, ReceiptReportIsClosedWhenNoClosingReportFollows) {
   Movements(day_, {});
   host_.QueueAnswers({true});

@@ -63,6 +63,17 @@ TEST_F(ConsumerSlipTest, DebitSlip) {
   EXPECT_EQ(fake_.CallCount("IBM_FI_FechaComprovanteNaoFiscalVinculado"), 1);
 }
 
+// A long quantity beside a full-width name: the name gives way and one
+// blank stays between them.
+TEST_F(ConsumerSlipTest, LongQuantityKeepsABlankBeforeIt) {
+  FillTable(products_,
+            {{"CDARVPROD"}, {"NMPRODUTO"}, {"QTPRODCOMVEN", 'f'}, {"VRPRECCOMVEN", 'f'}},
+            {{"7891000100103", "SANDUICHE NATURAL", 100.5, 1.0}});
+  EXPECT_TRUE(Debit(5, "1", "T"));
+  ASSERT_EQ(Feeds().size(), 3u);
+  EXPECT_EQ(Feeds()[1], "7891000100 SANDUICHE  100,50" + S(2) + R("1,00", 8) + R("100,50", 8) + "\n");
+}
+
 TEST_F(ConsumerSlipTest, DebitSlipLimitAndBalanceLines) {
   struct Case {
     const char* balance_mode;

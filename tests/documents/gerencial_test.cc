@@ -1,5 +1,6 @@
 // The gerencial-report cycle, Relatorio_Generico, Conferencia_Formatada and
 // the record of printed documents, against recording fakes.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,37 @@ TEST_F(GerencialTest, RefusedCloseRecordsNothingEvenAfterAFailedOpening) {
   EXPECT_FALSE(Conferencia_Formatada("007", "K1", "K2", "DOC9", "", numero, "b\n"));
   EXPECT_EQ(numero, "000123");
   EXPECT_TRUE(host_.doc_calls().empty());
+}
+
+// A refused feed leaves the text unprinted: the feeding stops, the report
+// is still closed, and nothing is recorded as printed.
+TEST_F(GerencialTest, RefusedFeedIsAFailureAndRecordsNothing) {
+  const std::string text = Line(300) + Line(300) + Line(300);  // two chunks
+  struct Case {
+    const char* name;
+    std::function<bool()> run;
+  };
+  std::string numero;
+  const Case cases[] = {
+      {"Relatorio_Generico", [&] { return Relatorio_Generico("007", "K1", "K2", text, "D", ""); }},
+      {"Cupom_Troca", [&] { return Cupom_Troca("007", "K1", "K2", text); }},
+      {"Conferencia_Formatada",
+       [&] { return Conferencia_Formatada("007", "K1", "K2", "D", "", numero, text); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake_.ClearCalls();
+    host_.Clear();
+    fake_.AnswerOnce("IBM_FI_UsaComprovanteNaoFiscalVinculado", -1);
+    EXPECT_FALSE(c.run());
+    EXPECT_EQ(Feeds().size(), 1u);
+    EXPECT_EQ(fake_.CallCount("IBM_FI_FechaRelatorioGerencial"), 1);
+    EXPECT_TRUE(host_.doc_calls().empty());
+    // The same text, every feed taken, is printed and recorded as before.
+    fake_.ClearCalls();
+    EXPECT_TRUE(c.run());
+    EXPECT_EQ(Feeds().size(), 2u);
+  }
 }
 
 TEST_F(GerencialTest, ConferenceReturnsTheNumberReadAfterOpeningAndRecordsCm) {

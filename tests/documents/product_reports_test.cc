@@ -169,19 +169,22 @@ TEST_F(TableReportTest, TransferredProductsOneHeadingPerTransfer) {
              {"NRMESADSCOMORIT"},
              {"CDPRODUTO"},
              {"NMPRODUTO"},
-             {"QTPRODCOMVEN"},
+             {"QTPRODCOMVEN", 'f'},
              {"VRPRECCOMVEN", 'f'}},
-            {{"0002", "0001", "10", "CAFE", "2", 3.5},
-             {"0002", "0001", "11", "PAO DE QUEIJO", "1", 12.0}});
+            {{"0002", "0001", "10", "CAFE", 2.0, 3.5},
+             {"0002", "0001", "11", "PAO DE QUEIJO", 1.5, 12.0},
+             {"0002", "0001", "1234567890123", "BANDEJA DE FRIOS SORTIDOS", 100.25, 1234.5}});
   imprimeProdutosTransf("K1", "K2", "002", "", "", HostVariant::FromPacket(rows.Data()));
+  // Quantities with two decimals; a price wider than its column and a
+  // quantity that does not fit take their room from the code and name.
   EXPECT_EQ(Printed(),
             "Data Emiss\xE3o: 10/12/2026 10:00:00\n\n\n"
             "Mes Origem: 0001 -> Mesa Destino: 0002\n"
             "C\xF3"
             "digo  -  Nome Produto   -    Qtde. -  Vr Unit.\n" +
-                L("10 " + L("CAFE", 19) + " 2", 37) + " " + R("R$ 3,50", 10) + "\n" +
-                L("11 " + L("PAO DE QUEIJO", 19) + " 1", 37) + " " + R("R$ 12,00", 10) + "\n" +
-                "\n");
+                L("10 " + L("CAFE", 19) + " 2,00", 37) + " " + R("R$ 3,50", 10) + "\n" +
+                L("11 " + L("PAO DE QUEIJO", 19) + " 1,50", 37) + " " + R("R$ 12,00", 10) +
+                "\n" + "1234567890123 BANDEJA DE FRIO 100,25 R$ 1.234,50\n" + "\n");
   EXPECT_TRUE(Records().empty());
 }
 

@@ -109,9 +109,9 @@ TEST_F(MemoryReadingsTest, SerialReadingLandsInTheFiscalMenuNamedByTypeAndTimeAn
 TEST_F(MemoryReadingsTest, SerialReadingFailuresAndTheirNotices) {
   Put(platform::JoinPath(VendorFolder(), "Retorno.txt"), "X\r\n");
 
-  // The menu folder is missing: the copy fails with the system's code, the
-  // reading still counts as made.
-  EXPECT_TRUE(Serial({"009", "1", "2", "S", "R"}));
+  // The menu folder is missing: the copy fails with the system's code. The
+  // printer made the reading, but the fiscal menu has no file: false.
+  EXPECT_FALSE(Serial({"009", "1", "2", "S", "R"}));
   ASSERT_EQ(host_.DialogTexts(),
             (Strings{"Erro ao gerar arquivo de mem\xF3ria fiscal. (Erro - 3)"}));
   EXPECT_EQ(host_.dialogs()[0].kind, kDialogError);
@@ -132,7 +132,39 @@ TEST_F(MemoryReadingsTest, SerialReadingFailuresAndTheirNotices) {
             (Strings{"Arquivo de configura\xE7\xE3o da IBM n\xE3o encontrado (IBMFI32.INI)."}));
 }
 
+// Two readings in the same second: the second gets a name of its own and
+// the first stays as it was.
+TEST_F(MemoryReadingsTest, ReadingsOfTheSameSecondKeepEachItsFile) {
+  sandbox_.MakeDirectory(MenuFolder());
+  sandbox_.SetNow(EncodeDateTime(2026, 12, 8, 9, 5, 7, 0));
+  Put(platform::JoinPath(VendorFolder(), "Retorno.txt"), "PRIMEIRA\r\n");
+  EXPECT_TRUE(Serial({"005", "1", "3", "S", "R"}));
+  Put(platform::JoinPath(VendorFolder(), "Retorno.txt"), "SEGUNDA\r\n");
+  EXPECT_TRUE(Serial({"005", "1", "3", "S", "R"}));
+  const std::string first = platform::JoinPath(MenuFolder(), "LMFS_0812202609507.txt");
+  const std::string second = platform::JoinPath(MenuFolder(), "LMFS_0812202609507_2.txt");
+  EXPECT_EQ(Read(first).substr(0, 10), "PRIMEIRA\r\n");
+  EXPECT_EQ(Read(second).substr(0, 9), "SEGUNDA\r\n");
+  EXPECT_EQ(ValidateWithSigner(first), 1);
+  EXPECT_EQ(ValidateWithSigner(second), 1);
+}
+
+// A reading that cannot be signed is not left unsigned in the fiscal menu:
+// the operator is told, no success notice, false.
+TEST_F(MemoryReadingsTest, UnsignedReadingIsRemovedAndTold) {
+  sandbox_.MakeDirectory(MenuFolder());
+  Put(platform::JoinPath(VendorFolder(), "Retorno.txt"), "X\r\n");
+  sandbox_.FailOpenLibrary(true);
+  EXPECT_FALSE(Serial({"005", "1", "3", "S", "R"}));
+  EXPECT_EQ(sandbox_.FirstMatch(platform::JoinPath(MenuFolder(), "*.txt")), "");
+  ASSERT_EQ(host_.dialogs().size(), 1u);
+  EXPECT_EQ(host_.dialogs()[0].kind, kDialogError);
+  EXPECT_NE(host_.dialogs()[0].text.find("assinar"), std::string::npos);
+}
+
 TEST_F(MemoryReadingsTest, ShortParameterArrayReadsMissingValuesAsEmpty) {
+  Put(platform::JoinPath(VendorFolder(), "Retorno.txt"), "X\r\n");
+  sandbox_.MakeDirectory(MenuFolder());
   EXPECT_TRUE(Serial({"001", "1"}));
   EXPECT_EQ(fake_.CallsTo("IBM_FI_LeituraMemoriaFiscalSerialReducaoMFD")[0].args,
             (Strings{"1", "", ""}));

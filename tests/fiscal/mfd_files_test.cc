@@ -148,6 +148,52 @@ TEST_F(MfdFilesTest, CotepeFileIsCopiedAsAtoCotepeAndTheDriverStartsAgain) {
   EXPECT_TRUE(host_.dialogs().empty());
 }
 
+// The COTEPE file that cannot be copied into the fiscal menu stays in the
+// work folder (the only copy), and the operator is told: false.
+TEST_F(MfdFilesTest, CotepeFileThatCannotBeCopiedIsKept) {
+  fake_.OnCall("IBM_FI_GeraAtoCotepe1704", [this](const FakeCall&) {
+    Put(Work(kFormatted, "IBM_20261210_100000.TXT"), "E01...\r\n");
+    Put(Work(kBinaries, "IBM_20261210_100000.MF"), "MF");
+  });
+  // No Dados\MenuFiscal folder: the copy fails.
+  EXPECT_FALSE(MfdFile({ParameterPacket(), "01/12/2026", "31/12/2026", "MF", "D"}));
+  EXPECT_TRUE(Exists(Work(kFormatted, "IBM_20261210_100000.TXT")));
+  EXPECT_TRUE(Exists(Work(kBinaries, "IBM_20261210_100000.MF")));
+  ASSERT_EQ(host_.dialogs().size(), 1u);
+  EXPECT_EQ(host_.dialogs()[0].kind, kDialogError);
+  EXPECT_EQ(host_.dialogs()[0].colour_scheme, "042");
+  EXPECT_EQ(sandbox_.VendorLoads(), 1);
+}
+
+// A positional parameter that cannot become text ends the operation before
+// anything is sent: false, no message, no restart.
+TEST_F(MfdFilesTest, AParameterThatIsNoTextEndsTheOperation) {
+  const HostVariant list = HostVariant::MakeArray({HostVariant("a"), HostVariant("b")});
+  HostVariant unused;
+  StringList files;
+  EXPECT_FALSE(MfdFile({ParameterPacket(), list, "31/12/2026", "MF", "D"}));
+  EXPECT_FALSE(MfdFile({ParameterPacket(), "1", "2", list, "C"}));
+  EXPECT_FALSE(GeraCatGenerica({ParameterPacket(), "01/12/2026", list}, files));
+  EXPECT_FALSE(geraEspelhoMfd({"001", "", "", "", "", "", list, "2", "1"}, unused));
+  EXPECT_EQ(fake_.CallCount("IBM_FI_GeraAtoCotepe1704"), 0);
+  EXPECT_EQ(fake_.CallCount("IBM_FI_DownloadMFD"), 0);
+  EXPECT_TRUE(host_.dialogs().empty());
+  EXPECT_EQ(sandbox_.VendorLoads(), 0);
+}
+
+// The restart keeps the host's self-service setting: dialogs stay off on a
+// self-service till.
+TEST_F(MfdFilesTest, RestartKeepsTheSelfServiceSetting) {
+  for (bool attended : {false, true}) {
+    boNUtilTaa = attended;
+    fake_.Answer("IBM_FI_GeraAtoCotepe1704", 0);
+    EXPECT_FALSE(MfdFile({ParameterPacket(), "1", "2", "MF", "C"}));
+    StringList list;
+    EXPECT_FALSE(GeraCatGenerica({ParameterPacket(), "01/12/2026", "31/12/2026"}, list));
+    EXPECT_EQ(boNUtilTaa, attended);
+  }
+}
+
 TEST_F(MfdFilesTest, MfdTextFileIsNamedAfterTheDumpAndTheWorkFilesGo) {
   sandbox_.MakeDirectory(HostPath("Dados/MenuFiscal"));
   OnDownloadLeaveFiles();
@@ -204,16 +250,24 @@ class CatGenericaTest : public MfdFilesTest {
 };
 
 TEST_F(CatGenericaTest, DatesAsShortDatesOrDigitsReachTheVendorAsDdMmYyyy) {
+  fake_.OnCall("IBM_FI_GeraAtoCotepe1704", [this](const FakeCall&) {
+    Put(Work(kFormatted, "MFIB.TXT"), "E01\r\n");
+  });
   struct Case {
     const char* start;
     const char* end;
+    const char* sent_start;
+    const char* sent_end;
   };
-  for (const Case& c : {Case{"01/12/2026", "31/12/2026"}, Case{"011226", "311226"}}) {
+  // Digits with a four-digit year take the year whole.
+  for (const Case& c : {Case{"01/12/2026", "31/12/2026", "01122026", "31122026"},
+                        Case{"011226", "311226", "01122026", "31122026"},
+                        Case{"07122026", "31122026", "07122026", "31122026"}}) {
     fake_.ClearCalls();
     StringList list;
     EXPECT_TRUE(Generate(c.start, c.end, list)) << c.start;
     EXPECT_EQ(fake_.CallsTo("IBM_FI_GeraAtoCotepe1704")[0].args,
-              (Strings{"2", "01122026", "31122026", std::string(512, ' ')}));
+              (Strings{"2", c.sent_start, c.sent_end, std::string(512, ' ')}));
   }
   // A valid start with an invalid end: both are read as digits, and
   // "01/12/2026" is no "ddmmyy": the operation ends without the vendor call
@@ -258,10 +312,29 @@ TEST_F(CatGenericaTest, TheFileIsCopiedToTheVendorFolderAndListed) {
   EXPECT_EQ(Strings(log.begin(), log.begin() + expected.size()), expected);
 }
 
-TEST_F(CatGenericaTest, AnEmptyWorkFolderStillSucceedsWithTheVendorFolderAlone) {
+// The printer answered 1 but wrote no file, or the copy failed: false, the
+// operator is told, nothing is listed, and the work file stays (it is the
+// only copy). The driver starts again as after any generation.
+TEST_F(CatGenericaTest, NoFileOrAFailedCopyIsAFailure) {
   StringList list;
-  ASSERT_TRUE(Generate("01/12/2026", "31/12/2026", list));
-  EXPECT_EQ(list.Strings(), (Strings{VendorFolder() + "\\"}));
+  EXPECT_FALSE(Generate("01/12/2026", "31/12/2026", list));
+  EXPECT_EQ(list.Count(), 0);
+  ASSERT_EQ(host_.dialogs().size(), 1u);
+  EXPECT_EQ(host_.dialogs()[0].kind, kDialogError);
+  EXPECT_EQ(sandbox_.VendorLoads(), 1);
+
+  host_.ClearDialogs();
+  Put(Work(kFormatted, "MFIB.TXT"), "E01\r\n");
+  sandbox_.FailNextCopy(platform::kErrorAccessDenied);
+  EXPECT_FALSE(Generate("01/12/2026", "31/12/2026", list));
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_TRUE(Exists(Work(kFormatted, "MFIB.TXT")));
+  EXPECT_FALSE(Exists(platform::JoinPath(VendorFolder(), "MFIB.TXT")));
+  ASSERT_EQ(host_.dialogs().size(), 1u);
+  EXPECT_NE(host_.dialogs()[0].text.find("(Erro - 5)"), std::string::npos);
+}
+
+TEST_F(CatGenericaTest, ARefusedGenerationListsNothing) {
 
   fake_.Answer("IBM_FI_GeraAtoCotepe1704", -1);
   StringList refused;
@@ -269,7 +342,7 @@ TEST_F(CatGenericaTest, AnEmptyWorkFolderStillSucceedsWithTheVendorFolderAlone) 
   EXPECT_EQ(refused.Count(), 0);
   EXPECT_NE(LogText().find("Retorno da Impressora : -1\r\n"), std::string::npos);
   EXPECT_NE(LogText().find(" - Retorno : -1\r\n"), std::string::npos);
-  EXPECT_EQ(sandbox_.VendorLoads(), 2);
+  EXPECT_EQ(sandbox_.VendorLoads(), 1);
 }
 
 TEST_F(CatGenericaTest, BeforeTheDriverWasEverStartedTheCallIsSkipped) {

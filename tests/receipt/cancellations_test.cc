@@ -113,6 +113,39 @@ TEST_F(CancellationsTest, RefusedCancellationStillUpdatesTheGrandTotal) {
   EXPECT_TRUE(host_.doc_calls().empty());  // no cancellation, nothing to record
 }
 
+// A cancellation the printer answered 1 but whose status, read after it,
+// says it was refused is a failure: nothing is recorded. A status that only
+// shows a standing condition (paper) or could not be read leaves it done.
+TEST_F(CancellationsTest, AnsweredOneButRefusedIsAFailure) {
+  struct Case {
+    const char* what;
+    int32_t ack, st1, st2, status_code;
+    bool done;
+  };
+  const Case cases[] = {
+      {"NAK", 21, 0, 0, 1, false},
+      {"cancellation not allowed", 6, 0, 4, 1, false},
+      {"command not executed", 6, 0, 1, 1, false},
+      {"syntax error", 6, 8, 0, 1, false},
+      {"paper out", 6, 128, 0, 1, true},
+      {"status unreadable", 0, 0, 0, -6, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    host_.Clear();
+    fake_.ClearCalls();
+    fake_.AnswerStatusOnce(6, 0, 0);  // after the receipt number is read
+    fake_.AnswerStatusOnce(c.ack, c.st1, c.st2, c.status_code);
+    HostVariant result = HostVariant::MakeArray({HostVariant()});
+    EXPECT_EQ(Cancela_Cupom_Imp(CancelParams(), result), c.done);
+    EXPECT_EQ(fake_.CallCount("IBM_FI_CancelaCupom"), 1);
+    EXPECT_EQ(DocTypes(), c.done ? Strings{"NC"} : Strings{});
+
+    fake_.AnswerStatusOnce(c.ack, c.st1, c.st2, c.status_code);
+    EXPECT_EQ(Cancela_ItGenerico("", "00002", u"", u"", u"", u"", u"", u"", u"", 0, 0), c.done);
+  }
+}
+
 TEST_F(CancellationsTest, UnreadableNumberSendsNothingButStillUpdatesTheGrandTotal) {
   WriteVendrix("1,00");
   fake_.Answer("IBM_FI_NumeroCupom", -1);

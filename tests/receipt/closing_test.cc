@@ -221,6 +221,21 @@ TEST_F(ClosingTest, DeclinedRetryAndFailureOutsideACardSaleEndWithoutResult) {
   EXPECT_TRUE(host_.dialogs()[1].IsQuestion());
 }
 
+// With the show switch off nothing is asked, even in an attended card sale:
+// the step is not sent again and the failure's text is in stMensagemTaa.
+TEST_F(ClosingTest, DialogsOffNeverAskToSendAgain) {
+  CardSale();
+  params_[5] = false;
+  Movements({{"E", "001", 30, 1}});
+  fake_.Answer("IBM_FI_IniciaFechamentoCupom", 0);
+  fake_.SetAnswer("IBM_FI_FlagsFiscais", FakeAnswer{1, {}, {1}});  // closing not started
+  host_.QueueAnswers({true});
+  EXPECT_FALSE(Close());
+  EXPECT_TRUE(host_.dialogs().empty());
+  EXPECT_EQ(fake_.CallCount("IBM_FI_IniciaFechamentoCupom"), 1);
+  EXPECT_NE(stMensagemTaa.find("Erro de comunica\xE7\xE3o."), std::string::npos);
+}
+
 TEST_F(ClosingTest, CardSlipFooterIsNotAnalysed) {
   CardSale();
   params_[40] = "S";
@@ -347,6 +362,24 @@ TEST_F(ClosingTest, RefusedChangeVoucherIsOnlyReported) {
   EXPECT_TRUE(Close());
   EXPECT_EQ(fake_.CallCount("IBM_FI_RecebimentoNaoFiscal"), 1);
   EXPECT_EQ(Element(3), HostVariant(" Erro de comunica\xE7\xE3o."));
+}
+
+// A sale paid exactly has no change: no voucher of 0,00 is sent (the
+// printer refuses it).
+TEST_F(ClosingTest, NoChangeVoucherWithoutChange) {
+  Movements({{"E", "001", 30, 1}});
+  params_[4] = true;
+  for (double change : {0.0, 0.004}) {
+    fake_.ClearCalls();
+    params_[7] = change;
+    EXPECT_TRUE(Close());
+    EXPECT_EQ(fake_.CallCount("IBM_FI_RecebimentoNaoFiscal"), 0) << change;
+  }
+  fake_.ClearCalls();
+  params_[7] = 0.01;
+  EXPECT_TRUE(Close());
+  ASSERT_EQ(fake_.CallCount("IBM_FI_RecebimentoNaoFiscal"), 1);
+  EXPECT_EQ(fake_.CallsTo("IBM_FI_RecebimentoNaoFiscal")[0].args[1], "0,01");
 }
 
 // The amount of a family line: the row's balance S = 100 less the family's
