@@ -18,6 +18,7 @@
 #include "emulator/persistence.h"
 #include "emulator/session.h"
 #include "emulator/tape.h"
+#include "fiscal/ead_key.h"
 #include "platform/platform.h"
 
 using zel::emu::Digits;
@@ -231,9 +232,12 @@ std::string CotepeText(const Printer& p, int from, int to,
            N(z->counters.cro, 6) + N(z->movement_date, 8) + Yyyymmdd(z->made_at) +
            Hhmmss(z->made_at) + N(z->totals.gross, 14) + "N");
   }
+  // Each reduction's partial totalizers (E13), in ascending order of the
+  // totalizer field within the reduction, as the file's sort keys require.
   for (const zel::emu::ZRecord* z : reductions) {
+    std::vector<std::pair<std::string, int64_t>> partials;
     auto partial = [&](const std::string& code, int64_t value) {
-      record("E13" + id + user + N(z->counters.crz, 6) + X(code, 7) + N(value, 13));
+      partials.emplace_back(X(code, 7), value);
     };
     for (int i = 0; i < 16; ++i) {
       if (z->rates[i].basis_points == 0) continue;
@@ -250,6 +254,10 @@ std::string CotepeText(const Printer& p, int from, int to,
     partial("DS", z->totals.discount_iss);
     partial("AT", z->totals.surcharge_icms);
     partial("AS", z->totals.surcharge_iss);
+    std::sort(partials.begin(), partials.end());
+    for (const auto& [code, value] : partials) {
+      record("E13" + id + user + N(z->counters.crz, 6) + code + N(value, 13));
+    }
   }
   // The documents' data kept on the MFD, by record type, in the order the
   // journal holds them (ascending COO); a receipt cancelled after it closed
@@ -315,6 +323,30 @@ std::string CotepeText(const Printer& p, int from, int to,
   for (const std::string& line : e20) identified(line);
   for (const std::string& line : e21) identified(line);
   return out;
+}
+
+// Ends the text file `path` with its EAD line ("EAD", 256 hexadecimal digits,
+// CR LF), the signature the maker's library puts on the Ato COTEPE 17/04
+// files it makes: the signing library's ("sign_bema.dll") generateEAD, with
+// the key pair the project provides (fiscal/ead_key.h; its public half is
+// signer/ead-public.pem), so the files check against that modulus and 10001.
+// False when the library or its entry point is missing or the signature
+// fails; the file is then left as it was.
+bool AppendEadLine(const std::string& path) {
+  // The signing library's entry points use the calling convention of the
+  // vendor's libraries, as this library's do.
+  using GenerateEad =
+      int32_t(IBMFI32_CALL*)(const char* file, const char* modulus, const char* private_exponent,
+                             char* signature, int32_t append);
+  platform::Platform& os = platform::Current();
+  platform::LibraryHandle signer = os.OpenLibrary("sign_bema.dll");
+  if (signer == nullptr) return false;
+  auto generate = reinterpret_cast<GenerateEad>(os.LibrarySymbol(signer, "generateEAD"));
+  const bool done =
+      generate != nullptr && generate(path.c_str(), zel::fiscal::kEadModulus,
+                                      zel::fiscal::kEadPrivateExponent, nullptr, 1) == 1;
+  os.CloseLibrary(signer);
+  return done;
 }
 
 }  // namespace
@@ -457,9 +489,14 @@ int32_t IBM_FI_GeraAtoCotepe1704(const char* range_kind, const char* start, cons
     const std::string dump = FiscalMemoryDump(p, "1", from, to, [&](const zel::emu::ZRecord& z) {
       return z.movement_date >= from && z.movement_date <= to;
     });
-    if (!os.WriteFileAtomically(formatted, text) || !os.WriteFileAtomically(binary, dump)) {
+    if (!os.WriteFileAtomically(formatted, text)) return p.NotAvailable();
+    // The file ends with its EAD line; one that cannot be signed is not left
+    // behind unsigned.
+    if (!AppendEadLine(formatted)) {
+      os.RemoveFile(formatted);
       return p.NotAvailable();
     }
+    if (!os.WriteFileAtomically(binary, dump)) return p.NotAvailable();
     return p.Query();
   });
 }

@@ -200,9 +200,10 @@ void RoundFor(const Section& s, Digits& d) {
   }
 }
 
-// `d` is already rounded for the section. A value that rounded to zero keeps
-// the exponent of its first digit, so '#' decimals are shown down to that
-// place ("#.##" of 0.003 is ",00"), as the runtime does.
+// `d` is already rounded for the section. A positive value that rounded to
+// zero keeps the exponent of its first digit, so '#' decimals are shown down
+// to that place ("#.##" of 0.003 is ",00"), as the runtime does; a negative
+// one comes as zero itself (FormatFloat).
 std::string Render(const Section& s, const Digits& d, bool write_sign, const FormatSettings& fs) {
   std::string integer;
   std::string fraction;
@@ -346,6 +347,9 @@ std::string FormatFloat(std::string_view format, double value, const FormatSetti
   RoundFor(section, d);
   if (d.IsZero()) {
     // A value that rounds to zero loses its sign and takes the zero section.
+    // A negative one is then formatted as zero itself is, its '#' places
+    // left empty: "#.##" of -0.0005 is "" and "0.0#" of -0.0006 is "0,0".
+    if (d.negative) d = Digits{};
     d.negative = false;
     const size_t zero = section_or_first(2);
     if (zero != index) {

@@ -16,7 +16,9 @@
 #include "emulator/ibmfi32.h"
 #include "emulator/persistence.h"
 #include "emulator/printer_state.h"
+#include "fiscal/ead_key.h"
 #include "platform/platform.h"
+#include "runtime/datetime.h"
 #include "support/sandbox_platform.h"
 
 namespace zel::emu::test {
@@ -288,7 +290,8 @@ TEST_F(MfdTest, CotepeFileCarriesEveryDocumentKindOfTheDay) {
     if (records[type].empty()) order += type + " ";
     records[type].push_back(line);
   }
-  EXPECT_EQ(order, "E01 E02 E06 E07 E08 E09 E11 E12 E13 E14 E15 E16 E17 E18 E19 E20 E21 ") << text;
+  EXPECT_EQ(order, "E01 E02 E06 E07 E08 E09 E11 E12 E13 E14 E15 E16 E17 E18 E19 E20 E21 EAD ")
+      << text;
   // Field widths of each record type, identification included.
   const std::map<std::string, std::vector<int>> widths = {
       {"E01", {3, 20, 1, 7, 20, 20, 10, 8, 6, 3, 14, 3, 6, 6, 8, 8, 8, 15}},
@@ -308,6 +311,7 @@ TEST_F(MfdTest, CotepeFileCarriesEveryDocumentKindOfTheDay) {
       {"E19", {3, 20, 1, 20, 2, 6, 6, 8, 14, 13, 1, 13, 1, 14, 1, 13, 1, 40, 14}},
       {"E20", {3, 20, 1, 20, 2, 6, 6, 3, 15, 13, 13, 13, 13, 1, 13}},
       {"E21", {3, 20, 1, 20, 2, 6, 6, 6, 15, 13, 1, 13}},
+      {"EAD", {3, 256}},
   };
   for (const auto& [type, lines] : records) {
     ASSERT_EQ(widths.count(type), 1u) << type;
@@ -378,6 +382,111 @@ TEST_F(MfdTest, CotepeFileCarriesEveryDocumentKindOfTheDay) {
                 "E17" + who + "000001" + "Sangria        " + "0001" + "0000000002000",
                 "E17" + who + "000001" + "Suprimento     " + "0001" + "0000000005000",
                 "E17" + who + "000001" + "CONVENIO       " + "0001" + "0000000002500"}));
+}
+
+// Within each reduction, its E13 records go by their partial totalizer,
+// ascending; the reductions themselves by CRZ.
+TEST_F(MfdTest, CotepeE13RecordsGoByReductionThenByTotalizer) {
+  Sale();
+  ASSERT_EQ(IBM_FI_ReducaoZ(nullptr, nullptr), 1);  // CRZ 1: 10,00 at 18 %
+  sandbox_.SetNow(EncodeDateTime(2026, 12, 11, 10, 0, 0, 0));
+  Sale();
+  Sale();
+  ASSERT_EQ(IBM_FI_ReducaoZ(nullptr, nullptr), 1);  // CRZ 2: 20,00 at 18 %
+  std::string answer(512, ' ');
+  ASSERT_EQ(IBM_FI_GeraAtoCotepe1704("2", "01122026", "31122026", answer.data()), 1);
+  const std::string text = Read(HostFile(
+      "Arquivos TXT Formatados/" + sandbox_.FirstMatch(HostFile("Arquivos TXT Formatados/*.TXT"))));
+
+  // CRZ and totalizer of each E13, in file order, and the value of each.
+  const size_t key_at = 3 + 20 + 1 + 20 + 2;
+  std::vector<std::string> keys;
+  std::map<std::string, std::string> values;
+  for (size_t at = 0; (at = text.find("\r\nE13", at)) != std::string::npos; at += 2) {
+    const std::string line = text.substr(at + 2, text.find("\r\n", at + 2) - at - 2);
+    ASSERT_EQ(line.size(), key_at + 6 + 7 + 13) << line;
+    keys.push_back(line.substr(key_at, 6 + 7));
+    values[keys.back()] = line.substr(key_at + 6 + 7);
+  }
+  // The programmed rates (T1800, T1200, T0700, T2500, S0500) and the fixed
+  // totalizers, in ascending order of their 7-character field.
+  const std::vector<std::string> totalizers = {
+      "01T1800", "02T1200", "03T0700", "04T2500", "05S0500", "AS     ", "AT     ",
+      "Can-S  ", "Can-T  ", "DS     ", "DT     ", "F1     ", "I1     ", "N1     "};
+  std::vector<std::string> expected;
+  for (const char* crz : {"000001", "000002"}) {
+    for (const std::string& totalizer : totalizers) expected.push_back(crz + totalizer);
+  }
+  EXPECT_EQ(keys, expected) << text;
+  // Each value stays with its own totalizer and reduction.
+  EXPECT_EQ(values["00000101T1800"], "0000000001000");
+  EXPECT_EQ(values["00000201T1800"], "0000000002000");
+  EXPECT_EQ(values["000002I1     "], "0000000000000");
+}
+
+// The Ato COTEPE 17/04 file ends with one EAD line, the signature of the
+// library that makes it: "EAD", 256 upper-case hexadecimal digits, CR LF,
+// after the CR LF of the last record. The signing library's own check
+// accepts it with the public key, and no longer once a byte before it changes.
+TEST_F(MfdTest, CotepeFileEndsWithTheEadLineThatSignsIt) {
+  Sale();
+  ASSERT_EQ(IBM_FI_ReducaoZ(nullptr, nullptr), 1);
+  platform::LibraryHandle signer = sandbox_.OpenLibrary("sign_bema.dll");
+  ASSERT_NE(signer, nullptr) << "libsign_bema.so not found: " << sandbox_.LastErrorText();
+  using Validate = int32_t (*)(const char*, const char*, const char*);
+  auto validate = reinterpret_cast<Validate>(sandbox_.LibrarySymbol(signer, "validateFile"));
+  ASSERT_NE(validate, nullptr);
+  struct Case {
+    const char* what;
+    const char* start;
+    const char* end;
+  };
+  const Case cases[] = {
+      {"the month of the reduction", "01122026", "31122026"},
+      {"a month without reductions", "01112026", "30112026"},
+  };
+  constexpr size_t kEadLine = 3 + 256 + 2;
+  for (const Case& c : cases) {
+    std::string answer(512, ' ');
+    ASSERT_EQ(IBM_FI_GeraAtoCotepe1704("2", c.start, c.end, answer.data()), 1) << c.what;
+    const std::string path = HostFile("Arquivos TXT Formatados/MFIBM_20261210_100000.TXT");
+    const std::string text = Read(path);
+    ASSERT_GT(text.size(), kEadLine) << c.what;
+    const std::string records = text.substr(0, text.size() - kEadLine);
+    const std::string ead = text.substr(records.size());
+    EXPECT_EQ(records.substr(0, 3), "E01") << c.what;
+    EXPECT_EQ(records.substr(records.size() - 2), "\r\n") << c.what;
+    EXPECT_EQ(records.find("\r\nEAD"), std::string::npos) << "one EAD line, the last";
+    EXPECT_EQ(ead.substr(0, 3), "EAD") << c.what;
+    EXPECT_EQ(ead.substr(3, 256).find_first_not_of("0123456789ABCDEF"), std::string::npos) << ead;
+    EXPECT_EQ(ead.substr(3 + 256), "\r\n") << c.what;
+    EXPECT_EQ(validate(path.c_str(), fiscal::kEadModulus, fiscal::kEadPublicExponent), 1) << c.what;
+
+    std::string changed = text;
+    changed[records.size() / 2] ^= 0x01;
+    ASSERT_TRUE(sandbox_.WriteWholeFile(path, changed));
+    EXPECT_EQ(validate(path.c_str(), fiscal::kEadModulus, fiscal::kEadPublicExponent), 0) << c.what;
+  }
+  sandbox_.CloseLibrary(signer);
+}
+
+// Without its signing library the printer makes no Ato COTEPE file: it
+// refuses the command (-1, ST2 1) and leaves no unsigned file behind.
+TEST_F(MfdTest, WithoutTheSigningLibraryNoCotepeFileIsLeft) {
+  Sale();
+  ASSERT_EQ(IBM_FI_ReducaoZ(nullptr, nullptr), 1);
+  std::string answer(512, ' ');
+  sandbox_.FailOpenLibrary(true);
+  EXPECT_EQ(IBM_FI_GeraAtoCotepe1704("2", "01122026", "31122026", answer.data()), -1);
+  sandbox_.FailOpenLibrary(false);
+  int32_t ack = 0, st1 = 0, st2 = 0;
+  ASSERT_EQ(IBM_FI_RetornoImpressora(&ack, &st1, &st2), 1);
+  EXPECT_EQ(st2 & 1, 1) << "command not executed";
+  EXPECT_EQ(sandbox_.FirstMatch(HostFile("Arquivos TXT Formatados/*.TXT")), "");
+  // With the library back, the file is made.
+  EXPECT_EQ(IBM_FI_GeraAtoCotepe1704("2", "01122026", "31122026", answer.data()), 1);
+  EXPECT_EQ(sandbox_.FirstMatch(HostFile("Arquivos TXT Formatados/*.TXT")),
+            "MFIBM_20261210_100000.TXT");
 }
 
 TEST_F(MfdTest, FiscalMemoryDownloadHoldsEveryReductionAndIsChecked) {

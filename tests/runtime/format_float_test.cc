@@ -52,6 +52,9 @@ TEST(FormatFloatTest, PatternsRoundHalfAwayOnTheDoubleExpansion) {
         "-3"}},
       {1.2346,
        {"1,23", "000001,23", "1,23", "01,23", "1,23", "1,235", "000000000001,23", "1,235", "1"}},
+      // Rounds to zero everywhere: the texts of zero itself, unsigned.
+      {-0.0004,
+       {"0,00", "000000,00", ",00", "00,00", "0,00", "0,00", "000000000000,00", "0,000", "0"}},
   };
   for (const PatternCase& c : cases) {
     for (size_t i = 0; i < kPatterns.size(); ++i) {
@@ -94,6 +97,14 @@ TEST(FormatFloatTest, SectionsLiteralsAndGrouping) {
       {"0.", 5, "5"},
       {"0.0", -0.04, "0,0"},
       {"0.0", -0.05, "-0,1"},
+      // A negative value that rounds to zero is written as zero is, without
+      // its sign: no digit for a '#' place, in whichever section it lands.
+      {"0.0#", -0.0006, "0,0"},
+      {"#.##", -0.0005, ""},
+      {"0.##", -0.004, "0"},
+      {"#,##0.0#", -0.0006, "0,0"},
+      {"#.##;(#.##)", -0.0005, ""},
+      {"0.0#;(0.0#);0.0#", -0.0006, "0,0"},
       {"00.00", 123.4, "123,40"},
       {"#0.00", 0.005, "0,01"},
       {"0.00E+00", 1234.5, "1,23E+03"},
