@@ -335,6 +335,21 @@ class PlatformWrapper : public Platform {
 // of ending the process (SIGPIPE on POSIX; Windows already behaves so).
 void IgnoreBrokenConnections();
 
+// ---- Listening sockets (the local service) ----
+// `socket` is the system's handle of a TCP socket (a file descriptor on
+// POSIX, a SOCKET on Windows).
+
+// Options of a socket about to listen: its address and port stay its own
+// (binding fails while another socket listens there: SO_REUSEADDR alone on
+// POSIX, which still lets a restarted service bind over closed connections;
+// SO_EXCLUSIVEADDRUSE on Windows), and small answers leave at once
+// (TCP_NODELAY, which the accepted connections inherit).
+void SetListenSocketOptions(std::uintptr_t socket);
+// Lets up to `backlog` connections wait to be accepted on a socket that
+// already listens (listen() again; POSIX takes the new length, Windows keeps
+// the first). False when the system refuses.
+bool WidenListenBacklog(std::uintptr_t socket, int backlog);
+
 // True when the native platform is Windows. Tests use it to skip what only
 // a POSIX system offers (a POSIX shell for std::system, signals).
 bool NativeIsWindows();

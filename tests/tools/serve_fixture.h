@@ -30,8 +30,10 @@ inline Json DemoScenario() {
 
 class ServeProcess {
  public:
-  // Starts `ecf serve` on `home` and waits until it listens. Check ok().
-  explicit ServeProcess(const std::string& home) : home_(home) {
+  // Starts `ecf serve` on `home` (with `extra` arguments after the usual
+  // ones) and waits until it listens. Check ok().
+  explicit ServeProcess(const std::string& home, const std::string& extra = "")
+      : home_(home), extra_(extra) {
     const char* bin = std::getenv("ZEL_BUILD_BIN");
     if (bin == nullptr || *bin == '\0') return;
     bin_ = bin;
@@ -59,7 +61,8 @@ class ServeProcess {
     auto& native = zel::platform::Native();
     native.RemoveFile(OutPath());
     const std::string command = Quoted(zel::platform::JoinPath(bin_, "ecf")) + " serve --home " +
-                                Quoted(home_) + " --port 0 --clock " + kServeClock + " > " +
+                                Quoted(home_) + " --port 0 --clock " + kServeClock + " " +
+                                extra_ + " > " +
                                 Quoted(OutPath()) + " 2>&1 & echo $! > " + Quoted(PidPath());
     if (std::system(command.c_str()) != 0) return;
     native.ReadWholeFile(PidPath(), &pid_);
@@ -99,6 +102,7 @@ class ServeProcess {
   std::string PidPath() const { return zel::platform::JoinPath(home_, "serve.pid"); }
 
   std::string home_;
+  std::string extra_;
   std::string bin_;
   std::string pid_;
   int port_ = 0;

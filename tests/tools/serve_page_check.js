@@ -4,11 +4,15 @@
 // Opens the page, waits until it follows the tape, sells through POST /calls
 // while the page is open, waits until the page shows every tape line, presses
 // the "Paper out" button, waits until the page shows the fault, takes a
-// screenshot, and prints what the page showed as JSON on stdout. Exit status
-// 0 on success; anything else is a failure, the reason on stderr.
+// screenshot. Then opens a page served from another local origin (a port of
+// its own) that tries to drive the service (a plain-text post that needs no
+// preflight, a JSON post, a read), and checks that nothing changed. Prints
+// what the pages showed as JSON on stdout. Exit status 0 on success; anything
+// else is a failure, the reason on stderr.
 "use strict";
 const { spawn } = require("child_process");
 const fs = require("fs");
+const http = require("http");
 
 const [chromium, url, saleFile, screenshot, profile] = process.argv.slice(2);
 const base = url.endsWith("/") ? url : url + "/";
@@ -110,6 +114,49 @@ async function main() {
     paper_on_page: await evaluate("document.getElementById('paper').textContent"),
     paper_in_state: state.faults.paper,
   };
+
+  // A page of another origin, as any site open in the till's browser would
+  // be: it tries to clear the paper fault and to print a report.
+  const tapeBefore = await (await fetch(base + "tape")).text();
+  const attackPage = `<!doctype html><title>attack</title><script>
+(async () => {
+  const base = ${JSON.stringify(base)};
+  const fault = JSON.stringify({ command: "paper normal" });
+  const call = JSON.stringify({ call: "Relatorio_Generico",
+                                args: ["001", "", "", "INVADIDO\\n", "", ""] });
+  const out = {};
+  const attempt = async (name, path, init) => {
+    try { const r = await fetch(base + path, init); out[name] = r.type === "opaque" ? "sent" : r.status; }
+    catch (e) { out[name] = "blocked"; }
+  };
+  await attempt("plain_fault", "faults", { method: "POST", mode: "no-cors",
+                headers: { "Content-Type": "text/plain" }, body: fault });
+  await attempt("plain_call", "calls", { method: "POST", mode: "no-cors",
+                headers: { "Content-Type": "text/plain" }, body: call });
+  await attempt("json_call", "calls", { method: "POST",
+                headers: { "Content-Type": "application/json" }, body: call });
+  await attempt("read_tape", "tape", {});
+  window.attack = out;
+  document.title = "done";
+})();
+</script>`;
+  const attacker = http.createServer((req, res) => {
+    res.writeHead(200, { "Content-Type": "text/html; charset=utf-8" });
+    res.end(attackPage);
+  });
+  await new Promise((resolve) => attacker.listen(0, "127.0.0.1", resolve));
+  await send("Page.navigate", { url: "http://127.0.0.1:" + attacker.address().port + "/" },
+             sessionId);
+  await waitFor("the other origin's page done", "document.title === 'done'");
+  result.attack = await evaluate("window.attack");
+  attacker.close();
+  const after = await (await fetch(base + "state")).json();
+  const tapeAfter = await (await fetch(base + "tape")).text();
+  if (after.faults.paper !== "end") fail("a page of another origin cleared the paper fault");
+  if (tapeAfter !== tapeBefore) fail("a page of another origin printed: " + tapeAfter.slice(tapeBefore.length));
+  if (result.attack.json_call !== "blocked" || result.attack.read_tape !== "blocked") {
+    fail("a page of another origin was answered: " + JSON.stringify(result.attack));
+  }
   finished = true;
   await send("Browser.close").catch(() => {});
   browser.kill();

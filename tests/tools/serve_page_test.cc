@@ -87,6 +87,11 @@ TEST_F(PageTest, ShowsTheTapeOfASaleAsItPrintsAndAFaultButtonReachesThePrinter) 
   EXPECT_NE(tape.find("FEIJÃO PRETO 1KG"), std::string::npos);
   EXPECT_NE(page["log"].get<std::string>().find("IBM_FI_"), std::string::npos);
   EXPECT_EQ(page["paper_on_page"], "end");
+  // The page of another origin reached nothing: its JSON post and its read
+  // were stopped by the browser (no preflight granted), its plain posts by
+  // the service, and the paper fault it tried to clear is still there.
+  EXPECT_EQ(page["attack"]["json_call"], "blocked") << page.dump();
+  EXPECT_EQ(page["attack"]["read_tape"], "blocked") << page.dump();
   EXPECT_EQ(State()["faults"]["paper"], "end");
 
   std::string png;

@@ -2,12 +2,15 @@
 // that shows the printer's paper tape as it prints.
 #include <httplib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "host/commands.h"
+#include "host/request_guard.h"
 #include "host/service.h"
 #include "platform/platform.h"
 #include "serve_page.h"
@@ -19,10 +22,16 @@ constexpr int kDefaultPort = 8019;
 constexpr int kMaxStreams = 32;  // open tape streams (each holds a worker)
 constexpr int kWorkers = kMaxStreams + 8;
 constexpr int kStreamWaitMs = 1000;  // between keep-alives of a quiet stream
+// Connections waiting to be accepted: a burst of clients is queued, not
+// dropped and retried a second later.
+constexpr int kListenBacklog = 128;
+// Requests one kept connection may carry before the service closes it.
+constexpr size_t kKeepAliveRequests = 100000;
+constexpr size_t kTapePiece = 1 << 16;  // /tape is sent from the file in pieces
 
 constexpr const char* kServeUsage =
     "usage: ecf serve [--home DIR] [--port N] [--clock 2026-12-10T10:00:00]\n"
-    "                 [--printer KEY=VALUE ...]\n";
+    "                 [--printer KEY=VALUE ...] [--token-file FILE]\n";
 
 volatile std::sig_atomic_t g_stop_requested = 0;
 extern "C" void OnStopSignal(int) { g_stop_requested = 1; }
@@ -41,8 +50,8 @@ void SendError(httplib::Response& res, int status, const std::string& message) {
   Send(res, Reply{status, Json{{"error", message}}, false});
 }
 
-// The request body as sent, whatever its declared type (curl's -d says
-// form-urlencoded), up to the service's limit (413 beyond it).
+// The request body (its type was checked before routing: JSON), up to the
+// service's limit (413 beyond it).
 bool ReadBody(const httplib::Request& req, httplib::Response& res,
               const httplib::ContentReader& reader, std::string* body) {
   if (req.is_multipart_form_data()) {
@@ -71,7 +80,7 @@ size_t StreamStart(const httplib::Request& req, Service& service) {
       from.size() < 19) {
     return std::stoull(from);
   }
-  return service.Tape().size();
+  return service.TapeSize();
 }
 
 // Server-sent events, one per printed line: "id: OFFSET" (the tape's byte
@@ -88,6 +97,27 @@ std::string Events(const std::string& lines, size_t start) {
     events += "id: " + std::to_string(start + at) + "\ndata: " + line + "\n\n";
   }
   return events;
+}
+
+// Every request passes the guard (request_guard.h) before it is routed:
+// nothing of a refused request is read or run.
+void Guard(httplib::Server& server, const std::atomic<int>& port, const std::string& token) {
+  server.set_pre_routing_handler([&port, token](const httplib::Request& req,
+                                                httplib::Response& res) {
+    const RequestFacts facts{req.method,
+                             req.path,
+                             req.get_header_value("Host"),
+                             req.get_header_value("Origin"),
+                             req.get_header_value("Content-Type"),
+                             req.get_header_value("Authorization")};
+    const std::optional<Refusal> refusal = CheckRequest(facts, port.load(), token);
+    if (!refusal) return httplib::Server::HandlerResponse::Unhandled;
+    if (refusal->status == 401) res.set_header("WWW-Authenticate", "Bearer");
+    // Whatever the client meant to send is not wanted.
+    res.set_header("Connection", "close");
+    SendError(res, refusal->status, refusal->message);
+    return httplib::Server::HandlerResponse::Handled;
+  });
 }
 
 void Routes(httplib::Server& server, Service& service, std::atomic<int>& streams) {
@@ -121,8 +151,16 @@ void Routes(httplib::Server& server, Service& service, std::atomic<int>& streams
     }
     Send(res, service.Log(lines));
   });
+  // The tape as it stands when asked, read from its file a piece at a time.
   server.Get("/tape", [&service](const httplib::Request&, httplib::Response& res) {
-    res.set_content(service.Tape(), "text/plain; charset=utf-8");
+    const size_t size = service.TapeSize();
+    res.set_content_provider(
+        size, "text/plain; charset=utf-8",
+        [&service](size_t offset, size_t length, httplib::DataSink& sink) {
+          const std::string piece = service.TapeBytes(offset, std::min(length, kTapePiece));
+          if (piece.empty()) return false;
+          return sink.write(piece.data(), piece.size());
+        });
   });
   server.Get(
       "/tape/stream", [&service, &streams](const httplib::Request& req, httplib::Response& res) {
@@ -181,6 +219,7 @@ void Routes(httplib::Server& server, Service& service, std::atomic<int>& streams
 int ServeCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   SessionOptions options;
   int port = kDefaultPort;
+  std::string token;
   for (size_t i = 0; i < args.size(); ++i) {
     const bool has_value = i + 1 < args.size();
     if (args[i] == "--home" && has_value) {
@@ -198,6 +237,17 @@ int ServeCommand(const std::vector<std::string>& args, std::ostream& out, std::o
         options.clock = ParseIsoDateTime(args[++i]);
       } catch (const EncodingError& e) {
         err << "ecf serve: --clock: " << e.what() << "\n";
+        return 2;
+      }
+    } else if (args[i] == "--token-file" && has_value) {
+      std::string text;
+      if (!zel::platform::Native().ReadWholeFileByNativeName(args[++i], &text)) {
+        err << "ecf serve: --token-file: cannot read " << args[i] << "\n";
+        return 2;
+      }
+      token = TokenFromFile(text);
+      if (token.empty()) {
+        err << "ecf serve: --token-file: " << args[i] << " holds no token\n";
         return 2;
       }
     } else if (args[i] == "--printer" && has_value && args[i + 1].find('=') != std::string::npos) {
@@ -223,15 +273,29 @@ int ServeCommand(const std::vector<std::string>& args, std::ostream& out, std::o
   }
   httplib::Server server;
   server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+  server.set_keep_alive_max_count(kKeepAliveRequests);
+  server.set_tcp_nodelay(true);
+  // The port is the service's alone (a second service on it fails to start
+  // instead of sharing its connections), and answers leave at once.
+  std::uintptr_t listener_socket = 0;
+  server.set_socket_options([&listener_socket](socket_t sock) {
+    listener_socket = static_cast<std::uintptr_t>(sock);
+    zel::platform::SetListenSocketOptions(listener_socket);
+  });
   std::atomic<int> streams{0};
+  std::atomic<int> own_port{0};
+  Guard(server, own_port, token);
   Routes(server, *service, streams);
 
   const int bound = port == 0 ? server.bind_to_any_port("127.0.0.1")
                               : (server.bind_to_port("127.0.0.1", port) ? port : -1);
   if (bound <= 0) {
-    err << "ecf serve: cannot listen on 127.0.0.1:" << port << "\n";
+    err << "ecf serve: cannot listen on 127.0.0.1:" << port
+        << (port == 0 ? "" : " (the port is in use, or not this user's to take)") << "\n";
     return 1;
   }
+  own_port = bound;
+  zel::platform::WidenListenBacklog(listener_socket, kListenBacklog);
   // A client that goes away is a failed write, not the end of the service.
   zel::platform::IgnoreBrokenConnections();
   std::signal(SIGINT, OnStopSignal);

@@ -1,5 +1,6 @@
 #include "host/service.h"
 
+#include <algorithm>
 #include <chrono>
 #include <sstream>
 #include <vector>
@@ -80,9 +81,7 @@ Service::Service(SessionOptions options)
   if (library_ != nullptr) {
     control_ = reinterpret_cast<ControlFn>(platform.LibrarySymbol(library_, "IBM_EMU_Control"));
   }
-  std::string tape;
-  files_->ReadWholeFile(session_->TapePath(), &tape);
-  tape_ = std::move(tape);
+  RefreshTape();
   watcher_ = std::thread([this] { WatchTape(); });
 }
 
@@ -276,37 +275,85 @@ Reply Service::Log(size_t count) {
 }
 
 void Service::RefreshTape() {
-  // One reader at a time, so that an older read never replaces a newer one.
+  // One reader at a time, so that an older look never replaces a newer one.
   std::lock_guard<std::mutex> reading(refresh_mutex_);
-  std::string tape;
-  files_->ReadWholeFile(session_->TapePath(), &tape);
-  std::lock_guard<std::mutex> lock(tape_mutex_);
-  if (tape != tape_) {
-    tape_ = std::move(tape);
-    tape_changed_.notify_all();
+  const std::string path = session_->TapePath();
+  const int64_t found = files_->FileSize(path);
+  const size_t size = found < 0 ? 0 : static_cast<size_t>(found);
+  size_t known;
+  size_t lines_end;
+  {
+    std::lock_guard<std::mutex> lock(tape_mutex_);
+    known = tape_size_;
+    lines_end = lines_end_;
   }
+  if (size == known) return;
+  if (size < known) {
+    // The tape was replaced (a new printer): it is read again from its start.
+    known = 0;
+    lines_end = 0;
+  }
+  // Only what was printed since the last look is read, piece by piece, for
+  // the end of its last complete line.
+  constexpr size_t kPiece = 1 << 16;
+  std::string piece;
+  size_t scanned = known;  // what could be read: the rest is looked at next time
+  while (scanned < size) {
+    if (!files_->ReadFileRange(path, static_cast<int64_t>(scanned),
+                               static_cast<int64_t>(std::min(kPiece, size - scanned)), &piece) ||
+        piece.empty()) {
+      break;
+    }
+    const size_t last = piece.rfind('\n');
+    if (last != std::string::npos) lines_end = scanned + last + 1;
+    scanned += piece.size();
+  }
+  std::lock_guard<std::mutex> lock(tape_mutex_);
+  tape_size_ = scanned;
+  lines_end_ = lines_end;
+  tape_changed_.notify_all();
 }
 
-std::string Service::Tape() {
+size_t Service::TapeSize() {
+  RefreshTape();
   std::lock_guard<std::mutex> lock(tape_mutex_);
-  return tape_;
+  return tape_size_;
+}
+
+std::string Service::TapeBytes(size_t offset, size_t size) {
+  std::string bytes;
+  files_->ReadFileRange(session_->TapePath(), static_cast<int64_t>(offset),
+                        static_cast<int64_t>(size), &bytes);
+  return bytes;
 }
 
 bool Service::TapeSince(size_t from, int wait_ms, std::string* lines, size_t* next) {
   lines->clear();
-  auto complete_end = [&](size_t start) {
-    const size_t last = tape_.rfind('\n');
-    return last == std::string::npos || last + 1 <= start ? start : last + 1;
-  };
-  std::unique_lock<std::mutex> lock(tape_mutex_);
-  if (from > tape_.size()) from = 0;
-  ++readers_;
-  tape_changed_.wait_for(lock, std::chrono::milliseconds(wait_ms),
-                         [&] { return stopping_ || complete_end(from) > from; });
-  --readers_;
-  if (stopping_) return false;
-  *next = complete_end(from);
-  *lines = tape_.substr(from, *next - from);
+  size_t end;
+  {
+    std::unique_lock<std::mutex> lock(tape_mutex_);
+    if (from > tape_size_) from = 0;
+    ++readers_;
+    tape_changed_.wait_for(lock, std::chrono::milliseconds(wait_ms),
+                           [&] { return stopping_ || lines_end_ > from; });
+    --readers_;
+    if (stopping_) return false;
+    end = std::max(from, lines_end_);
+  }
+  *next = from;
+  if (end == from) return true;
+  // A reader far behind gets the tape a bounded piece at a time: whole lines
+  // up to kMaxTapeRead bytes (a longer line whole).
+  std::string bytes = TapeBytes(from, std::min(end - from, kMaxTapeRead));
+  size_t last = bytes.rfind('\n');
+  if (last == std::string::npos) {
+    bytes = TapeBytes(from, end - from);
+    last = bytes.find('\n');
+    if (last == std::string::npos) return true;
+  }
+  bytes.resize(last + 1);
+  *next = from + bytes.size();
+  *lines = std::move(bytes);
   return true;
 }
 

@@ -11,7 +11,10 @@
 //
 // The paper tape is watched while calls run and after each: readers of
 // TapeSince() get each printed line once, in order, as it is printed, with the
-// tape's byte offset after it.
+// tape's byte offset after it. The tape only grows: the service keeps where
+// it stands (its size and the end of its last complete line), reads only what
+// was printed since, and reads the lines a reader asks for from the file, so
+// that neither the cost of a call nor the service's memory grows with it.
 #pragma once
 
 #include <atomic>
@@ -63,13 +66,18 @@ class Service {
   // GET /log: the last `lines` lines of this month's debug log.
   Reply Log(size_t lines);
 
-  // The tape so far (UTF-8, as the printer wrote it).
-  std::string Tape();
+  // The tape file (UTF-8, as the printer wrote it) and its size now.
+  std::string TapePath() const { return session_->TapePath(); }
+  size_t TapeSize();
+  // At most `size` bytes of the tape from `offset` (fewer at its end).
+  std::string TapeBytes(size_t offset, size_t size);
   // The complete tape lines after byte `from` (each ending in '\n'), waiting
   // up to `wait_ms` for one to be printed; *next is the offset after them.
-  // An offset past the end (the tape was replaced) starts again at 0. False
-  // once the service is stopping.
+  // At most about kMaxTapeRead bytes of lines at a time. An offset past the
+  // end (the tape was replaced) starts again at 0. False once the service is
+  // stopping.
   bool TapeSince(size_t from, int wait_ms, std::string* lines, size_t* next);
+  static constexpr size_t kMaxTapeRead = 1 << 20;
   // Wakes every TapeSince() waiter and makes it answer false.
   void Stop();
 
@@ -103,7 +111,8 @@ class Service {
   std::mutex refresh_mutex_;
   std::mutex tape_mutex_;  // guards what follows
   std::condition_variable tape_changed_;
-  std::string tape_;
+  size_t tape_size_ = 0;   // the tape's size when last looked at
+  size_t lines_end_ = 0;   // the offset after its last complete line
   int readers_ = 0;  // TapeSince() callers waiting
   bool stopping_ = false;
   std::atomic<bool> busy_{false};  // a printer command is running
