@@ -60,7 +60,7 @@ std::string RecordStorePath(const std::string& home) {
   return zel::platform::JoinPath(home, "ecf-host.db");
 }
 
-RecordStore::RecordStore(const std::string& path, Mode mode) {
+RecordStore::RecordStore(const std::string& path, Mode mode, int busy_timeout_ms) {
   const std::string native = zel::platform::ToSystemPath(path);
   const int flags =
       mode == Mode::kCreate ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
@@ -69,7 +69,7 @@ RecordStore::RecordStore(const std::string& path, Mode mode) {
     sqlite3_close(db_);
     throw std::runtime_error("host records: cannot open " + native + ": " + message);
   }
-  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  sqlite3_busy_timeout(db_, busy_timeout_ms);
   if (mode == Mode::kReadExisting) return;
   Exec(
       "CREATE TABLE IF NOT EXISTS documents (id INTEGER PRIMARY KEY AUTOINCREMENT,"

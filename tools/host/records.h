@@ -40,8 +40,9 @@ class RecordStore {
   static constexpr int kBusyTimeoutMs = 10000;
 
   // Opens the database file; std::runtime_error with SQLite's message when
-  // it cannot.
-  explicit RecordStore(const std::string& path, Mode mode = Mode::kCreate);
+  // it cannot. A statement waits up to `busy_timeout_ms` for another holder.
+  explicit RecordStore(const std::string& path, Mode mode = Mode::kCreate,
+                       int busy_timeout_ms = kBusyTimeoutMs);
   ~RecordStore();
   RecordStore(const RecordStore&) = delete;
   RecordStore& operator=(const RecordStore&) = delete;

@@ -138,6 +138,14 @@ Json RunStep(HostSession& session, const Json& step, int number) {
     line["exception"] = ToJsonText(e.what());
   }
   line["dialogs"] = DialogsJson(session.TakeDialogs());
+  // The document is finished: records that could not be written during it
+  // are written now, or reported.
+  const std::vector<std::string> record_errors = session.FlushRecords();
+  if (!record_errors.empty()) {
+    Json errors = Json::array();
+    for (const std::string& error : record_errors) errors.push_back(ToJsonText(error));
+    line["record_errors"] = errors;
+  }
   return line;
 }
 

@@ -20,7 +20,16 @@ namespace {
 
 constexpr int kDefaultPort = 8019;
 constexpr int kMaxStreams = 32;  // open tape streams (each holds a worker)
-constexpr int kWorkers = kMaxStreams + 8;
+// Each connection holds a worker while it is open: enough of them that slow
+// or idle clients (up to a couple of hundred) cannot keep the till's own
+// requests waiting.
+constexpr int kWorkers = 256;
+// A client that stops sending its request's header or body for this long,
+// or stops reading the answer, is dropped and its worker freed.
+constexpr int kReadTimeoutSeconds = 3;
+constexpr int kWriteTimeoutSeconds = 5;
+// A kept connection with no request for this long is closed.
+constexpr int kKeepAliveSeconds = 5;
 constexpr int kStreamWaitMs = 1000;  // between keep-alives of a quiet stream
 // Connections waiting to be accepted: a burst of clients is queued, not
 // dropped and retried a second later.
@@ -274,6 +283,9 @@ int ServeCommand(const std::vector<std::string>& args, std::ostream& out, std::o
   httplib::Server server;
   server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
   server.set_keep_alive_max_count(kKeepAliveRequests);
+  server.set_keep_alive_timeout(kKeepAliveSeconds);
+  server.set_read_timeout(kReadTimeoutSeconds, 0);
+  server.set_write_timeout(kWriteTimeoutSeconds, 0);
   server.set_tcp_nodelay(true);
   // The port is the service's alone (a second service on it fails to start
   // instead of sharing its connections), and answers leave at once.

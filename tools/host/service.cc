@@ -70,10 +70,9 @@ int JsonDepth(const std::string& text) {
 }
 
 Service::Service(SessionOptions options)
-    : files_(zel::platform::MakeNativePlatform()),
+    : files_(FilePlatform() ? FilePlatform()() : zel::platform::MakeNativePlatform()),
       session_(std::make_unique<HostSession>(std::move(options))) {
   keys_path_ = JoinPath(session_->home(), "ecf-serve-keys.jsonl");
-  LoadKeys();
   // The library the driver binds, opened once more for the simulated
   // printer's control entry point; another vendor's library has none.
   auto& platform = zel::platform::Current();
@@ -81,8 +80,14 @@ Service::Service(SessionOptions options)
   if (library_ != nullptr) {
     control_ = reinterpret_cast<ControlFn>(platform.LibrarySymbol(library_, "IBM_EMU_Control"));
   }
+  LoadKeys();
   RefreshTape();
   watcher_ = std::thread([this] { WatchTape(); });
+}
+
+std::function<std::unique_ptr<zel::platform::Platform>()>& Service::FilePlatform() {
+  static std::function<std::unique_ptr<zel::platform::Platform>()> factory;
+  return factory;
 }
 
 Service::~Service() {
@@ -102,30 +107,93 @@ void Service::LoadKeys() {
   const std::string today = Today();
   std::string kept;
   for (const std::string& line : SplitLines(text)) {
-    // A torn last line (the service was killed while writing it) is skipped.
+    // A torn last line (the service was killed while writing it) is skipped:
+    // a started line torn was never synced, so its call never ran.
     const Json entry = Json::parse(line, nullptr, false);
     if (entry.is_discarded() || !entry.is_object() || entry.value("day", "") != today ||
-        !entry.contains("key") || !entry.contains("request") || !entry.contains("reply")) {
+        !entry.contains("key") || !entry["key"].is_string()) {
       continue;
     }
-    keys_[entry["key"].get<std::string>()] =
-        Remembered{today, entry["request"].get<std::string>(),
-                   Reply{entry.value("status", 200), entry["reply"], true}};
+    const std::string key = entry["key"].get<std::string>();
+    const std::string state = entry.value("state", "done");
+    auto known = keys_.find(key);
+    if (state == "started" && entry.contains("request")) {
+      Remembered started{today, entry["request"].get<std::string>(), Reply{}, true, false,
+                         entry.value("printer", Json())};
+      keys_[key] = std::move(started);
+    } else if ((state == "done" || state == "found") && entry.contains("reply")) {
+      Remembered done = known != keys_.end() ? known->second : Remembered{today};
+      if (entry.contains("request")) done.request = entry["request"].get<std::string>();
+      done.reply = Reply{entry.value("status", 200), entry["reply"], true};
+      done.pending = false;
+      done.free = false;
+      keys_[key] = std::move(done);
+    } else if (state == "not-run" && known != keys_.end()) {
+      known->second.pending = false;
+      known->second.free = true;
+    } else {
+      continue;
+    }
     kept += line + "\n";
   }
   // Only today's keys are kept on disk too.
   if (kept.size() != text.size()) files_->WriteFileAtomically(keys_path_, kept);
+  // The call the service stopped under, decided before anything else runs.
+  for (auto& [key, entry] : keys_) {
+    if (entry.pending) DecidePending(key, entry);
+  }
 }
 
-void Service::RememberKey(const std::string& key, const Remembered& entry) {
-  keys_[key] = entry;
-  const Json line = {{"day", entry.day},
-                     {"key", key},
-                     {"request", entry.request},
-                     {"status", entry.reply.status},
-                     {"reply", entry.reply.body}};
-  files_->AppendToFile(keys_path_,
-                       line.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n");
+bool Service::Journal(const Json& line) {
+  return files_->AppendDurably(keys_path_,
+                               line.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n");
+}
+
+Json Service::PrinterFigures() {
+  if (control_ == nullptr) return nullptr;
+  std::string answer;
+  if (Control("state", &answer) != 1) return nullptr;
+  const Json state = ParseStateText(answer);
+  if (!state.contains("counters") || state["counters"].empty()) return nullptr;
+  return Json{{"counters", state["counters"]},
+              {"totals", state.value("totals", Json::object())},
+              {"open", state.value("open", "")}};
+}
+
+void Service::DecidePending(const std::string& key, Remembered& entry) {
+  const Json now = PrinterFigures();
+  entry.pending = false;
+  if (!entry.printer.is_null() && !now.is_null() && now == entry.printer) {
+    // Nothing reached the printer: the call may run when it is sent again.
+    entry.free = true;
+    Journal({{"day", entry.day}, {"key", key}, {"state", "not-run"}});
+    return;
+  }
+  if (entry.printer.is_null() || now.is_null()) {
+    entry.reply = Reply{409,
+                        {{"error", "the service stopped while this call was running, and the "
+                                   "printer's figures cannot tell whether it was registered: "
+                                   "nothing was sent again; check the printer's last document "
+                                   "before sending it again under a new key"},
+                         {"recovered", true}},
+                        true};
+  } else {
+    entry.reply = Reply{200,
+                        {{"recovered", true},
+                         {"registered", true},
+                         {"note", "the service stopped while this call was running; the "
+                                  "printer shows it was carried out (in whole or in part): "
+                                  "nothing was sent again. 'found' holds the printer's figures "
+                                  "before the call and now (an open document means the call "
+                                  "did not finish)"},
+                         {"found", {{"before", entry.printer}, {"now", now}}}},
+                        true};
+  }
+  Journal({{"day", entry.day},
+           {"key", key},
+           {"state", "found"},
+           {"status", entry.reply.status},
+           {"reply", entry.reply.body}});
 }
 
 Reply Service::Calls(const std::string& body, const std::string& idempotency_key) {
@@ -179,10 +247,24 @@ Reply Service::Calls(const std::string& body, const std::string& idempotency_key
         return Error(409, "the idempotency key \"" + idempotency_key +
                               "\" was used today for another request");
       }
-      Reply replay = it->second.reply;
-      replay.replayed = true;
-      return replay;
+      if (!it->second.free) {
+        Reply replay = it->second.reply;
+        replay.replayed = true;
+        return replay;
+      }
     }
+    // The key, the request and the printer's figures are on the disk before
+    // the call runs: a call the service stops under is never run blindly.
+    Remembered started{today, canonical, Reply{}, false, false, PrinterFigures()};
+    if (!Journal({{"day", today},
+                  {"key", idempotency_key},
+                  {"state", "started"},
+                  {"request", canonical},
+                  {"printer", started.printer}})) {
+      return Error(503, "the idempotency key cannot be recorded (" +
+                            ToJsonText(files_->LastErrorText()) + "): nothing was run");
+    }
+    keys_[idempotency_key] = std::move(started);
   }
 
   session_->SetAnswers(std::move(answers));
@@ -202,7 +284,17 @@ Reply Service::Calls(const std::string& body, const std::string& idempotency_key
   }
   session_->SetAnswers({});
   RefreshTape();
-  if (!idempotency_key.empty()) RememberKey(idempotency_key, Remembered{today, canonical, reply});
+  if (!idempotency_key.empty()) {
+    Remembered& entry = keys_[idempotency_key];
+    entry.reply = reply;
+    // Not written: the key stays started, and a retry after a restart is
+    // decided from the printer as for a stop.
+    Journal({{"day", today},
+             {"key", idempotency_key},
+             {"state", "done"},
+             {"status", reply.status},
+             {"reply", reply.body}});
+  }
   return reply;
 }
 

@@ -5,9 +5,20 @@
 // queries) runs under one lock, so the printer sees one command at a time
 // whatever the number of clients. A request may carry an idempotency key: the
 // same key again on the same day gets the first answer back and nothing is
-// sent to the printer; another request under a used key is refused. Keys are
-// kept in the host folder ("ecf-serve-keys.jsonl"), so a till that retries
-// after the service restarted does not sell twice either.
+// sent to the printer; another request under a used key is refused.
+//
+// Keys are a journal in the host folder ("ecf-serve-keys.jsonl"), so that a
+// till that retries after the service stopped does not sell twice either:
+// before a keyed call runs, its key, its request and the printer's figures
+// (counters, totals, the open document) are written and synced ("started");
+// a key that cannot be written refuses the call (503) before anything runs.
+// After the call its answer is added ("done"). A key found started but not
+// done when the service starts (it stopped while the call ran) is decided at
+// once from the printer, before any other call: figures unchanged, the call
+// was not registered and runs when it is sent again; figures moved, it was
+// (in whole or in part) and a retry gets what was found, nothing sent again;
+// figures unreadable (another vendor's library), a retry gets 409 with the
+// reason.
 //
 // The paper tape is watched while calls run and after each: readers of
 // TapeSince() get each printed line once, in order, as it is printed, with the
@@ -20,6 +31,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -83,16 +95,29 @@ class Service {
 
   const std::string& home() const { return session_->home(); }
 
+  // Makes the platform through which the service reads and writes its own
+  // files (keys, tape, log); empty: the native platform. Tests put a wrapper
+  // there to stop the process at a chosen write.
+  static std::function<std::unique_ptr<zel::platform::Platform>()>& FilePlatform();
+
  private:
   struct Remembered {
     std::string day;
     std::string request;  // the request as canonical JSON
     Reply reply;
+    bool pending = false;  // started, never done: decided when the service starts
+    bool free = false;     // decided not registered: runs when sent again
+    Json printer;          // the printer's figures when the call started (or null)
   };
 
   std::string Today();
   void LoadKeys();
-  void RememberKey(const std::string& key, const Remembered& entry);
+  bool Journal(const Json& line);
+  // The simulated printer's counters, totals and open document (null when
+  // they cannot be read).
+  Json PrinterFigures();
+  // Decides a key the service stopped under (see above) and journals it.
+  void DecidePending(const std::string& key, Remembered& entry);
   void RefreshTape();
   void WatchTape();
   int Control(const std::string& command, std::string* answer);

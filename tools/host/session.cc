@@ -36,8 +36,14 @@ std::string IniText(const std::string& home, const std::map<std::string, std::st
 
 }  // namespace
 
+zel::platform::Platform*& HostSession::BasePlatform() {
+  static zel::platform::Platform* base = nullptr;
+  return base;
+}
+
 HostSession::HostSession(SessionOptions options)
-    : PlatformWrapper(&zel::platform::Native()), options_(std::move(options)) {
+    : PlatformWrapper(BasePlatform() != nullptr ? BasePlatform() : &zel::platform::Native()),
+      options_(std::move(options)) {
   auto& native = zel::platform::Native();
   if (options_.home.empty()) {
     // Kept afterwards, so that the tape, the log and the records can be read.
@@ -65,13 +71,16 @@ HostSession::HostSession(SessionOptions options)
     }
   }
   WriteGrandTotalFile();
-  records_ = std::make_unique<RecordStore>(RecordStorePath(home_));
+  records_ = std::make_unique<RecordStore>(RecordStorePath(home_), RecordStore::Mode::kCreate,
+                                           options_.records_wait_ms);
   previous_platform_ = &zel::platform::Current();
   zel::platform::SetCurrent(this);
   previous_handlers_ = zel::SetHostHandlers(this);
 }
 
 HostSession::~HostSession() {
+  // A last attempt at the records still kept.
+  FlushRecords();
   zel::SetHostHandlers(previous_handlers_);
   zel::platform::SetCurrent(previous_platform_ == this ? nullptr : previous_platform_);
 }
@@ -207,14 +216,48 @@ bool HostSession::Mensagem(const std::string& text, const std::string&, const st
   return dialog.answer;
 }
 
+void HostSession::Record(std::function<void()> write) {
+  if (pending_records_.empty()) {
+    try {
+      write();
+      return;
+    } catch (const std::exception& e) {
+      record_errors_.push_back(e.what());
+    }
+  }
+  // Kept, after those already waiting, so the records stay in their order.
+  pending_records_.push_back(std::move(write));
+}
+
+std::vector<std::string> HostSession::FlushRecords() {
+  size_t written = 0;
+  try {
+    for (; written < pending_records_.size(); ++written) pending_records_[written]();
+  } catch (const std::exception& e) {
+    record_errors_.push_back(e.what());
+  }
+  pending_records_.erase(pending_records_.begin(),
+                         pending_records_.begin() + static_cast<std::ptrdiff_t>(written));
+  std::vector<std::string> errors;
+  errors.swap(record_errors_);
+  if (errors.empty()) return errors;
+  if (!pending_records_.empty()) {
+    errors.push_back(std::to_string(pending_records_.size()) +
+                     " record(s) kept, to be written after the next step");
+  } else {
+    errors.push_back("written after the step");
+  }
+  return errors;
+}
+
 zel::HostVariant HostSession::GravaCER(const std::string& key1, const std::string& key2,
                                        zel::TDateTime movement_date) {
-  records_->AddGravaCER(key1, key2, movement_date);
+  Record([this, key1, key2, movement_date] { records_->AddGravaCER(key1, key2, movement_date); });
   return true;
 }
 
 zel::HostVariant HostSession::SetDocNaoFiscaisECF(const zel::NonFiscalDocRecord& record) {
-  records_->AddNonFiscalDoc(record);
+  Record([this, record] { records_->AddNonFiscalDoc(record); });
   return true;
 }
 

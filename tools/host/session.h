@@ -35,6 +35,8 @@ struct SessionOptions {
   std::optional<zel::TDateTime> clock;         // fixes the computer's and the printer's clock
   std::map<std::string, std::string> printer;  // extra IBMFI32.INI keys
   bool interactive = false;                    // dialogs asked on the terminal
+  // How long a record waits for another holder of the host's records database.
+  int records_wait_ms = RecordStore::kBusyTimeoutMs;
 };
 
 // The line that shows the printer at work on a long operation, `done_ms` of
@@ -51,11 +53,23 @@ class HostSession : public zel::platform::PlatformWrapper, public zel::HostHandl
   explicit HostSession(SessionOptions options);
   ~HostSession() override;
 
+  // The platform a session stands on (the driver's and the printer's file
+  // writes go through it): the native one unless a test puts a wrapper there
+  // (to stop the process at a chosen write) before the session is made.
+  static zel::platform::Platform*& BasePlatform();
+
   const std::string& home() const { return home_; }
   std::string TapePath() const;
   std::string LogPath();  // this month's debug log
   std::string SystemFolder() const { return system_dir_; }
   RecordStore& records() { return *records_; }
+
+  // A record that cannot be written (the records database stayed held past
+  // its wait) never stops the printer's document: it is kept and written
+  // after the step, in order with the records after it. Tries the kept
+  // records again and returns why the records of this step could not be
+  // written (empty when all are).
+  std::vector<std::string> FlushRecords();
 
   // Answers to the operator's questions, in order; once they run out every
   // question is answered no.
@@ -89,6 +103,9 @@ class HostSession : public zel::platform::PlatformWrapper, public zel::HostHandl
   std::string home_;
   std::string system_dir_;
   std::unique_ptr<RecordStore> records_;
+  std::vector<std::function<void()>> pending_records_;
+  std::vector<std::string> record_errors_;
+  void Record(std::function<void()> write);
   std::deque<bool> answers_;
   std::vector<Dialog> dialogs_;
   zel::platform::Platform* previous_platform_ = nullptr;
