@@ -72,6 +72,8 @@ TEST_F(CommandsTest, RunStopsAtAnUnknownOperationOrABadArgumentNamingTheStep) {
     const char* expected;
   };
   const Case cases[] = {
+      {R"({"clok": "2026-12-10T10:00:00", "steps": []})", "unknown key \"clok\""},
+      {R"({"steps": [{"call": "GetValue", "arg": ["1"]}]})", "step 1: unknown key \"arg\""},
       {R"({"steps": [{"call": "GetValue", "args": ["0000345"]}, {"call": "Nada"}]})",
        "step 2 (Nada): unknown operation"},
       {R"({"steps": [{"call": "Estado_Imp", "args": ["001", "sim", true]}]})",
@@ -88,13 +90,31 @@ TEST_F(CommandsTest, RunStopsAtAnUnknownOperationOrABadArgumentNamingTheStep) {
   EXPECT_EQ(Run(RunCommand, {Write("ruim.json", "{")}), 2);
 }
 
+// A malformed step after good ones is refused before any step runs: nothing
+// reaches the printer, so no document is left half-way.
+TEST_F(CommandsTest, RunChecksEveryStepBeforeRunningAny) {
+  const std::string path = Write("cenario.json", R"({"steps": [
+      {"call": "FormataCNPJ", "args": ["12.345.678/0001-90"]},
+      {"call": "Estado_Imp", "args": ["001"]}]})");
+  EXPECT_EQ(Run(RunCommand, {path}), 2);
+  EXPECT_EQ(out_.str(), "") << "no step ran";
+  EXPECT_NE(err_.str().find("step 2 (Estado_Imp)"), std::string::npos) << err_.str();
+}
+
+// A step that raises an error is reported in its line and the run goes on,
+// as a host's would after catching it; the exit status says a step raised
+// (1, with a summary naming the steps), unless --exit-zero is given.
 TEST_F(CommandsTest, RunReportsHostExceptionsAndGoesOn) {
   const std::string path = Write("cenario.json", R"({"clock": "2026-12-10T10:00:00", "steps": [
       {"call": "FechaPorta", "args": []},
       {"call": "GetValue", "args": [""]},
       {"call": "FormataCNPJ", "args": ["12.345.678/0001-90"]},
       {"call": "GetValue", "args": ["0000345"]}]})");
-  ASSERT_EQ(Run(RunCommand, {path}), 0) << err_.str();
+  ASSERT_EQ(Run(RunCommand, {"--exit-zero", path}), 0) << err_.str();
+  EXPECT_NE(err_.str().find("2 of 4 steps raised an error"), std::string::npos) << err_.str();
+  EXPECT_NE(err_.str().find("step 1 (FechaPorta)"), std::string::npos) << err_.str();
+  EXPECT_NE(err_.str().find("step 2 (GetValue)"), std::string::npos) << err_.str();
+  EXPECT_EQ(Run(RunCommand, {path}), 1) << err_.str();
   std::vector<Json> lines;
   std::istringstream in(out_.str());
   for (std::string line; std::getline(in, line);) lines.push_back(Json::parse(line));

@@ -27,6 +27,43 @@ std::string PathArg(const std::string& utf8) {
 
 }  // namespace
 
+std::string CommandUsage(const std::string& command) {
+  if (command == "demo") {
+    return "usage: ecf demo [--home DIR] [--interactive]\n"
+           "  A business day on the simulated printer through the driver: start and loads,\n"
+           "  sales, documents, the fiscal menu, readings and the Z; the tape as it prints.\n"
+           "  --home DIR      keep the host folder (printer, tape, log, records) in DIR\n"
+           "  --interactive   ask the operator's questions on the terminal\n";
+  }
+  if (command == "run") {
+    return "usage: ecf run [--exit-zero] SCENARIO.json\n"
+           "  Host calls from a scenario file, one JSON line per step, then a line with the\n"
+           "  paths of the tape, the debug log, the host folder and the records.\n"
+           "  {\"home\": DIR, \"clock\": \"2026-12-10T10:00:00\", \"printer\": {KEY: VALUE},\n"
+           "   \"answers\": [true, false], \"steps\": [{\"call\": NAME, \"args\": [...]}]}\n"
+           "  Every step is checked before any runs. Exit status: 0 when every step ran,\n"
+           "  1 when a step raised an error (a summary line on the error output), 2 for a\n"
+           "  scenario that cannot run. --exit-zero: 0 also when a step raised an error.\n";
+  }
+  if (command == "table") {
+    return "usage: ecf table FILE [--save OTHER]\n"
+           "  A data-packet file (binary or XML) as JSON; --save writes it again in the\n"
+           "  format OTHER's extension names (.xml XML, otherwise binary).\n";
+  }
+  if (command == "documents") {
+    return "usage: ecf documents HOME\n"
+           "  The host's records of printed documents in the host folder HOME, one JSON line\n"
+           "  each.\n";
+  }
+  if (command == "serve") {
+    return "usage: ecf serve [--home DIR] [--port N] [--clock 2026-12-10T10:00:00]\n"
+           "                 [--printer KEY=VALUE ...] [--token-file FILE]\n"
+           "  The driver as a local JSON service on 127.0.0.1 (default port 8019), and a\n"
+           "  page showing the paper tape. See the README for its requests.\n";
+  }
+  return "";
+}
+
 int TableCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   std::string file, save;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -35,12 +72,12 @@ int TableCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     } else if (file.empty() && args[i].rfind("--", 0) != 0) {
       file = args[i];
     } else {
-      err << "usage: ecf table FILE [--save OTHER]\n";
+      err << CommandUsage("table");
       return 2;
     }
   }
   if (file.empty()) {
-    err << "usage: ecf table FILE [--save OTHER]\n";
+    err << CommandUsage("table");
     return 2;
   }
   try {
@@ -67,13 +104,25 @@ int TableCommand(const std::vector<std::string>& args, std::ostream& out, std::o
 }
 
 int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (args.size() != 1) {
-    err << "usage: ecf run SCENARIO.json\n";
+  bool exit_zero = false;
+  std::string file;
+  for (const std::string& arg : args) {
+    if (arg == "--exit-zero") {
+      exit_zero = true;
+    } else if (file.empty() && (arg.rfind("--", 0) != 0 || arg == "--")) {
+      file = arg;
+    } else {
+      err << CommandUsage("run");
+      return 2;
+    }
+  }
+  if (file.empty()) {
+    err << CommandUsage("run");
     return 2;
   }
   std::string text;
-  if (!zel::platform::Native().ReadWholeFileByNativeName(args[0], &text)) {
-    err << "ecf run: cannot read " << args[0] << ": " << zel::platform::Native().LastErrorText()
+  if (!zel::platform::Native().ReadWholeFileByNativeName(file, &text)) {
+    err << "ecf run: cannot read " << file << ": " << zel::platform::Native().LastErrorText()
         << "\n";
     return 2;
   }
@@ -81,14 +130,26 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
   try {
     scenario = ParseScenario(text);
   } catch (const Json::parse_error& e) {
-    err << "ecf run: " << args[0] << " is not valid JSON: " << e.what() << "\n";
+    err << "ecf run: " << file << " is not valid JSON: " << e.what() << "\n";
     return 2;
   } catch (const ScenarioError& e) {
-    err << "ecf run: " << args[0] << ": " << e.what() << "\n";
+    err << "ecf run: " << file << ": " << e.what() << "\n";
     return 2;
   }
+  // The steps that raised an error, for the summary and the exit status.
+  std::vector<std::string> raised;
+  int steps = 0;
   try {
-    RunScenario(scenario, out);
+    RunScenario(scenario, [&](const Json& line) {
+      out << line.dump() << "\n" << std::flush;
+      if (!line.contains("step")) return;
+      ++steps;
+      if (line.contains("exception")) {
+        raised.push_back("step " + line["step"].dump() + " (" +
+                         line.value("call", std::string()) + "): " +
+                         line["exception"].get<std::string>());
+      }
+    });
   } catch (const ScenarioError& e) {
     err << "ecf run: " << e.what() << "\n";
     return 2;
@@ -96,12 +157,15 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     err << "ecf run: " << e.what() << "\n";
     return 1;
   }
-  return 0;
+  if (raised.empty()) return 0;
+  err << "ecf run: " << raised.size() << " of " << steps << " steps raised an error:\n";
+  for (const std::string& step : raised) err << "  " << step << "\n";
+  return exit_zero ? 0 : 1;
 }
 
 int DocumentsCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() != 1) {
-    err << "usage: ecf documents HOME\n";
+    err << CommandUsage("documents");
     return 2;
   }
   try {

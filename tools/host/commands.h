@@ -22,4 +22,8 @@ int ServeCommand(const std::vector<std::string>& args, std::ostream& out, std::o
 // ecf demo [--home DIR] [--interactive]
 int DemoCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// The usage text of a subcommand ("" for an unknown one): what `ecf COMMAND
+// --help` prints, and what a command prints with a wrong argument.
+std::string CommandUsage(const std::string& command);
+
 }  // namespace ecf

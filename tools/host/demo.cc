@@ -79,7 +79,7 @@ int DemoCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     } else if (args[i] == "--interactive") {
       interactive = true;
     } else {
-      err << "usage: ecf demo [--home DIR] [--interactive]\n";
+      err << CommandUsage("demo");
       return 2;
     }
   }

@@ -52,6 +52,21 @@ Json DialogsJson(const std::vector<Dialog>& dialogs) {
   return list;
 }
 
+// The keys a scenario and its steps may hold: anything else is most likely
+// a typing error ("clok") that would otherwise be ignored without a word.
+void CheckKeys(const Json& object, std::initializer_list<const char*> known,
+               const std::string& where) {
+  for (const auto& [key, value] : object.items()) {
+    bool found = false;
+    for (const char* k : known) found = found || key == k;
+    if (!found) {
+      std::string list;
+      for (const char* k : known) list += std::string(list.empty() ? "" : ", ") + "\"" + k + "\"";
+      throw ScenarioError(where + ": unknown key \"" + key + "\" (known: " + list + ")");
+    }
+  }
+}
+
 std::string TooDeep(const std::string& where) {
   return where + ": nested deeper than " + std::to_string(kMaxScenarioDepth) + " levels";
 }
@@ -154,8 +169,19 @@ void RunScenario(const Json& scenario, const StepSink& sink, bool interactive) {
   if (!scenario.contains("steps") || !scenario["steps"].is_array()) {
     throw ScenarioError("a scenario needs \"steps\": [...]");
   }
+  CheckKeys(scenario, {"home", "clock", "printer", "answers", "steps"}, "the scenario");
   SessionOptions options = OptionsOf(scenario);
   options.interactive = interactive;
+  // Every step is checked before any runs: a malformed step never leaves
+  // the printer half-way through a document.
+  int checked = 0;
+  for (const auto& step : scenario["steps"]) {
+    const std::string where = "step " + std::to_string(++checked);
+    // Measured before anything decodes (and so recurses into) it.
+    if (NestingDepth(step) > kMaxScenarioDepth - 2) throw ScenarioError(TooDeep(where));
+    if (step.is_object()) CheckKeys(step, {"call", "args"}, where);
+    CheckStep(step, checked);
+  }
   HostSession session(options);
   session.SetAnswers(AnswersOf(scenario));
 

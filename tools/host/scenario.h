@@ -42,9 +42,9 @@ class HostSession;
 // Receives each step's line, then the closing line with the paths.
 using StepSink = std::function<void(const Json& line)>;
 
-// Runs `scenario`, handing each line to `sink`. Throws ScenarioError (after
-// the lines of the steps that ran), also for a step nested deeper than
-// kMaxScenarioDepth (checked before the step runs). With `interactive`, the operator's
+// Runs `scenario`, handing each line to `sink`. Every step is checked first
+// (its keys, its operation, its arguments' count and kinds; the scenario's
+// own keys): ScenarioError, naming the step, before anything runs. With `interactive`, the operator's
 // questions are asked on the terminal instead of answered from "answers".
 void RunScenario(const Json& scenario, const StepSink& sink, bool interactive = false);
 // The same, one JSON object per line on `out`.

@@ -38,9 +38,6 @@ constexpr int kListenBacklog = 128;
 constexpr size_t kKeepAliveRequests = 100000;
 constexpr size_t kTapePiece = 1 << 16;  // /tape is sent from the file in pieces
 
-constexpr const char* kServeUsage =
-    "usage: ecf serve [--home DIR] [--port N] [--clock 2026-12-10T10:00:00]\n"
-    "                 [--printer KEY=VALUE ...] [--token-file FILE]\n";
 
 volatile std::sig_atomic_t g_stop_requested = 0;
 extern "C" void OnStopSignal(int) { g_stop_requested = 1; }
@@ -264,7 +261,7 @@ int ServeCommand(const std::vector<std::string>& args, std::ostream& out, std::o
       options.printer[pair.substr(0, pair.find('='))] =
           FromJsonText(pair.substr(pair.find('=') + 1));
     } else {
-      err << kServeUsage;
+      err << CommandUsage("serve");
       return 2;
     }
   }
