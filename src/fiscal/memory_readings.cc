@@ -57,6 +57,38 @@ std::string FreeReadingPath(const std::string& folder, const std::string& name) 
   return path;
 }
 
+// A reading is copied and signed under its final name + this suffix, and
+// takes its final name only once signed: a run killed part way leaves an
+// empty, partial or unsigned file only under a name that no reading has
+// (it does not end in ".txt").
+constexpr const char* kUnfinishedSuffix = ".parcial";
+
+// Removes the unfinished readings that killed runs left in `folder`. One
+// that cannot be removed stays: its name is never taken for a reading.
+void RemoveUnfinishedReadings(const std::string& folder) {
+  std::string stuck;
+  int error = 0;
+  zel::fiscal::RemoveMatchingFiles(folder + "LMF?_*" + kUnfinishedSuffix, &stuck, &error);
+}
+
+// Gives the signed reading `unfinished` its final name: the free name for
+// `name` in `folder`, taken again when another reading took it meanwhile.
+// The final name in *target; false with the system's code in *error.
+bool FinishReading(const std::string& unfinished, const std::string& folder,
+                   const std::string& name, std::string* target, int* error) {
+  zel::platform::Platform& os = zel::platform::Current();
+  // Renaming never replaces a file, so a reading of the same second that
+  // another till finished first keeps its file, and this one takes the next
+  // name.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (os.RenameFile(unfinished, *target)) return true;
+    *error = static_cast<int>(os.LastError());
+    if (*error != zel::platform::kErrorAlreadyExists) return false;
+    *target = FreeReadingPath(folder, name);
+  }
+  return false;
+}
+
 }  // namespace
 
 bool Memoria_Fiscal_Imp(const std::string& Esquema, const std::string& Tipo,
@@ -126,23 +158,35 @@ bool EmiteLeituraMemoriaFiscalSerial(const std::vector<zel::HostVariant>& Params
       return false;
     }
     zel::platform::Platform& os = zel::platform::Current();
+    const std::string folder = zel::fiscal::HostFolder() + "Dados\\MenuFiscal\\";
+    RemoveUnfinishedReadings(folder);
     // One time for the name, the signature and the notice.
     const zel::TDateTime now = zel::Now();
-    const std::string target = FreeReadingPath(zel::fiscal::HostFolder() + "Dados\\MenuFiscal\\",
-                                               ReadingFileName(type, now));
+    const std::string name = ReadingFileName(type, now);
+    std::string target = FreeReadingPath(folder, name);
+    // Copied, signed, then named: the fiscal menu's folder never holds an
+    // empty, partial or unsigned reading under a reading's name.
+    const std::string unfinished = target + kUnfinishedSuffix;
     int error = 0;
-    if (!zel::fiscal::CopyWorkFile(vendor_folder + "Retorno.txt", target, &error)) {
+    if (!zel::fiscal::CopyWorkFile(vendor_folder + "Retorno.txt", unfinished, &error)) {
       // The printer made the reading, but the fiscal menu has no file of it.
+      os.RemoveFile(unfinished);
       zel::fiscal::Notice(kReadingCopyFailed + std::to_string(error) + ")", zel::kDialogError,
                           esquema);
       return false;
     }
-    if (!zel::fiscal::SignWithEad(target)) {
+    if (!zel::fiscal::SignWithEad(unfinished)) {
       // An unsigned reading is worthless to the tax authority: it does not
       // stay in the fiscal menu's folder (the vendor's Retorno.txt stays).
-      os.RemoveFile(target);
+      os.RemoveFile(unfinished);
       ImpFisDebug(std::string("ERRO!!! ") + kReadingSignFailed);
       zel::fiscal::Notice(kReadingSignFailed, zel::kDialogError, esquema);
+      return false;
+    }
+    if (!FinishReading(unfinished, folder, name, &target, &error)) {
+      os.RemoveFile(unfinished);
+      zel::fiscal::Notice(kReadingCopyFailed + std::to_string(error) + ")", zel::kDialogError,
+                          esquema);
       return false;
     }
     zel::fiscal::Notice(kReadingDoneNotice + target, zel::kDialogInformation, esquema);

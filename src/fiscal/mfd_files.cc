@@ -4,6 +4,7 @@
 // folder; these operations drive it, move its output where the fiscal menu
 // expects it and clean the work folders.
 #include <exception>
+#include <initializer_list>
 #include <string>
 
 #include "core/driver_support.h"
@@ -32,16 +33,65 @@ constexpr const char* kDownloadName = "DOWNLOAD.MFD";
 constexpr const char* kCotepeMissing =
     "A IMPRESSORA N\xC3O GEROU O ARQUIVO DO ATO COTEPE 17/04.";
 constexpr const char* kCotepeCopyFailed = "ERRO AO COPIAR O ARQUIVO DO ATO COTEPE 17/04 PARA: ";
+constexpr const char* kWorkFileStuck = "ERRO AO APAGAR O ARQUIVO DE TRABALHO: ";
 
-// Copies the vendor's COTEPE file `name` out of its work folder to `target`.
-// On failure the operator is told and the work file stays where it is: it
-// is the only copy.
+// The work files each operation reads and leaves: the MFD download's copy,
+// the Ato COTEPE file with its binary companion, the formatted MFD's copy.
+constexpr fiscal::WorkFiles kMfdDump = {fiscal::kBinaryFolder, "*.MFD"};
+constexpr fiscal::WorkFiles kMfDump = {fiscal::kBinaryFolder, "*.MF"};
+constexpr fiscal::WorkFiles kCotepeText = {fiscal::kFormattedTextFolder, "*.TXT"};
+constexpr fiscal::WorkFiles kMirrorText = {fiscal::kMirrorTextFolder, "*.TXT"};
+
+// Clears, before the vendor library works, the files it leaves under fixed
+// or dated names that the operation then takes as this call's output: the
+// work files of `kinds` and, when not empty, the download `download`. What a
+// run killed part way left is so never taken for this call's. A file that
+// cannot be deleted is told to the operator and answers false: the
+// operation then sends nothing to the printer.
+bool ClearBeforeWork(std::initializer_list<fiscal::WorkFiles> kinds, const std::string& download,
+                     const std::string& esquema) {
+  zel::platform::Platform& os = zel::platform::Current();
+  std::string stuck;
+  int error = 0;
+  bool cleared = fiscal::ClearWorkFiles(dsDirCad, kinds, &stuck, &error);
+  if (cleared && !download.empty() && os.FileExists(download) && !os.RemoveFile(download)) {
+    stuck = download;
+    error = static_cast<int>(os.LastError());
+    cleared = false;
+  }
+  if (cleared) return true;
+  const std::string text = kWorkFileStuck + stuck + " (Erro - " + std::to_string(error) + ")";
+  ImpFisDebug("ERRO!!! " + text);
+  fiscal::Notice(text, zel::kDialogError, esquema);
+  return false;
+}
+
+// Deletes the work files of `kinds` once the operation has what it needs
+// from them; one that stays is cleared before the next operation.
+void ClearAfterWork(std::initializer_list<fiscal::WorkFiles> kinds) {
+  std::string stuck;
+  int error = 0;
+  fiscal::ClearWorkFiles(dsDirCad, kinds, &stuck, &error);
+}
+
+// Removes what a failed formatting may have left under `target`, the name
+// the vendor library writes the MFD's text to, unless a file had that name
+// before (`existed`).
+void RemoveFailedOutput(const std::string& target, bool existed) {
+  zel::platform::Platform& os = zel::platform::Current();
+  if (!existed && os.FileExists(target)) os.RemoveFile(target);
+}
+
+// Copies the vendor's COTEPE file `name` out of its work folder to `target`,
+// whole or not at all: a file already under `target` is replaced in one
+// step, and stays as it was when the copy fails. On failure the operator is
+// told and the work file stays where it is: it is the only copy.
 bool CopyCotepeFile(const std::string& name, const std::string& target,
                     const std::string& esquema) {
   int error = 0;
   const std::string source =
       name.empty() ? std::string() : dsDirCad + zel::fiscal::kFormattedTextFolder + name;
-  if (zel::fiscal::CopyWorkFile(source, target, &error)) return true;
+  if (zel::fiscal::CopyWorkFileAtomically(source, target, &error)) return true;
   const std::string text = name.empty() ? std::string(kCotepeMissing)
                                         : kCotepeCopyFailed + target + " (Erro - " +
                                               std::to_string(error) + ")";
@@ -100,6 +150,7 @@ bool geraEspelhoMfd(const std::vector<zel::HostVariant>& Params, zel::HostVarian
     }
 
     const std::string download = vendor_folder + kDownloadName;
+    if (!ClearBeforeWork({kMfdDump, kMirrorText}, download, esquema)) return false;
     inRetorno = IBM_FI_DownloadMFD(download.c_str(), TextArg(range_type), TextArg(start),
                                    TextArg(end), "01");
     ImpFisDebug("IBM_FI_DownloadMFD  :  - " + download + " - " + range_type + " - " + start +
@@ -113,21 +164,25 @@ bool geraEspelhoMfd(const std::vector<zel::HostVariant>& Params, zel::HostVarian
       fiscal::Notice(kMirrorFailed, zel::kDialogError, esquema);
       return false;
     }
-    fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kBinaryFolder, "*.MFD");
+    // The mirror is made from the download itself; its copy in the work
+    // folder is not needed.
+    ClearAfterWork({kMfdDump});
 
     const std::string target = zel::platform::JoinPath(
         os.MenuFiscalDirectory(),
         "Espelho_MFD_" + zel::FormatDateTime("ddmmyyyyhhnnss", zel::Now()) + ".txt");
+    const bool target_existed = os.FileExists(target);
     inRetorno = IBM_FI_FormatoDadosMFD(download.c_str(), target.c_str(), "0", TextArg(range_type),
                                        TextArg(start), TextArg(end), "1");
     ImpFisDebug("IBM_FI_FormatoDadosMFD : - " + vendor_folder + "download.mfd - " + target +
                 " - 0 - " + range_type + " - " + start + " - " + end + " - 1" + Answer(inRetorno));
     if (!AnalisaRetorno(esquema, inRetorno, false, false, false)) {
+      RemoveFailedOutput(target, target_existed);
       fiscal::Notice(kMirrorFailed, zel::kDialogError, esquema);
       return false;
     }
     fiscal::Notice(kMirrorDone + target, zel::kDialogInformation, esquema);
-    fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kMirrorTextFolder, "*.TXT");
+    ClearAfterWork({kMirrorText});
     os.RemoveFile(download);
     return true;
   } catch (const std::exception&) {
@@ -167,6 +222,7 @@ bool Gera_ArquivoMFD(const std::vector<zel::HostVariant>& Params, zel::HostVaria
     zel::platform::Platform& os = zel::platform::Current();
     bool result = false;
     if (file_kind == "MF") {
+      if (!ClearBeforeWork({kCotepeText, kMfDump}, "", esquema)) return false;
       std::string buffer(512, ' ');
       inRetorno = IBM_FI_GeraAtoCotepe1704("2", TextArg(start), TextArg(end), buffer.c_str());
       ImpFisDebug("IBM_FI_GeraAtoCotepe1704: 2 - " + start + " - " + end + " - " + buffer +
@@ -175,30 +231,41 @@ bool Gera_ArquivoMFD(const std::vector<zel::HostVariant>& Params, zel::HostVaria
         const std::string name =
             fiscal::FirstWorkFile(dsDirCad, fiscal::kFormattedTextFolder, "*.TXT");
         if (CopyCotepeFile(name, menu_folder + "\\Ato_Cotepe.txt", esquema)) {
-          fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kBinaryFolder, "*.MF");
-          fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kFormattedTextFolder, "*.TXT");
+          ClearAfterWork({kMfDump, kCotepeText});
           result = true;
         }
       }
     } else {
       const std::string download = vendor_folder + kDownloadName;
+      if (!ClearBeforeWork({kMfdDump, kMirrorText}, download, esquema)) return false;
       inRetorno = IBM_FI_DownloadMFD(download.c_str(), range_type.c_str(), TextArg(start),
                                      TextArg(end), "01");
       ImpFisDebug("IBM_FI_DownloadMFD  : " + download + " - " + range_type + " - " + start + " - " +
                   end + " - 01" + Answer(inRetorno));
-      if (inRetorno == 1) {
-        const std::string name = fiscal::FirstWorkFile(dsDirCad, fiscal::kBinaryFolder, "*.MFD");
+      // The work folder was cleared before the download: the dump found there
+      // now is this download's.
+      const std::string name = inRetorno == 1
+                                   ? fiscal::FirstWorkFile(dsDirCad, fiscal::kBinaryFolder, "*.MFD")
+                                   : std::string();
+      if (inRetorno == 1 && name.empty()) {
+        ImpFisDebug("ERRO!!! IBM_FI_DownloadMFD n\xE3o deixou o arquivo em " + dsDirCad +
+                    fiscal::kBinaryFolder);
+      }
+      if (!name.empty()) {
         const std::string source = dsDirCad + fiscal::kBinaryFolder + name;
         const std::string target = menu_folder + "\\" + name + ".txt";
+        const bool target_existed = os.FileExists(target);
         inRetorno = IBM_FI_FormatoDadosMFD(source.c_str(), target.c_str(), "0", TextArg(file_kind),
                                            TextArg(start), TextArg(end), "1");
         ImpFisDebug("IBM_FI_FormatoDadosMFD : " + source + target + "0" + file_kind + " - " +
                     start + " - " + end + " - 1" + Answer(inRetorno));
-        if (!AnalisaRetorno(esquema, inRetorno, false, false, false)) return false;
+        if (!AnalisaRetorno(esquema, inRetorno, false, false, false)) {
+          RemoveFailedOutput(target, target_existed);
+          return false;
+        }
         if (os.FileExists(download)) {
           os.RemoveFile(download);
-          fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kBinaryFolder, "*.MFD");
-          fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kMirrorTextFolder, "*.TXT");
+          ClearAfterWork({kMfdDump, kMirrorText});
           result = true;
         }
       }
@@ -237,6 +304,7 @@ bool GeraCatGenerica(const std::vector<zel::HostVariant>& Params, zel::StringLis
       end = DigitsDate(p[1], fs);
     }
 
+    if (!ClearBeforeWork({kMfdDump, kMfDump, kCotepeText}, "", packet.esquema)) return false;
     std::string buffer(512, ' ');
     ImpFisDebug("IBM_FI_GeraAtoCotepe1704: 2 - " + start + " - " + end + " - " + buffer);
     // This operation may run before the driver was ever started: without a
@@ -259,9 +327,7 @@ bool GeraCatGenerica(const std::vector<zel::HostVariant>& Params, zel::StringLis
         ImpFisDebug("Arquivo gerado: " + name);
       }
       if (CopyCotepeFile(name, vendor_folder + name, packet.esquema)) {
-        fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kBinaryFolder, "*.MFD");
-        fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kBinaryFolder, "*.MF");
-        fiscal::DeleteFirstWorkFile(dsDirCad, fiscal::kFormattedTextFolder, "*.TXT");
+        ClearAfterWork({kMfdDump, kMfDump, kCotepeText});
         Arquivos.Add(Trimmed(vendor_folder + name));
         result = true;
       }

@@ -58,15 +58,44 @@ bool CopyWorkFile(const std::string& source, const std::string& target, int* err
   return os.FileExists(target);
 }
 
+bool CopyWorkFileAtomically(const std::string& source, const std::string& target, int* error) {
+  platform::Platform& os = platform::Current();
+  *error = 0;
+  if (source.empty() || !os.FileExists(source)) return false;
+  std::string content;
+  if (!os.ReadWholeFile(source, &content) || !os.WriteFileAtomically(target, content)) {
+    *error = static_cast<int>(os.LastError());
+    return false;
+  }
+  return true;
+}
+
 std::string FirstWorkFile(const std::string& host_folder, const std::string& folder,
                           const std::string& pattern) {
   return platform::Current().FirstMatch(host_folder + folder + pattern);
 }
 
-void DeleteFirstWorkFile(const std::string& host_folder, const std::string& folder,
-                         const std::string& pattern) {
-  const std::string name = FirstWorkFile(host_folder, folder, pattern);
-  if (!name.empty()) platform::Current().RemoveFile(host_folder + folder + name);
+bool RemoveMatchingFiles(const std::string& pattern, std::string* stuck, int* error) {
+  platform::Platform& os = platform::Current();
+  const std::string folder = pattern.substr(0, pattern.find_last_of("\\/") + 1);
+  // FirstMatch answers one name at a time: each is removed before the next
+  // is asked for, and one that stays ends the clearing.
+  for (std::string name = os.FirstMatch(pattern); !name.empty(); name = os.FirstMatch(pattern)) {
+    if (!os.RemoveFile(folder + name)) {
+      *stuck = folder + name;
+      *error = static_cast<int>(os.LastError());
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ClearWorkFiles(const std::string& host_folder, std::initializer_list<WorkFiles> kinds,
+                    std::string* stuck, int* error) {
+  for (const WorkFiles& kind : kinds) {
+    if (!RemoveMatchingFiles(host_folder + kind.folder + kind.pattern, stuck, error)) return false;
+  }
+  return true;
 }
 
 PacketValues LoadParameterPacket(const HostVariant& packet) {

@@ -2,6 +2,7 @@
 // the reading of their positional parameters.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -40,10 +41,26 @@ std::vector<std::string> RequiredParamTexts(const std::vector<HostVariant>& para
 // ("" when none).
 std::string FirstWorkFile(const std::string& host_folder, const std::string& folder,
                           const std::string& pattern);
-// Deletes the first file matching host folder + `folder` + `pattern`;
-// nothing happens when none does.
-void DeleteFirstWorkFile(const std::string& host_folder, const std::string& folder,
-                         const std::string& pattern);
+
+// Deletes every file matching `pattern` (a folder and a name with wildcards,
+// as Platform::FirstMatch takes it). True when none is left; otherwise
+// *stuck names the first one that could not be deleted (folder included)
+// and *error holds the system's code. A missing folder leaves nothing.
+bool RemoveMatchingFiles(const std::string& pattern, std::string* stuck, int* error);
+
+// The vendor library's work files of one kind: a work folder (kBinaryFolder,
+// ...) and a name pattern ("*.MFD").
+struct WorkFiles {
+  const char* folder;
+  const char* pattern;
+};
+// Deletes the work files of `kinds` under `host_folder`, as
+// RemoveMatchingFiles does. The operations clear their work files before
+// the vendor library makes new ones, so that what they find afterwards is
+// this call's output and never what a run killed part way left, and again
+// once they have moved that output where it belongs.
+bool ClearWorkFiles(const std::string& host_folder, std::initializer_list<WorkFiles> kinds,
+                    std::string* stuck, int* error);
 
 // The values of the host's parameter packet (cdsParametros) that the file
 // operations read, and the bundle that starts the driver again with them.
@@ -65,7 +82,16 @@ HostParams RestartBundle(const PacketValues& values);
 // Copies `source` to `target` (overwriting) and checks that the copy is on
 // disk. False when `source` is empty or missing or the copy failed; the
 // system's error code is then in *error (0 when there was nothing to copy).
+// A copy cut short by a crash leaves `target` partial: the callers copy to
+// a name that is not the final one.
 bool CopyWorkFile(const std::string& source, const std::string& target, int* error);
+
+// Puts the content of `source` under `target`, replacing a file of that name
+// so that a reader or a crash sees the earlier file whole or the new one
+// whole, never a part (Platform::WriteFileAtomically; the temporary file of
+// a run killed part way is removed by the next write into that folder).
+// False as CopyWorkFile; `target` is then as it was.
+bool CopyWorkFileAtomically(const std::string& source, const std::string& target, int* error);
 
 // Appends this installation's EAD line to `file` (what geraEad does). True
 // when the signing library signed it.

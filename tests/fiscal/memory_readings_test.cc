@@ -1,5 +1,6 @@
 // Fiscal-memory readings: the vendor calls of each kind, the serial reading's
 // copy into the fiscal menu with its name and EAD line, and the notices.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -160,6 +161,88 @@ TEST_F(MemoryReadingsTest, UnsignedReadingIsRemovedAndTold) {
   ASSERT_EQ(host_.dialogs().size(), 1u);
   EXPECT_EQ(host_.dialogs()[0].kind, kDialogError);
   EXPECT_NE(host_.dialogs()[0].text.find("assinar"), std::string::npos);
+}
+
+// What a reading killed part way left (its unfinished copy, partial or
+// unsigned, of this very second or an earlier one) is deleted by the next
+// reading and never taken for one: the new reading takes its own name.
+// Other files of the folder stay.
+TEST_F(MemoryReadingsTest, AKilledReadingsUnfinishedCopyIsDeletedAndNeverTakenForAReading) {
+  sandbox_.MakeDirectory(MenuFolder());
+  sandbox_.SetNow(EncodeDateTime(2026, 12, 8, 9, 5, 7, 0));
+  const std::string same_second =
+      platform::JoinPath(MenuFolder(), "LMFS_0812202609507.txt.parcial");
+  const std::string earlier = platform::JoinPath(MenuFolder(), "LMFC_07122026235959.txt.parcial");
+  const std::string others = platform::JoinPath(MenuFolder(), "notas.parcial");
+  Put(same_second, "LEITURA DA ME");
+  Put(earlier, "LEITURA DA MEMORIA FISCAL\r\n");
+  Put(others, "x");
+  Put(platform::JoinPath(VendorFolder(), "Retorno.txt"), "NOVA\r\n");
+
+  EXPECT_TRUE(Serial({"005", "1", "3", "S", "R"}));
+  const std::string reading = platform::JoinPath(MenuFolder(), "LMFS_0812202609507.txt");
+  EXPECT_EQ(Read(reading).substr(0, 6), "NOVA\r\n");
+  EXPECT_EQ(ValidateWithSigner(reading), 1);
+  EXPECT_FALSE(Exists(same_second));
+  EXPECT_FALSE(Exists(earlier));
+  EXPECT_TRUE(Exists(others));
+  EXPECT_EQ(sandbox_.FirstMatch(platform::JoinPath(MenuFolder(), "LMF*")),
+            "LMFS_0812202609507.txt");
+}
+
+// A reading that fails at any step after the printer made it (the copy, the
+// signature, the final name) leaves nothing in the fiscal menu's folder:
+// neither a file under a reading's name nor its unfinished copy.
+TEST_F(MemoryReadingsTest, AReadingThatFailsPartWayLeavesNothingBehind) {
+  struct Case {
+    const char* step;
+    std::function<void()> fail;
+    const char* notice;
+  };
+  const Case cases[] = {
+      {"copy", [this] { sandbox_.FailNextCopy(platform::kErrorDiskFull); },
+       "Erro ao gerar arquivo de mem\xF3ria fiscal. (Erro - 112)"},
+      {"signature", [this] { sandbox_.FailOpenLibrary(true); },
+       "Erro ao assinar o arquivo de mem\xF3ria fiscal (EAD). O arquivo n\xE3o foi gravado."},
+      {"final name",
+       [this] {
+         sandbox_.fail_rename = {"LMFS_0812202609507.txt", platform::kErrorAccessDenied};
+       },
+       "Erro ao gerar arquivo de mem\xF3ria fiscal. (Erro - 5)"},
+  };
+  sandbox_.MakeDirectory(MenuFolder());
+  sandbox_.SetNow(EncodeDateTime(2026, 12, 8, 9, 5, 7, 0));
+  Put(platform::JoinPath(VendorFolder(), "Retorno.txt"), "LEITURA\r\n");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.step);
+    host_.ClearDialogs();
+    c.fail();
+    EXPECT_FALSE(Serial({"005", "1", "3", "S", "R"}));
+    EXPECT_EQ(sandbox_.FirstMatch(platform::JoinPath(MenuFolder(), "*.*")), "");
+    EXPECT_EQ(host_.DialogTexts(), Strings{c.notice});
+    sandbox_.FailOpenLibrary(false);
+    sandbox_.fail_rename = {};
+  }
+}
+
+// Another till that finishes a reading of the same second while this one is
+// being signed keeps its file; this one takes the next name.
+TEST_F(MemoryReadingsTest, AReadingOfTheSameSecondFinishedMeanwhileKeepsItsFile) {
+  sandbox_.MakeDirectory(MenuFolder());
+  sandbox_.SetNow(EncodeDateTime(2026, 12, 8, 9, 5, 7, 0));
+  Put(platform::JoinPath(VendorFolder(), "Retorno.txt"), "ESTA\r\n");
+  const std::string first = platform::JoinPath(MenuFolder(), "LMFS_0812202609507.txt");
+  sandbox_.before_rename = [&](const std::string&) {
+    if (!Exists(first)) Put(first, "OUTRA\r\n");
+  };
+  EXPECT_TRUE(Serial({"005", "1", "3", "S", "R"}));
+  EXPECT_EQ(Read(first), "OUTRA\r\n");
+  const std::string second = platform::JoinPath(MenuFolder(), "LMFS_0812202609507_2.txt");
+  EXPECT_EQ(Read(second).substr(0, 6), "ESTA\r\n");
+  EXPECT_EQ(ValidateWithSigner(second), 1);
+  EXPECT_EQ(host_.DialogTexts().back(),
+            "Leitura de mem\xF3ria fiscal gerada com sucesso no diret\xF3rio: " +
+                sandbox_.ShortPath(HostFolder()) + "\\Dados\\MenuFiscal\\LMFS_0812202609507_2.txt");
 }
 
 TEST_F(MemoryReadingsTest, ShortParameterArrayReadsMissingValuesAsEmpty) {

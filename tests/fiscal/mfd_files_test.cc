@@ -1,6 +1,8 @@
 // The MFD mirror, the MFD text file and the Ato COTEPE files: the vendor
 // calls and their ranges, the files moved where the fiscal menu expects them,
 // the work folders cleaned, the notices and the restart of the driver.
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -224,8 +226,10 @@ TEST_F(MfdFilesTest, RestartFollowsAFailedDownloadButNotAFailedFormatting) {
   EXPECT_EQ(sandbox_.VendorLoads(), 1);
 
   fake_.Answer("IBM_FI_DownloadMFD", 1);
+  OnDownloadLeaveFiles();
   fake_.Answer("IBM_FI_FormatoDadosMFD", -1);
   EXPECT_FALSE(MfdFile({ParameterPacket(), "1", "2", "TXT", "C"}));
+  EXPECT_EQ(fake_.CallCount("IBM_FI_FormatoDadosMFD"), 1);
   EXPECT_EQ(sandbox_.VendorLoads(), 1);
 
   // The COTEPE generation refused: false, and the driver starts again.
@@ -324,8 +328,10 @@ TEST_F(CatGenericaTest, NoFileOrAFailedCopyIsAFailure) {
   EXPECT_EQ(sandbox_.VendorLoads(), 1);
 
   host_.ClearDialogs();
-  Put(Work(kFormatted, "MFIB.TXT"), "E01\r\n");
-  sandbox_.FailNextCopy(platform::kErrorAccessDenied);
+  fake_.OnCall("IBM_FI_GeraAtoCotepe1704", [this](const FakeCall&) {
+    Put(Work(kFormatted, "MFIB.TXT"), "E01\r\n");
+  });
+  sandbox_.fail_atomic_write = {"MFIB.TXT", platform::kErrorAccessDenied};
   EXPECT_FALSE(Generate("01/12/2026", "31/12/2026", list));
   EXPECT_EQ(list.Count(), 0);
   EXPECT_TRUE(Exists(Work(kFormatted, "MFIB.TXT")));
@@ -353,6 +359,211 @@ TEST_F(CatGenericaTest, BeforeTheDriverWasEverStartedTheCallIsSkipped) {
   EXPECT_NE(dtmImpIBM, nullptr);
   EXPECT_NE(LogText().find(" - Retorno : 0\r\n"), std::string::npos);
   EXPECT_EQ(sandbox_.VendorLoads(), 1) << "the driver is started from the packet";
+}
+
+// ---- What runs killed part way leave behind ----
+
+class LeftoversTest : public CatGenericaTest {
+ protected:
+  LeftoversTest() { sandbox_.MakeDirectory(HostPath("Dados/MenuFiscal")); }
+
+  // The work files and the download a run killed part way left: dated the
+  // day before this call's, so that they are listed first.
+  static inline const std::string kOldDump = "IBM_20261209_180000.MFD";
+  static inline const std::string kOldMf = "IBM_20261209_180000.MF";
+  static inline const std::string kOldCotepe = "MFIBM_20261209_180000.TXT";
+  static inline const std::string kOldMirror = "IBM_20261209_180000.TXT";
+  // This call's, at the printer's clock.
+  static inline const std::string kNewDump = "IBM_20261210_100000.MFD";
+  static inline const std::string kNewMf = "IBM_20261210_100000.MF";
+  static inline const std::string kNewCotepe = "MFIBM_20261210_100000.TXT";
+  static inline const std::string kNewMirror = "IBM_20261210_100000.TXT";
+
+  void PutLeftovers() {
+    Put(Download(), "MFD ANTIGO");
+    Put(Work(kBinaries, kOldDump), "MFD ANTIGO");
+    Put(Work(kBinaries, kOldMf), "MF ANTIGO");
+    Put(Work(kFormatted, kOldCotepe), "E01 ANTIGO\r\n");
+    Put(Work(kMirrorTexts, kOldMirror), "ESPELHO ANTIGO");
+  }
+  // The vendor library's output of this call: the download and its copy,
+  // the formatted text (made from the file it is given) and its copy, the
+  // COTEPE file and its binary companion.
+  void OnCallsLeaveThisCallsFiles() {
+    fake_.OnCall("IBM_FI_DownloadMFD", [this](const FakeCall&) {
+      Put(Download(), "MFD NOVO");
+      Put(Work(kBinaries, kNewDump), "MFD NOVO");
+    });
+    fake_.OnCall("IBM_FI_FormatoDadosMFD", [this](const FakeCall& call) {
+      Put(call.args[1], "TEXTO DE " + Read(call.args[0]));
+      Put(Work(kMirrorTexts, kNewMirror), "TEXTO");
+    });
+    fake_.OnCall("IBM_FI_GeraAtoCotepe1704", [this](const FakeCall&) {
+      Put(Work(kFormatted, kNewCotepe), "E01 NOVO\r\n");
+      Put(Work(kBinaries, kNewMf), "MF NOVO");
+    });
+  }
+  std::string MirrorFile() {
+    return platform::JoinPath(sandbox_.MenuFiscalDirectory(), "Espelho_MFD_10122026100000.txt");
+  }
+
+  // One fiscal-menu operation, what it makes and the work files it uses.
+  struct Operation {
+    std::string name;
+    std::function<bool()> run;
+    std::string output;   // the file it makes under its final name
+    Strings work_files;   // the work files it reads, from before and its own
+    std::string printer;  // the vendor call that makes its files
+    bool copies;          // whether the driver writes `output` itself
+  };
+  std::vector<Operation> Operations() {
+    const Strings download_work = {Download(), Work(kBinaries, kOldDump), Work(kBinaries, kNewDump),
+                                   Work(kMirrorTexts, kOldMirror), Work(kMirrorTexts, kNewMirror)};
+    const Strings cotepe_work = {Work(kFormatted, kOldCotepe), Work(kFormatted, kNewCotepe),
+                                 Work(kBinaries, kOldMf), Work(kBinaries, kNewMf)};
+    Strings generic_work = cotepe_work;
+    generic_work.push_back(Work(kBinaries, kOldDump));
+    return {
+        {"geraEspelhoMfd", [this] { return Mirror(MirrorParams("1", "9", "2")); }, MirrorFile(),
+         download_work, "IBM_FI_DownloadMFD", false},
+        {"Gera_ArquivoMFD TXT",
+         [this] {
+           return MfdFile({ParameterPacket(), "1", "9", "TXT", "C"});
+         },
+         HostPath("Dados/MenuFiscal/" + kNewDump + ".txt"), download_work, "IBM_FI_DownloadMFD",
+         false},
+        {"Gera_ArquivoMFD MF",
+         [this] {
+           return MfdFile({ParameterPacket(), "01/12/2026", "31/12/2026", "MF", "D"});
+         },
+         HostPath("Dados/MenuFiscal/Ato_Cotepe.txt"), cotepe_work, "IBM_FI_GeraAtoCotepe1704",
+         true},
+        {"GeraCatGenerica",
+         [this] {
+           StringList list;
+           const bool done = Generate("01/12/2026", "31/12/2026", list);
+           EXPECT_EQ(list.Strings(),
+                     done ? Strings{VendorFolder() + "\\" + kNewCotepe} : Strings{});
+           return done;
+         },
+         platform::JoinPath(VendorFolder(), kNewCotepe), generic_work, "IBM_FI_GeraAtoCotepe1704",
+         true},
+    };
+  }
+};
+
+// After a run killed part way, each operation makes its file from what its
+// own vendor call left, never from the older files listed before them, and
+// leaves none of its work files behind, the killed run's included. The
+// temporary file of a copy killed part way goes too.
+TEST_F(LeftoversTest, EachOperationWorksFromItsOwnCallsFilesOnly) {
+  const std::map<std::string, std::string> made_of = {{"geraEspelhoMfd", "TEXTO DE MFD NOVO"},
+                                                      {"Gera_ArquivoMFD TXT", "TEXTO DE MFD NOVO"},
+                                                      {"Gera_ArquivoMFD MF", "E01 NOVO\r\n"},
+                                                      {"GeraCatGenerica", "E01 NOVO\r\n"}};
+  for (const Operation& op : Operations()) {
+    SCOPED_TRACE(op.name);
+    PutLeftovers();
+    OnCallsLeaveThisCallsFiles();
+    // The temporary file of a copy to the output killed part way (of those
+    // the driver copies itself; the vendor library writes the others).
+    const std::string killed_copy = op.output + ".tmp-k1ll3d";
+    if (op.copies) Put(killed_copy, "E01 PARC");
+    ASSERT_TRUE(op.run());
+    EXPECT_EQ(Read(op.output), made_of.at(op.name));
+    for (const std::string& file : op.work_files) EXPECT_FALSE(Exists(file)) << file;
+    if (op.copies) {
+      EXPECT_FALSE(Exists(killed_copy));
+    }
+    sandbox_.RemoveFile(killed_copy);
+  }
+  // The killed run's dump gave no text file of its own.
+  EXPECT_FALSE(Exists(HostPath("Dados/MenuFiscal/" + kOldDump + ".txt")));
+}
+
+// A download that answers 1 but leaves no file of its own: the one a killed
+// run left is not formatted in its place.
+TEST_F(LeftoversTest, ADownloadThatLeftNoFileOfItsOwnMakesNoFile) {
+  for (const Operation& op : Operations()) {
+    if (op.printer != "IBM_FI_DownloadMFD") continue;
+    SCOPED_TRACE(op.name);
+    PutLeftovers();
+    fake_.ClearCalls();
+    host_.ClearDialogs();
+    EXPECT_FALSE(op.run());
+    EXPECT_EQ(fake_.CallCount("IBM_FI_FormatoDadosMFD"), 0);
+    EXPECT_FALSE(Exists(Download()));
+    EXPECT_FALSE(Exists(Work(kBinaries, kOldDump)));
+    EXPECT_EQ(host_.DialogTexts(), op.name == "geraEspelhoMfd"
+                                       ? Strings{"ERRO AO REALIZAR GERA\xC7\xC3O DO ESPELHO MFD."}
+                                       : Strings{});
+  }
+  EXPECT_FALSE(Exists(HostPath("Dados/MenuFiscal/" + kOldDump + ".txt")));
+  EXPECT_FALSE(Exists(MirrorFile()));
+}
+
+// A formatting that fails part way leaves nothing under the name of the
+// file it was making.
+TEST_F(LeftoversTest, AFormattingThatFailsLeavesNoFileUnderItsName) {
+  OnCallsLeaveThisCallsFiles();
+  fake_.OnCall("IBM_FI_FormatoDadosMFD",
+               [this](const FakeCall& call) { Put(call.args[1], "TEXTO PA"); });
+  fake_.Answer("IBM_FI_FormatoDadosMFD", -1);
+  for (const Operation& op : Operations()) {
+    if (op.printer != "IBM_FI_DownloadMFD") continue;
+    SCOPED_TRACE(op.name);
+    EXPECT_FALSE(op.run());
+    EXPECT_FALSE(Exists(op.output));
+  }
+}
+
+// The copy of a COTEPE file that cannot be written leaves the earlier file
+// of that name whole, and the work file stays (the only copy).
+TEST_F(LeftoversTest, ACopyThatFailsKeepsTheEarlierFileWhole) {
+  OnCallsLeaveThisCallsFiles();
+  for (const Operation& op : Operations()) {
+    if (op.printer != "IBM_FI_GeraAtoCotepe1704") continue;
+    SCOPED_TRACE(op.name);
+    host_.ClearDialogs();
+    Put(op.output, "E01 ANTERIOR\r\n");
+    sandbox_.fail_atomic_write = {op.output.substr(op.output.find_last_of("\\/") + 1),
+                                  platform::kErrorDiskFull};
+    EXPECT_FALSE(op.run());
+    EXPECT_EQ(Read(op.output), "E01 ANTERIOR\r\n");
+    EXPECT_TRUE(Exists(Work(kFormatted, kNewCotepe)));
+    ASSERT_EQ(host_.dialogs().size(), 1u);
+    EXPECT_NE(host_.dialogs()[0].text.find("(Erro - 112)"), std::string::npos);
+  }
+}
+
+// A work file that cannot be deleted before the vendor call could be taken
+// for the call's own: the operator is told which, the printer is not asked,
+// and the driver is not started again.
+TEST_F(LeftoversTest, AWorkFileThatCannotBeDeletedStopsBeforeThePrinterIsAsked) {
+  const std::string host = sandbox_.ShortPath(HostFolder()) + "\\";
+  for (const Operation& op : Operations()) {
+    SCOPED_TRACE(op.name);
+    PutLeftovers();
+    fake_.ClearCalls();
+    host_.ClearDialogs();
+    const bool download = op.printer == "IBM_FI_DownloadMFD";
+    const std::string stuck =
+        download ? host + kBinaries + "\\" + kOldDump : host + kFormatted + "\\" + kOldCotepe;
+    sandbox_.fail_remove = {download ? kOldDump : kOldCotepe, platform::kErrorAccessDenied};
+    const int loads = sandbox_.VendorLoads();
+    EXPECT_FALSE(op.run());
+    EXPECT_EQ(fake_.CallCount(op.printer), 0);
+    EXPECT_EQ(host_.DialogTexts(),
+              Strings{"ERRO AO APAGAR O ARQUIVO DE TRABALHO: " + stuck + " (Erro - 5)"});
+    EXPECT_EQ(host_.dialogs()[0].kind, kDialogError);
+    EXPECT_EQ(sandbox_.VendorLoads(), loads);
+  }
+  // The download itself.
+  sandbox_.fail_remove = {"DOWNLOAD.MFD", platform::kErrorAccessDenied};
+  host_.ClearDialogs();
+  EXPECT_FALSE(Mirror(MirrorParams("1", "9", "2")));
+  EXPECT_EQ(host_.DialogTexts(),
+            Strings{"ERRO AO APAGAR O ARQUIVO DE TRABALHO: " + Download() + " (Erro - 5)"});
 }
 
 TEST_F(MfdFilesTest, DataHoraGravacaoChangesNothing) {

@@ -3,6 +3,7 @@
 // host's folders and the files the vendor library leaves.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -29,6 +30,37 @@ class FiscalMenuSandbox : public SandboxPlatform {
   void CloseLibrary(platform::LibraryHandle library) override {
     if (library != kFakeLibrary) SandboxPlatform::CloseLibrary(library);
   }
+  // A failure aimed at one file: a call on a path that ends with `path_end`
+  // fails with `code` and leaves the file as it was, as the system's own
+  // failures of these calls do. An empty `path_end` aims at nothing.
+  struct AimedFailure {
+    std::string path_end;
+    int code = 0;
+    bool Hits(const std::string& path) const {
+      return !path_end.empty() && path.size() >= path_end.size() &&
+             path.compare(path.size() - path_end.size(), path_end.size(), path_end) == 0;
+    }
+  };
+  AimedFailure fail_atomic_write;  // WriteFileAtomically
+  AimedFailure fail_rename;        // RenameFile, aimed at the new name
+  AimedFailure fail_remove;        // RemoveFile
+  // Runs before each RenameFile (another till at work meanwhile).
+  std::function<void(const std::string& to)> before_rename;
+
+  bool WriteFileAtomically(const std::string& path, const std::string& data) override {
+    if (fail_atomic_write.Hits(path)) return Fail(fail_atomic_write.code);
+    return SandboxPlatform::WriteFileAtomically(path, data);
+  }
+  bool RenameFile(const std::string& from, const std::string& to) override {
+    if (before_rename) before_rename(to);
+    if (fail_rename.Hits(to)) return Fail(fail_rename.code);
+    return SandboxPlatform::RenameFile(from, to);
+  }
+  bool RemoveFile(const std::string& path) override {
+    if (fail_remove.Hits(path)) return Fail(fail_remove.code);
+    return SandboxPlatform::RemoveFile(path);
+  }
+
   // Starts of the driver seen so far.
   int VendorLoads() const {
     int loads = 0;
@@ -40,6 +72,12 @@ class FiscalMenuSandbox : public SandboxPlatform {
       reinterpret_cast<platform::LibraryHandle>(static_cast<uintptr_t>(0x5100));
   std::map<std::string, void*> symbols;
   std::vector<std::string> opened;
+
+ private:
+  bool Fail(int code) {
+    SetLastErrorCode(code);
+    return false;
+  }
 };
 
 class RegulatoryTest : public CoreTestWith<FiscalMenuSandbox> {
