@@ -349,15 +349,18 @@ std::string SerializeMemory(const PrinterMemory& m, FiscalMemoryCache* cache,
   return out;
 }
 
+int MemoryFileVersion(std::string_view text) {
+  for (int version : {kMemoryVersion, 1}) {
+    if (text.substr(0, Header(version).size()) == Header(version)) return version;
+  }
+  return 0;
+}
+
 bool DeserializeMemory(std::string_view text, PrinterMemory* memory, std::string* reason) {
   std::string ignored;
   std::string& why = reason != nullptr ? *reason : ignored;
-  int version = 0;
-  if (text.substr(0, Header(kMemoryVersion).size()) == Header(kMemoryVersion)) {
-    version = kMemoryVersion;
-  } else if (text.substr(0, Header(1).size()) == Header(1)) {
-    version = 1;
-  } else {
+  const int version = MemoryFileVersion(text);
+  if (version == 0) {
     why = text.substr(0, kMemoryMagic.size()) == kMemoryMagic
               ? "a memory file of an unknown version"
               : "not a memory file (no \"" + std::string(kMemoryMagic) + "\" line)";

@@ -38,9 +38,13 @@ bool DeserializeReduction(std::string_view line, ZRecord* z);
 // another format or version, a checksum that does not match, a record
 // missing, repeated or malformed, a cut or extended end. *reason (when given)
 // then says what is wrong, in English for logs and the control answer.
-// Files of version 1 (before the checksum) load when complete and are
-// written in the current version at the next change.
+// Files of version 1 (before the checksum, and before the journals) load
+// when complete; the simulated printer takes one only while it has no
+// journals yet, and writes it in the current version at once (session.h).
 bool DeserializeMemory(std::string_view text, PrinterMemory* memory, std::string* reason = nullptr);
+// The version a memory file's first line names (1 or kMemoryVersion); 0 when
+// the text does not start as a memory file of a known version.
+int MemoryFileVersion(std::string_view text);
 
 // CRC-32 (the polynomial of zip and PNG) of `data`.
 uint32_t MemoryChecksum(std::string_view data);

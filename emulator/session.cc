@@ -136,10 +136,40 @@ bool Session::Load(bool fresh_if_missing) {
     Forget();
     return false;
   }
+  if (MemoryFileVersion(text) < kMemoryVersion && !UpgradeOldMemory(memory, &text)) return false;
   printer_ = std::make_unique<Printer>(config_, std::move(memory));
   fiscal_memory_cache_ = FiscalMemoryCache{};
   memory_text_ = text;
   return CheckMf(true) && CheckMfd();
+}
+
+bool Session::UpgradeOldMemory(const PrinterMemory& memory, std::string* text) {
+  platform::Platform& pf = platform::Current();
+  // A memory file of version 1 has no checksum and was never written beside
+  // the journals, which came later: beside them it is an old copy or a hand
+  // edit, and taking it would empty the fiscal memory's journal (its
+  // reductions are the file's own "z" lines) and take whatever the MFD
+  // journal holds as its own.
+  for (const std::string& journal : {MfPath(), MfdPath()}) {
+    if (pf.FileExists(journal)) {
+      load_error_ = "memory file unreadable: " + memory_path_ +
+                    ": a memory file of version 1 (no checksum) beside the printer's journal " +
+                    journal + ": an old copy or a hand edit, not taken (use reset)";
+      Forget();
+      return false;
+    }
+  }
+  // A printer from before the journals starts from it, written in the current
+  // version before any journal is made: a command cut short from here on
+  // leaves a checksummed memory beside its journals, never this file.
+  std::string upgraded = SerializeMemory(memory, nullptr, memory.mf_bytes < 0);
+  if (!pf.WriteFileAtomically(memory_path_, upgraded)) {
+    load_error_ = "cannot write the memory file: " + pf.LastErrorText();
+    Forget();
+    return false;
+  }
+  *text = std::move(upgraded);
+  return true;
 }
 
 bool Session::CheckMf(bool reloaded) {

@@ -10,13 +10,18 @@
 // file's name + ".lock") from reading the memory to the synced write of the
 // new one and the printout, so commands from any number of processes (and
 // threads) run one at a time and none is lost or undone by another. The
-// lock also covers the MFD journal.
+// lock also covers the MFD journal, and is not lost when the lock file is
+// deleted or replaced while a command holds it (Platform::LockFile).
 //
 // The fiscal memory (one record per reduction, framed as the MFD's records,
 // its payload the reduction's "z" line) is a journal too: the memory file's
 // name + ".mf", kept in the same way; the memory file then holds no
 // reductions, so its size does not grow with the printer's age. A memory
 // file that still holds them moves them into the journal at its next write.
+// A memory file of version 1 (no checksum, from before the journals) is
+// taken only while neither journal exists, and is then written in the
+// current version at once; beside a journal it is refused as a damaged
+// file is (every call -1, LoadError() says why), the journals untouched.
 //
 // The MFD journal (mfd.h) is the memory file's name + ".mfd". A command that
 // prints appends its lines to it as one record, synced, before the memory
@@ -99,6 +104,11 @@ class Session {
   // the INI names no memory file (first use of the default one). False,
   // with load_error_ set, when the memory file cannot be used.
   bool Load(bool fresh_if_missing = false);
+  // A memory read from a file of version 1 (`memory`; *text the file's
+  // text): refused, with load_error_ set, when the printer has a journal;
+  // else written in the current version at once (*text becomes the new
+  // file's text). False when refused or the write failed.
+  bool UpgradeOldMemory(const PrinterMemory& memory, std::string* text);
   // Writes the memory when it changed and appends the printout. False when
   // the memory could not be written; the change is then dropped.
   bool Save();

@@ -227,6 +227,18 @@ class Platform {
   // host's system. nullptr on failure: 33 when the file was still locked
   // when the wait ended, else the error of opening the file (3 when its
   // folder does not exist).
+  //
+  // The lock is not lost when the file's name is taken away while it is held
+  // or waited for (the file deleted, or another file put in its place): on
+  // the host's system the file is opened without FILE_SHARE_DELETE, so its
+  // name can be neither deleted nor replaced while anyone has it open. On
+  // POSIX, where it can, a lock is only taken once the file locked is still
+  // the one at `path` (same device and inode; else the file now there is
+  // locked, within the same wait), and the holder also marks the folder
+  // under the file's name (a shared open-file-description lock on one byte
+  // of the folder, where the system and the folder's file system have them),
+  // so a holder whose file lost its name still excludes whoever locks a new
+  // file of that name.
   virtual std::unique_ptr<FileLock> LockFile(const std::string& path, int timeout_ms) = 0;
 
   // The Windows error code of the most recent failed file, folder or library

@@ -504,7 +504,12 @@ std::unique_ptr<FileLock> Win32Platform::LockFile(const std::string& path, int t
     Fail(kErrorInvalidParameter, "empty file name");
     return nullptr;
   }
-  HANDLE handle = Open(file, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+  // Opened without FILE_SHARE_DELETE: while any holder (or waiter) has the
+  // file open, its name can be neither deleted nor given to another file
+  // (DeleteFile fails with a sharing violation, a move onto it is refused),
+  // so the file every holder locks is always the one its name leads to.
+  HANDLE handle =
+      Open(file, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, FILE_SHARE_READ | FILE_SHARE_WRITE);
   if (handle == INVALID_HANDLE_VALUE) {
     FailSystem(GetLastError(), "cannot open", file);
     return nullptr;

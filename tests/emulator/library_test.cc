@@ -15,6 +15,7 @@
 
 #include "emulator/config.h"
 #include "emulator/ibmfi32.h"
+#include "emulator/mfd.h"
 #include "emulator/persistence.h"
 #include "emulator/printer.h"
 #include "platform/platform.h"
@@ -775,6 +776,86 @@ TEST_F(LibraryTest, ADamagedMemoryIsRefusedWithTheReason) {
   }
   ASSERT_TRUE(platform::Current().WriteWholeFile(SystemFile("IBMFI32.MEM"), good));
   EXPECT_EQ(Sell(), 1);  // the intact file works on
+}
+
+// `text` (a memory file) as a file of version 1 holds it: that first line,
+// no checksum and, as before the journals, no "mf" and "mfd" records unless
+// `journal_counts`.
+std::string VersionOneFile(std::string text, bool journal_counts) {
+  auto drop = [&](const std::string& key) {
+    size_t at = text.find("\n" + key + "=");
+    if (at != std::string::npos) text.erase(at + 1, text.find('\n', at + 1) - at);
+  };
+  drop("checksum");
+  if (!journal_counts) {
+    drop("mf");
+    drop("mfd");
+  }
+  return text.replace(0, text.find('\n'), "IBMFI32-MEMORIA 1");
+}
+
+// A memory file of version 1 (no checksum) dates from before the journals:
+// found beside them it is an old copy or a hand edit, never the printer's
+// memory. It is refused as a damaged file is, and the journals stay as they
+// are (taken, it emptied the fiscal memory's journal: a reading then showed
+// no reduction where the counter said one).
+TEST_F(LibraryTest, AVersionOneMemoryBesideTheJournalsIsRefused) {
+  ASSERT_EQ(IBM_FI_LeituraX(), 1);
+  ASSERT_EQ(IBM_FI_ReducaoZ(nullptr, nullptr), 1);
+  std::string good, mf, mfd;
+  ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.MEM"), &good));
+  ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.MEM.mf"), &mf));
+  ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.MEM.mfd"), &mfd));
+  ASSERT_FALSE(mf.empty());
+  for (bool journal_counts : {false, true}) {
+    SCOPED_TRACE(journal_counts ? "with the journals' counts" : "as before the journals");
+    const std::string old = VersionOneFile(good, journal_counts);
+    ASSERT_TRUE(platform::Current().WriteWholeFile(SystemFile("IBMFI32.MEM"), old));
+    std::string crz(4, ' ');
+    EXPECT_EQ(IBM_FI_NumeroReducoes(crz.data()), -1);
+    EXPECT_EQ(crz, "    ");
+    EXPECT_EQ(IBM_FI_LeituraMemoriaFiscalSerialReducaoMFD("0001", "0001", "C"), -1);
+    EXPECT_EQ(IBM_FI_LeituraX(), -1);
+    EXPECT_EQ(Control("state"), -1);
+    EXPECT_NE(answer_.find("version 1"), std::string::npos) << answer_;
+    std::string left, mf_left, mfd_left;
+    ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.MEM"), &left));
+    ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.MEM.mf"), &mf_left));
+    ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.MEM.mfd"), &mfd_left));
+    EXPECT_EQ(left, old);  // left for the technician to look at
+    EXPECT_TRUE(mf_left == mf) << "the fiscal memory's journal changed";
+    EXPECT_TRUE(mfd_left == mfd) << "the MFD journal changed";
+  }
+  ASSERT_TRUE(platform::Current().WriteWholeFile(SystemFile("IBMFI32.MEM"), good));
+  EXPECT_EQ(Query(IBM_FI_NumeroReducoes, 4), "0001");  // the real memory works on
+}
+
+// A printer from before the journals still starts from its memory file of
+// version 1, which is written in the current version before any journal is
+// made: a command whose memory write fails on the way leaves no journal
+// beside the old file, and the printer works on.
+TEST_F(LibraryTest, APrinterWithoutJournalsStartsFromAVersionOneMemory) {
+  ASSERT_FALSE(platform::Current().FileExists(SystemFile("IBMFI32.MEM.mf")));
+  ASSERT_FALSE(platform::Current().FileExists(SystemFile("IBMFI32.MEM.mfd")));
+  std::string fresh;
+  ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.MEM"), &fresh));
+  ASSERT_TRUE(
+      platform::Current().WriteWholeFile(SystemFile("IBMFI32.MEM"), VersionOneFile(fresh, false)));
+
+  sandbox_.FailNextWrite(platform::kErrorDiskFull);
+  EXPECT_EQ(IBM_FI_LeituraX(), -1);
+  EXPECT_EQ(Query(IBM_FI_NumeroCupom, 6), "000000");  // the reading was not made
+  std::string text;
+  ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.MEM"), &text));
+  EXPECT_EQ(text.substr(0, text.find('\n')), "IBMFI32-MEMORIA 2");
+
+  ASSERT_EQ(IBM_FI_LeituraX(), 1);
+  EXPECT_EQ(Query(IBM_FI_NumeroCupom, 6), "000001");
+  std::string journal;
+  ASSERT_TRUE(platform::Current().ReadWholeFile(SystemFile("IBMFI32.MEM.mfd"), &journal));
+  int records = 0;
+  ScanMfd(journal, 0, [&](const MfdRecord&) { ++records; });
+  EXPECT_EQ(records, 1);  // the reading made, and only that
 }
 
 TEST_F(LibraryTest, IniFaultsFireOncePerValue) {

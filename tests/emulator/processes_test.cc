@@ -7,14 +7,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "emulator/ibmfi32.h"
+#include "emulator/mfd.h"
 #include "emulator/session.h"
 #include "platform/platform.h"
 #include "support/sandbox_platform.h"
@@ -142,10 +146,22 @@ std::vector<std::string> NumbersAfter(const std::string& tape, const std::string
   return found;
 }
 
-TEST(EmulatorProcessesTest, SellersAtOnceLoseNoAcknowledgedItem) {
-  const char* bin = std::getenv("ZEL_BUILD_BIN");
-  if (bin == nullptr || *bin == '\0') GTEST_SKIP() << "ZEL_BUILD_BIN not set (run under ctest)";
-  if (platform::NativeIsWindows()) GTEST_SKIP() << "starts and kills processes through a POSIX shell";
+// How many times `name` is written in `text`.
+size_t Occurrences(const std::string& text, const std::string& name) {
+  size_t count = 0;
+  for (size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+// Four tills sell at once on one printer, each in a process of its own; with
+// `lock_deleted`, this process deletes the printer's lock file again and
+// again meanwhile (a clean-up by hand, a program that tidies the folder).
+// Every item acknowledged is on the tape and in the MFD exactly once, no
+// COO or CCF is printed twice, the counters and the grand total add up, and
+// the printer serves on.
+void SellAtOnce(bool lock_deleted) {
   zel::test::SandboxPlatform sandbox;
   char answer[256];
   ASSERT_EQ(IBM_EMU_Control("init", answer, sizeof answer), 1) << answer;
@@ -157,7 +173,26 @@ TEST(EmulatorProcessesTest, SellersAtOnceLoseNoAcknowledgedItem) {
                            "EmulatorProcessChild.SellsOrHoldsThePrinter") +
               " & ";
   }
-  ASSERT_EQ(std::system((script + "wait").c_str()), 0);
+  std::atomic<bool> selling{true};
+  int deletions = 0;
+  std::thread deleter;
+  if (lock_deleted) {
+    deleter = std::thread([&] {
+      auto own = platform::MakeNativePlatform();
+      const std::string lock = sandbox.Path("system/IBMFI32.MEM.lock");
+      while (selling) {
+        if (own->RemoveFile(lock)) ++deletions;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    });
+  }
+  int status = std::system((script + "wait").c_str());
+  selling = false;
+  if (deleter.joinable()) deleter.join();
+  ASSERT_EQ(status, 0);
+  if (lock_deleted) {
+    EXPECT_GT(deletions, 0);
+  }
 
   // The last receipt left open is closed here (or cancelled when empty).
   TryToCloseTheReceipt();
@@ -186,14 +221,17 @@ TEST(EmulatorProcessesTest, SellersAtOnceLoseNoAcknowledgedItem) {
 
   std::string tape;
   ASSERT_TRUE(sandbox.ReadWholeFile(sandbox.Path("system/IBMFI32_BOBINA.TXT"), &tape));
+  std::string journal;
+  ASSERT_TRUE(sandbox.ReadWholeFile(sandbox.Path("system/IBMFI32.MEM.mfd"), &journal));
+  std::string mfd;  // the printed lines of every record
+  MfdScan scan = ScanMfd(journal, 0, [&](const MfdRecord& record) { mfd += record.text; });
+  EXPECT_FALSE(scan.damaged) << scan.why;
+  EXPECT_EQ(scan.good_bytes, journal.size());
   for (int s = 1; s <= kSellers; ++s) {
     for (int i = 0; i < kItemsPerSeller; ++i) {
       const std::string name = ItemName(s, i);
-      size_t count = 0;
-      for (size_t at = tape.find(name); at != std::string::npos; at = tape.find(name, at + 1)) {
-        ++count;
-      }
-      EXPECT_EQ(count, acknowledged.count(name)) << name << " on the tape";
+      EXPECT_EQ(Occurrences(tape, name), acknowledged.count(name)) << name << " on the tape";
+      EXPECT_EQ(Occurrences(mfd, name), acknowledged.count(name)) << name << " in the MFD";
     }
   }
   // Every document has a COO of its own, every receipt a CCF of its own, and
@@ -210,6 +248,21 @@ TEST(EmulatorProcessesTest, SellersAtOnceLoseNoAcknowledgedItem) {
   EXPECT_EQ(std::stoi(coo), static_cast<int>(coos.size()));
   EXPECT_EQ(std::stoi(ccf), static_cast<int>(ccfs.size()));
   EXPECT_EQ(std::stoll(grand_total), total);
+  EXPECT_EQ(IBM_FI_LeituraX(), 1);  // and the printer serves on
+}
+
+TEST(EmulatorProcessesTest, SellersAtOnceLoseNoAcknowledgedItem) {
+  const char* bin = std::getenv("ZEL_BUILD_BIN");
+  if (bin == nullptr || *bin == '\0') GTEST_SKIP() << "ZEL_BUILD_BIN not set (run under ctest)";
+  if (platform::NativeIsWindows()) GTEST_SKIP() << "starts and kills processes through a POSIX shell";
+  SellAtOnce(false);
+}
+
+TEST(EmulatorProcessesTest, DeletingThePrintersLockFileLosesNoAcknowledgedItem) {
+  const char* bin = std::getenv("ZEL_BUILD_BIN");
+  if (bin == nullptr || *bin == '\0') GTEST_SKIP() << "ZEL_BUILD_BIN not set (run under ctest)";
+  if (platform::NativeIsWindows()) GTEST_SKIP() << "starts and kills processes through a POSIX shell";
+  SellAtOnce(true);
 }
 
 TEST(EmulatorProcessesTest, AProcessKilledHoldingThePrinterReleasesIt) {

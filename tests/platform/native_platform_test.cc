@@ -152,6 +152,36 @@ TEST_F(NativePlatformTest, AFileLockExcludesASecondHolderUntilReleased) {
   EXPECT_EQ(os_->LastError(), kErrorPathNotFound);
 }
 
+// Taking the name away from a held lock file (deleting it, or putting a new
+// file in its place, as a clean-up by hand might) loses no lock: the next
+// holder still waits for the one that holds it. On Windows the name cannot
+// even be taken while the file is held.
+TEST_F(NativePlatformTest, AFileLockOutlivesItsFilesName) {
+  struct Case {
+    const char* what;
+    bool made_again;
+  };
+  const Case cases[] = {{"deleted", false}, {"deleted and made again", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto first = os_->LockFile(P("printer.lock"), 0);
+    ASSERT_NE(first, nullptr) << os_->LastErrorText();
+    bool removed = os_->RemoveFile(P("printer.lock"));
+    EXPECT_EQ(removed, !NativeIsWindows()) << os_->LastErrorText();
+    if (removed && c.made_again) Write("printer.lock", "");
+    for (int timeout : {0, 30}) {
+      auto second = MakeNativePlatform();
+      EXPECT_EQ(second->LockFile(P("printer.lock"), timeout), nullptr) << timeout;
+      EXPECT_EQ(second->LastError(), kErrorLockViolation);
+    }
+    first.reset();
+    auto next = os_->LockFile(P("printer.lock"), 0);
+    ASSERT_NE(next, nullptr) << os_->LastErrorText();
+    EXPECT_TRUE(os_->FileExists(P("printer.lock")));
+    EXPECT_EQ(MakeNativePlatform()->LockFile(P("printer.lock"), 0), nullptr);
+  }
+}
+
 TEST_F(NativePlatformTest, ShortPathNamesTheSameFileAndRemoveTreeRefusesRoots) {
   Write("Nome Comprido Demais.txt", "x");
   std::string short_path = os_->ShortPath(P("Nome Comprido Demais.txt"));

@@ -1,13 +1,18 @@
 // File locks and the clean-up of interrupted atomic writes on the operating
 // system's platform.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "native_folder_fixture.h"
 #include "platform/platform.h"
@@ -68,6 +73,43 @@ TEST_F(PosixLocksTest, AKilledHolderReleasesTheLock) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFSIGNALED(status));
   EXPECT_NE(os_->LockFile(P("printer.lock"), 0), nullptr) << os_->LastErrorText();
+}
+
+// A holder that waited for a file whose name was taken away meanwhile (the
+// file deleted under the holder before it) ends up holding the file the name
+// leads to now, so whoever comes next waits for it at that file.
+TEST_F(PosixLocksTest, AWaiterEndsUpHoldingTheFileItsNameLeadsToNow) {
+  std::unique_ptr<FileLock> first = os_->LockFile(P("printer.lock"), 0);
+  ASSERT_NE(first, nullptr) << os_->LastErrorText();
+  std::atomic<bool> done{false};
+  std::unique_ptr<FileLock> second;
+  std::thread waiter([&] {
+    second = MakeNativePlatform()->LockFile(P("printer.lock"), 10000);
+    done = true;
+  });
+  // Time for the waiter to open the file and wait for it (were it slower,
+  // it would only open the file after the deletion: the same outcome).
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(done);
+  ASSERT_TRUE(os_->RemoveFile(P("printer.lock")));
+  first.reset();
+  waiter.join();
+  ASSERT_NE(second, nullptr);
+
+  // The file now at the name is locked (tested with the system's own call,
+  // which knows nothing of names).
+  int fd = open(ToSystemPath(P("printer.lock")).c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0) << "the waiter holds a file without a name";
+#ifdef F_OFD_GETLK
+  struct flock probe = {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;
+  ASSERT_EQ(fcntl(fd, F_OFD_GETLK, &probe), 0);
+  EXPECT_NE(probe.l_type, F_UNLCK);
+#else
+  EXPECT_NE(flock(fd, LOCK_SH | LOCK_NB), 0);
+#endif
+  close(fd);
 }
 
 TEST_F(PosixLocksTest, AnAtomicWriteRemovesLeftoversButNotAWriteInProgress) {
