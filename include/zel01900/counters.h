@@ -49,7 +49,11 @@ inline constexpr int kVendrixCipherKey = 1900;
 
 // Checks the grand total stored (enciphered) in "Vendrix.cds" against the
 // printer's, for the record of CDFILIAL, CDCAIXA and NRSERIEIMP (matched
-// enciphered) whose CAMPO01 is "S"; any other record, or none, is left alone.
+// enciphered) whose CAMPO01 is "S"; any other record is left alone. A file
+// with no record of this printer is not checked either, but the debug log
+// says so ("ERRO!!!", ArqConfig_Inv1 when the branch and register have no
+// record, ArqConfig_Inv2 when theirs carry another serial number) and, when
+// IDVALIDA is "S", so does a notice to the operator; the result stays true.
 // Parameters: CDFILIAL, CDCAIXA, NRSERIEIMP, ESQUEMACOR, IDVALIDA ("S"
 // validates; anything else just stores the printer's grand total) and
 // BOPODERECOMPORGT (on a mismatch, true recomposes the stored value after

@@ -88,15 +88,19 @@ bool Cupom_NFiscNVinc(const std::string& Esquema, const std::string& Totalizador
 // (the incoming Numero is not read), a linked receipt of the first 16
 // characters of FormaPgto and Valor when Vinculado is "N", else a gerencial
 // report, recorded as "CC". A refused opening on an attended till may be
-// tried again as a gerencial report ("RG"). Then, per transaction: the first
+// tried again as a gerencial report ("RG"); an opening whose answer was lost
+// and whose outcome the printer cannot tell is never tried again: the
+// operator is told to check the printer (stMensagemTaa and the debug log
+// too) and the result is false. Then, per transaction: the first
 // copy when Vinculado is "N"; the second copy after a pause, unless
 // TipoTerminal is "APC" or "TAA", the list lacks it or the first copy
 // failed. Each copy goes out four lines per feed; a failed feed drops the
 // rest of that copy; a last line without a line feed is printed as a line of
 // its own. The document is then closed (its result not examined).
-// False when the printer is not ready, PrimeirasVias is empty, or the
-// document could not be opened; true otherwise. The Reserva* arguments are
-// not used.
+// False when the printer is not ready, PrimeirasVias is empty, the
+// document could not be opened, or a feed was refused (a slip, or its second
+// copy, did not print whole); true otherwise. The Reserva* arguments are not
+// used.
 bool ImprimeTef(const std::string& ChaveDoc, const std::string& Chave1, const std::string& Chave2,
                 const std::string& Esquema, const zel::StringList* PrimeirasVias,
                 const zel::StringList* SegundasVias, const zel::StringList* ReservaLista1,

@@ -21,8 +21,11 @@ class StringList;
 // chose to try again), INCLUICPF, INCLUINOME, INCLUIENDERECO (as read),
 // CUPNR and CONTCUPOM (the new receipt's number and counter after a
 // successful opening, else as read) and MENSAGEMTAA, and returns whether the
-// printer accepted the opening. A value that does not convert raises the
-// runtime's exception.
+// printer accepted the opening. An opening whose answer was lost is checked
+// against the fiscal flags; when they cannot tell, it is never tried again:
+// the operator (on an attended till) is told to check the printed receipt,
+// the text is in MENSAGEMTAA, and the result is false. A value that does
+// not convert raises the runtime's exception.
 bool AbreCupom(zel::HostParams& Params);
 
 // Sells one item: CDARVPROD, NMPROD (29 characters), CDALIQ, VALOR (cut to
@@ -33,8 +36,11 @@ bool AbreCupom(zel::HostParams& Params);
 // result is false. On success, on a self-service terminal and in that case
 // the bundle becomes INTTEFERRO (the value read from INTEFERRO) and
 // MENSAGEMTAA. An attended failure asks whether to print again; "no" returns
-// false with the bundle untouched. Any failure to read the bundle returns
-// false.
+// false with the bundle untouched. An item whose answer was lost is checked
+// against the day's gross sales; when that check cannot be made it is never
+// offered again: the operator (on an attended till) is told to check the
+// printed receipt, the bundle carries the text in MENSAGEMTAA, and the
+// result is false. Any failure to read the bundle returns false.
 bool VendaItem(zel::HostParams& Params);
 
 // The number (COO) of the current or last receipt, six characters, or
@@ -51,6 +57,10 @@ std::string Nr_Cupom(const std::string& stNaoUsado, const std::string& stEsquema
 // closing writes element 0 (1 when the operator chose to print again), 1
 // (index 42 unchanged), 2 (empty) and 3 (stMensagemTaa), each only when the
 // array has it, except on the exits that return false without result (the
-// printer not ready, a failed step that is not or no longer retried).
+// printer not ready, a failed step that is not or no longer retried). A
+// payment whose answer was lost, or a closing start or footer whose lost
+// answer the fiscal flags cannot check, is never sent again: the operator
+// (when dialogs are shown) is told to check the printed receipt, the text is
+// in stMensagemTaa, and the closing ends without result.
 bool FechaCupom(const std::vector<zel::HostVariant>& Params, zel::StringList* TextosTef,
                 zel::HostVariant& Resultado);

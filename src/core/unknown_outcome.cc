@@ -12,6 +12,8 @@ namespace {
 
 std::optional<int64_t> gross_baseline;
 bool receipt_open_at_state_check = false;
+// The last command FoundDone saw was lost and its outcome unknown.
+bool last_answer_unknown = false;
 
 // A non-negative number with at most `decimals` decimals (',' or '.' as the
 // separator), scaled by 10^decimals. Blanks around it are ignored.
@@ -202,9 +204,28 @@ void TellDone(const std::string& command, const std::string& esquema, bool mostr
 
 bool FoundDone(int32_t code, Outcome (*check)(), const std::string& command,
                const std::string& esquema, bool mostra) {
-  if (code != 0 || check() != Outcome::kDone) return false;
+  last_answer_unknown = false;
+  if (code != 0) return false;
+  const Outcome outcome = check();
+  last_answer_unknown = outcome == Outcome::kUnknown;
+  if (outcome != Outcome::kDone) return false;
   TellDone(command, esquema, mostra);
   return true;
+}
+
+bool LastAnswerUnknown() { return last_answer_unknown; }
+
+void TellUnknown(const std::string& text, const std::string& esquema, bool mostra) {
+  ImpFisDebug("ERRO!!! " + text);
+  stMensagemTaa += " " + text;
+  if (!boNUtilTaa || !mostra) return;
+  zel::Mensagem(text, "", "N", "N", zel::kDialogError, "", esquema, 0);
+}
+
+std::string UnknownText(const std::string& what, const std::string& may_have) {
+  return "A impressora fiscal n\xE3o respondeu " + what + ", que pode ter sido " + may_have +
+         ". N\xE3o foi poss\xEDvel saber se o comando foi executado: confira o cupom "
+         "impresso antes de continuar.";
 }
 
 bool AnalyseCommand(const std::string& esquema, int32_t code, bool mostra, bool cancela_aberto,
@@ -220,6 +241,7 @@ bool AnalyseCommand(const std::string& esquema, int32_t code, bool mostra, bool 
 void ResetOutcomeState() {
   gross_baseline.reset();
   receipt_open_at_state_check = false;
+  last_answer_unknown = false;
 }
 
 }  // namespace zel::core

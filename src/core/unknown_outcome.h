@@ -1,7 +1,9 @@
 // Commands whose answer was lost (code 0: the printer did not answer). Before
 // a command is offered again, the printer is asked whether it carried it out,
 // so that an item, a receipt or a reduction is never registered twice and a
-// command that was done is not reported as failed.
+// command that was done is not reported as failed. A command the printer
+// cannot tell about is not offered again at all: the operator is told to
+// check the printed receipt (TellUnknown).
 //
 // Items are checked against the day's gross sales. The driver keeps what the
 // printer's gross sales should be (the baseline) without asking the printer
@@ -21,7 +23,7 @@ namespace zel::core {
 enum class Outcome {
   kDone,     // the printer carried the command out
   kNotDone,  // the printer did not carry it out: it may be sent again
-  kUnknown,  // the printer cannot tell: the operator decides, as for any failure
+  kUnknown,  // the printer cannot tell: the command is never sent again
 };
 
 // The printer's fiscal flags (1 receipt open, 2 closing started, 8 day
@@ -91,6 +93,23 @@ void TellDone(const std::string& command, const std::string& esquema, bool mostr
 // finds the command done (the operator is then told, as by TellDone).
 bool FoundDone(int32_t code, Outcome (*check)(), const std::string& command,
                const std::string& esquema, bool mostra);
+
+// Whether the last command FoundDone saw had its answer lost and its check
+// could not tell whether the printer carried it out (kUnknown). A caller
+// that offers to send a failed command again asks this first: such a
+// command is never sent again.
+bool LastAnswerUnknown();
+
+// A command whose answer was lost and whose outcome the printer cannot tell:
+// it may have printed, so it is not sent again and the operator must look at
+// the printed receipt. `text` says what may have been done and what to
+// check; it goes to the debug log as an error and to stMensagemTaa, and is
+// shown only on an attended till when the caller shows dialogs (`mostra`).
+void TellUnknown(const std::string& text, const std::string& esquema, bool mostra);
+
+// The text of TellUnknown for `what` (the command, as "ao item 789 - CAFE")
+// and `may_have` ("registrado", "aberto"...).
+std::string UnknownText(const std::string& what, const std::string& may_have);
 
 // The return analysis of a printer command (AnalisaRetorno, same
 // arguments): everything it finds is logged and shown as usual, but a

@@ -2,6 +2,7 @@
 // a gerencial report after the fiscal receipt.
 #include <string>
 
+#include "core/unknown_outcome.h"
 #include "documents/document_support.h"
 #include "documents/text_feed.h"
 #include "hostutil/timing.h"
@@ -73,6 +74,14 @@ bool ImprimeTef(const std::string& ChaveDoc, const std::string& Chave1, const st
       if (aberto) GravaDocumentosNaoFiscais(ChaveDoc, Esquema, "CC", "");
     }
     if (aberto) break;
+    // An opening whose answer was lost and whose outcome the printer cannot
+    // tell may have opened the document: no second opening is offered.
+    if (inRetorno == 0 && zel::core::LastAnswerUnknown()) {
+      zel::core::TellUnknown(
+          zel::core::UnknownText("\xE0 abertura do comprovante do cart\xE3o", "aberto"), Esquema,
+          true);
+      return false;
+    }
     if (!TryAgain(Esquema)) return false;
     // A second attempt goes into a gerencial report.
     modo_relatorio = true;

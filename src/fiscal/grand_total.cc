@@ -33,6 +33,11 @@ constexpr const char* kPrinterTotalUnreadable =
     "N\xE3o foi poss\xEDvel ler o totalizador geral da impressora fiscal. "
     "O totalizador geral gravado n\xE3o foi conferido.";
 
+// Shown when the file holds no record of this printer: none for the branch
+// and register, or none with the printer's serial number.
+constexpr const char* kNoRecordForTill = "ArqConfig_Inv1";
+constexpr const char* kSerialDoesNotMatch = "ArqConfig_Inv2";
+
 void ShowNotice(const std::string& text, const std::string& esquema) {
   zel::Mensagem(text, "", "N", "N", zel::kDialogError, "", esquema, 0);
 }
@@ -93,18 +98,35 @@ bool Atu_TotGeral(const zel::HostParams& params) {
         zel::platform::JoinPath(os.ExecutableDirectory(), zel::fiscal::kVendrixFileName);
     zel::MemTable& table = data_module.cdsCheckECF;
     zel::LoadTableFromFile(table, path);
+    const std::string this_till =
+        "CDFILIAL = " + QuotedLiteral(filial) + " AND CDCAIXA = " + QuotedLiteral(caixa);
     table.SetFiltered(false);
-    table.SetFilter("CDFILIAL = " + QuotedLiteral(filial) +
-                    " AND CDCAIXA = " + QuotedLiteral(caixa) +
+    table.SetFilter(this_till +
                     " AND NRSERIEECF = " + QuotedLiteral(zel::Cripto(serie, kVendrixCipherKey)));
     table.SetFiltered(true);
+    const bool validate = valida == "S";
+
+    // A file without this printer's record (a key field changed or the
+    // record missing) cannot be checked: the check is skipped, but never
+    // silently. The till goes on, as with a missing file; the operator is
+    // told when the host asked for the check (a store alone, inside another
+    // operation, only logs it).
+    if (table.IsEmpty()) {
+      table.SetFiltered(false);
+      table.SetFilter(this_till);
+      table.SetFiltered(true);
+      const std::string text =
+          FileMessage(table.IsEmpty() ? kNoRecordForTill : kSerialDoesNotMatch, path);
+      ImpFisDebug("ERRO!!! " + text);
+      if (validate) ShowNotice(text, esquema);
+      return result;
+    }
 
     // Only printers whose record has the control switched on are checked.
     if (table.FieldByName("CAMPO01").AsString() != "S") return result;
 
     const std::string stored =
         zel::Uncripto(table.FieldByName("CAMPO02").AsString(), kVendrixCipherKey);
-    const bool validate = valida == "S";
     std::string current;
     bool delivered = false;
     try {

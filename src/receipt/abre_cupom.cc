@@ -41,13 +41,23 @@ bool AbreCupom(zel::HostParams& Params) {
     inRetorno = IBM_FI_AbreCupomMFD(TextArg(cpf_arg), TextArg(nome_arg), TextArg(endereco_arg));
     ImpFisDebug("IBM_FI_AbreCupomMFD :" + cpf + " - " + nome + " - " + endereco);
     stMensagemTaa.clear();
-    if (inRetorno == 0 && zel::core::ReceiptOpeningOutcome() == zel::core::Outcome::kDone) {
+    const zel::core::Outcome desfecho =
+        inRetorno == 0 ? zel::core::ReceiptOpeningOutcome() : zel::core::Outcome::kNotDone;
+    if (inRetorno == 0 && desfecho == zel::core::Outcome::kDone) {
       zel::core::TellDone("IBM_FI_AbreCupomMFD", esquema, boNUtilTaa);
       aberto = true;
       if (util_tef) boClieUtil = false;
       break;
     }
     aberto = zel::core::AnalyseCommand(esquema, inRetorno, boNUtilTaa, false, true);
+    // A lost answer that cannot be checked may have opened the receipt: it
+    // is never offered again.
+    if (inRetorno == 0 && desfecho == zel::core::Outcome::kUnknown) {
+      zel::core::TellUnknown(zel::core::UnknownText("\xE0 abertura do cupom", "aberto"), esquema,
+                             boNUtilTaa);
+      if (util_tef) boClieUtil = false;
+      break;
+    }
     if (aberto || !boNUtilTaa) {
       if (util_tef) boClieUtil = false;
       break;

@@ -160,6 +160,12 @@ class Closing {
       // gross sales unknown.
       if (inRetorno == 0 && surcharge) zel::core::ForgetGrossSales();
       if (Analyse(inRetorno)) break;
+      if (inRetorno == 0 && zel::core::LastAnswerUnknown()) {
+        StepAnswerLost(
+            "ao in\xED"
+            "cio do fechamento do cupom",
+            "iniciado");
+      }
       Retry();
     }
     if (surcharge) {
@@ -268,6 +274,18 @@ class Closing {
     throw EndWithoutResult{};
   }
 
+  // A closing step whose answer was lost and whose outcome the fiscal flags
+  // cannot tell (`what` names it, `may_have` what it may have done): sending
+  // it again could print it twice, so the closing stops without offering to,
+  // and the operator is told to look at the receipt on the printer (the
+  // return analysis of the lost answer has already run).
+  [[noreturn]] void StepAnswerLost(const std::string& what, const std::string& may_have) {
+    zel::core::TellUnknown(zel::core::UnknownText(what, may_have), p_.colour_scheme,
+                           p_.show_dialogs);
+    boClieUtil = false;
+    throw EndWithoutResult{};
+  }
+
   // The amount received less the change, without a forced integer digit
   // (",50"). A zero total takes the last payment's amount text, or the
   // discount or surcharge of the closing start, or stays empty. The zero
@@ -315,6 +333,9 @@ class Closing {
         break;
       }
       if (Analyse(inRetorno)) break;
+      if (inRetorno == 0 && zel::core::LastAnswerUnknown()) {
+        StepAnswerLost("ao encerramento do cupom", "encerrado");
+      }
       Retry();
     }
   }

@@ -76,9 +76,11 @@ bool VendaItem(zel::HostParams& Params) {
                   " - " + preco + " - " + qtde + " - " + *acre + " - " + *desc + " - 01 - " + un);
       stMensagemTaa.clear();
       // What the item adds to the day's gross sales, against which a lost
-      // answer is checked.
+      // answer is checked; without it the check cannot be made.
       const std::optional<int64_t> soma = zel::core::ItemGrossCents(preco, qtde, *acre);
-      if (inRetorno == 0 && soma && zel::core::ItemOutcome(*soma) == zel::core::Outcome::kDone) {
+      zel::core::Outcome desfecho = zel::core::Outcome::kUnknown;
+      if (inRetorno == 0 && soma) desfecho = zel::core::ItemOutcome(*soma);
+      if (inRetorno == 0 && desfecho == zel::core::Outcome::kDone) {
         zel::core::TellDone("IBM_FI_VendeItemDepartamento", esquema, boNUtilTaa);
         if (util_tef) boClieUtil = false;
         Params = resposta();
@@ -91,6 +93,15 @@ bool VendaItem(zel::HostParams& Params) {
       }
       const bool vendido = zel::core::AnalyseCommand(esquema, inRetorno, boNUtilTaa, false, false);
       if (!vendido) boClieUtil = false;
+      // A lost answer that cannot be checked may have registered the item:
+      // it is never offered again, or the item could be sold twice.
+      if (inRetorno == 0 && desfecho == zel::core::Outcome::kUnknown) {
+        zel::core::TellUnknown(
+            zel::core::UnknownText("ao item " + codigo + " - " + Cut(descricao, 20), "registrado"),
+            esquema, boNUtilTaa);
+        Params = resposta();
+        return false;
+      }
       if (vendido || !boNUtilTaa) {
         if (util_tef) boClieUtil = false;
         Params = resposta();

@@ -221,6 +221,66 @@ TEST_F(CardSlipsTest, RefusedOpeningDeclinedOrUnattendedPrintsNothing) {
   EXPECT_TRUE(host_.dialogs().empty());
 }
 
+// An opening whose answer is lost is checked against the fiscal flags. One
+// they show not done is offered again as a gerencial report; one they cannot
+// check may have opened the document and is not tried again, even for an
+// operator who says yes to anything: the operator is told to check the
+// printed receipt, the text is in stMensagemTaa and the debug log, and
+// nothing prints.
+TEST_F(CardSlipsTest, LostOpeningThatCannotBeCheckedIsNotTriedAgain) {
+  struct Case {
+    const char* name;
+    int mode;
+    const char* opening;
+    int32_t flags_code;  // the fiscal-flags query after the lost answer
+    bool tried_again;
+  };
+  const Case cases[] = {
+      {"linked receipt, flags unread", 1, kLinked, 0, false},
+      {"gerencial report, flags unread", 2, kReport, -6, false},
+      {"linked receipt not opened: offered again", 1, kLinked, 1, true},
+  };
+  const StringList first = List({"a\n"});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake_.ClearCalls();
+    host_.Clear();
+    stMensagemTaa.clear();
+    const size_t log_before = LogEntries().size();
+    host_.SetDefaultAnswer(true);
+    fake_.AnswerOnce(c.opening, 0);
+    fake_.SetAnswer("IBM_FI_FlagsFiscais", FakeAnswer{c.flags_code, {}, {0}});
+    EXPECT_EQ(Print(&first, nullptr, c.mode, "N", "PDV"), c.tried_again);
+    size_t questions = 0;
+    bool told = false;
+    for (const DialogCall& d : host_.dialogs()) {
+      questions += d.IsQuestion() ? 1 : 0;
+      told |= d.text.find("abertura do comprovante") != std::string::npos &&
+              d.text.find("confira o cupom impresso") != std::string::npos;
+    }
+    bool logged = false;
+    const Strings log = LogEntries();
+    for (size_t i = log_before; i < log.size(); ++i) {
+      logged |= log[i].rfind("ERRO!!! ", 0) == 0 &&
+                log[i].find("abertura do comprovante") != std::string::npos;
+    }
+    if (c.tried_again) {
+      EXPECT_EQ(DocumentCalls(), (Strings{kLinked, kReport, kReportClose}));
+      EXPECT_EQ(questions, 1u);
+      EXPECT_FALSE(told);
+      EXPECT_FALSE(logged);
+    } else {
+      EXPECT_EQ(DocumentCalls(), Strings{c.opening});
+      EXPECT_TRUE(Feeds().empty());
+      EXPECT_TRUE(DocTypes().empty());
+      EXPECT_EQ(questions, 0u);
+      EXPECT_TRUE(told);
+      EXPECT_NE(stMensagemTaa.find("abertura do comprovante"), std::string::npos) << stMensagemTaa;
+      EXPECT_TRUE(logged);
+    }
+  }
+}
+
 TEST_F(CardSlipsTest, LinkedReceiptOperationsSendTheirArguments) {
   EXPECT_TRUE(Abre_Comp_NFiscalVinc("007", "Cartao", "00000000001000", "000123"));
   EXPECT_TRUE(Fecha_Comp_NFiscalVinc("007"));

@@ -94,6 +94,16 @@ class GrandTotalTest : public CoreTestWith<WriteRecordingSandbox> {
            ") est\xE1 inv\xE1lido. Valor do totalizador geral da impressora fiscal est\xE1 "
            "incorreto. Ao teclar OK este valor ser\xE1 automaticamente recuperado.";
   }
+  std::string SemRegistro() const {
+    return "Arquivo (" + path_ +
+           ") est\xE1 inv\xE1lido. N\xE3o h\xE1 registro da impressora fiscal para esta filial e "
+           "este caixa.";
+  }
+  std::string SerieNaoConfere() const {
+    return "Arquivo (" + path_ +
+           ") est\xE1 inv\xE1lido. O n\xFAmero de s\xE9rie da impressora fiscal n\xE3o confere "
+           "com o registrado para este caixa.";
+  }
   std::string Invalido() const {
     return "Arquivo (" + path_ +
            ") est\xE1 inv\xE1lido. O valor do totalizador geral da impressora fiscal est\xE1 "
@@ -125,22 +135,57 @@ TEST_F(GrandTotalTest, DifferenceBeyondTheSecondDecimalCountsAsEqual) {
   EXPECT_TRUE(host_.dialogs().empty());
 }
 
-TEST_F(GrandTotalTest, RecordsOutsideTheControlAreLeftAlone) {
+TEST_F(GrandTotalTest, RecordWithTheControlSwitchedOffIsLeftAlone) {
+  WriteVendrix({{"0001", "002", kSerial, "N", "1,00"}});
+  const size_t log_before = LogEntries().size();
+  EXPECT_TRUE(Atu_TotGeral(Params("S", false)));
+  EXPECT_TRUE(Atu_TotGeral(Params("N", false)));
+  EXPECT_EQ(FileBytes(), original_);
+  EXPECT_TRUE(host_.dialogs().empty());
+  EXPECT_EQ(LogEntries().size(), log_before);
+  EXPECT_EQ(fake_.CallCount("IBM_FI_GrandeTotal"), 0);
+}
+
+// A file that holds no record of this printer (a key field changed by one
+// bit, the record missing) cannot be checked: the debug log says so, and the
+// operator is told when the host asked for the check (a store alone, which
+// runs inside other operations, only logs). The till is not stopped, as it
+// is not by a missing file; nothing is written.
+TEST_F(GrandTotalTest, FileWithoutThisPrintersRecordIsReportedAndDoesNotBlock) {
   struct Case {
     const char* label;
-    Record record;
+    std::vector<Record> records;
+    bool serial_only;  // the branch and register have a record, under another serial
   };
-  for (const Case& c : {Case{"ControlOff", {"0001", "002", kSerial, "N", "1,00"}},
-                        Case{"OtherBranch", {"0009", "002", kSerial, "S", "1,00"}},
-                        Case{"OtherRegister", {"0001", "003", kSerial, "S", "1,00"}},
-                        Case{"OtherPrinter", {"0001", "002", "IB999", "S", "1,00"}}}) {
+  const Case cases[] = {
+      {"branch one bit off", {{"0000", "002", kSerial, "S", "1234,56"}}, false},
+      {"register one bit off", {{"0001", "003", kSerial, "S", "1234,56"}}, false},
+      {"serial one bit off", {{"0001", "002", "IB0123456788", "S", "1234,56"}}, true},
+      {"other printers only",
+       {{"0009", "001", "OTHER", "S", "5,00"}, {"0001", "002", "IB-OUTRA", "S", "7,00"}},
+       true},
+      {"no records", {}, false},
+  };
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    WriteVendrix({c.record});
-    EXPECT_TRUE(Atu_TotGeral(Params("S", false)));
-    EXPECT_TRUE(Atu_TotGeral(Params("N", false)));
+    host_.Clear();
+    WriteVendrix(c.records);
+    const std::string text = c.serial_only ? SerieNaoConfere() : SemRegistro();
+    for (const char* valida : {"S", "N"}) {
+      SCOPED_TRACE(valida);
+      const size_t log_before = LogEntries().size();
+      EXPECT_TRUE(Atu_TotGeral(Params(valida, false)));
+      const std::vector<std::string> log = LogEntries();
+      EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<std::ptrdiff_t>(log_before),
+                                         log.end()),
+                Strings{"ERRO!!! " + text});
+    }
+    // Told once: for the check, not for the store.
+    ASSERT_EQ(host_.DialogTexts(), Strings{text});
+    EXPECT_EQ(host_.dialogs()[0].kind, 3);
+    EXPECT_EQ(host_.dialogs()[0].colour_scheme, "004");
     EXPECT_EQ(FileBytes(), original_);
   }
-  EXPECT_TRUE(host_.dialogs().empty());
   EXPECT_EQ(fake_.CallCount("IBM_FI_GrandeTotal"), 0);
 }
 
@@ -265,7 +310,8 @@ TEST_F(GrandTotalTest, BranchCodeWithAQuoteSelectsNothing) {
                                   {"NRSERIEIMP", kSerial},
                                   {"IDVALIDA", "S"}});
   EXPECT_TRUE(Atu_TotGeral(params));
-  EXPECT_TRUE(host_.dialogs().empty());
+  // No record is selected: the file has none for that branch.
+  EXPECT_EQ(host_.DialogTexts(), Strings{SemRegistro()});
   EXPECT_EQ(FileBytes(), original_);
 }
 

@@ -207,6 +207,7 @@ TEST_F(ClosingTest, AttendedCardSaleRetriesOnYes) {
 TEST_F(ClosingTest, DeclinedRetryAndFailureOutsideACardSaleEndWithoutResult) {
   Movements({{"E", "001", 30, 1}});
   fake_.Answer("IBM_FI_IniciaFechamentoCupom", 0);
+  fake_.SetAnswer("IBM_FI_FlagsFiscais", FakeAnswer{1, {}, {1}});  // closing not started
   EXPECT_FALSE(Close());
   EXPECT_EQ(result_, Result());
   EXPECT_EQ(fake_.CallCount("IBM_FI_EfetuaFormaPagamento"), 0);
@@ -497,6 +498,74 @@ TEST_F(ClosingTest, LostPaymentIsNeverSentAgain) {
   EXPECT_NE(host_.dialogs().back().text.find("Dinheiro 30,00, que pode ter sido registrado"),
             std::string::npos);
   EXPECT_FALSE(boClieUtil);
+}
+
+struct UncheckableStepCase {
+  const char* name;
+  const char* entry_point;  // the step whose answer is lost
+  int32_t flags_code;       // the fiscal-flags query after it
+  int32_t flags_after;
+  bool dialogs;  // the closing's show switch
+  bool sent_again;
+};
+
+// In an attended card sale a failed closing step is offered again (here to
+// an operator who says yes to anything). A closing start or footer whose
+// lost answer the fiscal flags cannot check may have printed: it is never
+// sent again; the closing ends without result, the operator is told (when
+// the closing shows dialogs) to check the printed receipt, and the text is
+// in stMensagemTaa and the debug log. One the flags show not done is still
+// offered again.
+TEST_F(ClosingTest, LostStepThatCannotBeCheckedIsNeverSentAgain) {
+  constexpr const char* kStart = "IBM_FI_IniciaFechamentoCupom";
+  constexpr const char* kFooter = "IBM_FI_TerminaFechamentoCupom";
+  const UncheckableStepCase cases[] = {
+      {"start, flags unread", kStart, 0, 0, true, false},
+      {"start, no receipt open", kStart, 1, 0, true, false},
+      {"start, flags unread, dialogs off", kStart, -6, 0, false, false},
+      {"footer, flags unread", kFooter, 0, 0, true, false},
+      {"footer, closing not started", kFooter, 1, 1, true, false},
+      {"start not done: offered again", kStart, 1, 1, true, true},
+      {"footer not done: offered again", kFooter, 1, 3, true, true},
+  };
+  CardSale();
+  Movements({{"E", "001", 30, 1}});
+  for (const UncheckableStepCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string step = c.entry_point == kStart ? "ao in\xED"
+                                                       "cio do fechamento do cupom"
+                                                     : "ao encerramento do cupom";
+    fake_.ClearCalls();
+    host_.Clear();
+    result_ = Result();
+    const size_t log_before = LogEntries().size();
+    params_[5] = c.dialogs;
+    host_.SetDefaultAnswer(true);
+    fake_.AnswerOnce(c.entry_point, 0);
+    fake_.SetAnswer("IBM_FI_FlagsFiscais", FakeAnswer{c.flags_code, {}, {c.flags_after}});
+    EXPECT_EQ(Close(), c.sent_again);
+    EXPECT_EQ(fake_.CallCount(c.entry_point), c.sent_again ? 2 : 1);
+    size_t questions = 0;
+    bool told = false;
+    for (const DialogCall& d : host_.dialogs()) {
+      questions += d.IsQuestion() ? 1 : 0;
+      told |= d.text.find(step) != std::string::npos &&
+              d.text.find("confira o cupom impresso") != std::string::npos;
+    }
+    EXPECT_EQ(questions, c.sent_again ? 1u : 0u);
+    EXPECT_EQ(told, !c.sent_again && c.dialogs);
+    EXPECT_EQ(stMensagemTaa.find(step) != std::string::npos, !c.sent_again) << stMensagemTaa;
+    bool logged = false;
+    const std::vector<std::string> log = LogEntries();
+    for (size_t i = log_before; i < log.size(); ++i) {
+      logged |= log[i].rfind("ERRO!!! ", 0) == 0 && log[i].find(step) != std::string::npos;
+    }
+    EXPECT_EQ(logged, !c.sent_again);
+    if (!c.sent_again) {
+      EXPECT_EQ(result_, Result());  // ended without result
+      EXPECT_FALSE(boClieUtil);
+    }
+  }
 }
 
 }  // namespace

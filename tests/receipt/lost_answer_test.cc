@@ -1,10 +1,12 @@
 // Items and receipt openings whose answer is lost (code 0): the driver asks
 // the printer whether the command was done before it offers to send it
-// again, and never asks the printer anything while every call answers.
+// again, never sends again one whose outcome the printer cannot tell, and
+// never asks the printer anything while every call answers.
 #include <string>
 #include <vector>
 
 #include "core/core_fixture.h"
+#include "core/unknown_outcome.h"
 #include "hostutil/params.h"
 #include "zel01900/counters.h"
 #include "zel01900/receipt.h"
@@ -36,7 +38,7 @@ class LostAnswerTest : public CoreTest {
   void PrinterGross(int64_t cents) { fake_.Answer(kGross, 1, GrossText(cents)); }
   void PrinterFlags(int32_t flags) { fake_.SetAnswer(kFlags, FakeAnswer{1, {}, {flags}}); }
 
-  bool Sell(double price, double quantity, double surcharge = 0) {
+  bool Sell(double price, double quantity, double surcharge = 0, bool card_use = false) {
     HostParams params = MakeParams({{"ESQUEMACOR", "007"},
                                     {"INTEFERRO", 0},
                                     {"CDARVPROD", "789"},
@@ -47,9 +49,11 @@ class LostAnswerTest : public CoreTest {
                                     {"DESCONT", 0.0},
                                     {"ACRESCIMO", surcharge},
                                     {"UNIDADE", "UN"},
-                                    {"IDUTILTEF", "N"},
-                                    {"UTILTEF", false}});
-    return VendaItem(params);
+                                    {"IDUTILTEF", card_use ? "T" : "N"},
+                                    {"UTILTEF", card_use}});
+    const bool sold = VendaItem(params);
+    sold_ = params;
+    return sold;
   }
   bool Open(bool card_use = false) {
     HostParams params = MakeParams({{"ESQUEMACOR", "007"},
@@ -76,8 +80,32 @@ class LostAnswerTest : public CoreTest {
     }
     return false;
   }
+  // The operator was told that `what` may have been done and to check the
+  // printed receipt.
+  bool ToldUnknown(const std::string& what) const {
+    for (const DialogCall& d : host_.dialogs()) {
+      if (!d.IsQuestion() && d.text.find(what) != std::string::npos &&
+          d.text.find("confira o cupom impresso") != std::string::npos) {
+        return true;
+      }
+    }
+    return false;
+  }
+  // The debug log holds, after its first `from` entries, the error line of
+  // `what`.
+  bool LoggedUnknown(const std::string& what, size_t from) {
+    const Strings log = LogEntries();
+    for (size_t i = from; i < log.size(); ++i) {
+      if (log[i].rfind("ERRO!!! ", 0) == 0 && log[i].find(what) != std::string::npos &&
+          log[i].find("confira o cupom impresso") != std::string::npos) {
+        return true;
+      }
+    }
+    return false;
+  }
 
   HostParams opened_;
+  HostParams sold_;
 };
 
 TEST_F(LostAnswerTest, SalesThatAnswerNeverAskThePrinterMore) {
@@ -90,6 +118,8 @@ TEST_F(LostAnswerTest, SalesThatAnswerNeverAskThePrinterMore) {
   EXPECT_EQ(fake_.CallCount(kFlags), 0);
 }
 
+enum class Told { kNothing, kDone, kUnknown };
+
 struct ItemCase {
   const char* name;
   int64_t gross_after;  // the printer's gross sales read after the lost answer
@@ -97,16 +127,17 @@ struct ItemCase {
   bool expected;
   int sale_calls;
   bool asked;
+  Told told;
 };
 
 TEST_F(LostAnswerTest, LostItemAnswerIsCheckedAgainstTheGrossSales) {
   // 100,00 before the item; the item adds 1,99 x 0,333 = 0,66 (truncated)
   // plus a surcharge of 0,10.
   const ItemCase cases[] = {
-      {"done: taken as sold, nothing sent again", 10076, true, true, 1, false},
-      {"not done: offered again and sent on yes", 10000, true, true, 2, true},
-      {"not done: the operator declines", 10000, false, false, 1, true},
-      {"figure matches neither: the operator decides", 10066, false, false, 1, true},
+      {"done: taken as sold, nothing sent again", 10076, true, true, 1, false, Told::kDone},
+      {"not done: offered again and sent on yes", 10000, true, true, 2, true, Told::kNothing},
+      {"not done: the operator declines", 10000, false, false, 1, true, Told::kNothing},
+      {"figure matches neither: never sent again", 10066, true, false, 1, false, Told::kUnknown},
   };
   for (const ItemCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -114,24 +145,61 @@ TEST_F(LostAnswerTest, LostItemAnswerIsCheckedAgainstTheGrossSales) {
     KnowGross(10000);
     fake_.AnswerOnce(kSale, 0);
     PrinterGross(c.gross_after);
-    if (c.asked) host_.QueueAnswers({c.operator_says_yes});
+    host_.SetDefaultAnswer(c.operator_says_yes);
     EXPECT_EQ(Sell(1.99, 0.333, 0.10), c.expected);
     EXPECT_EQ(fake_.CallCount(kSale), c.sale_calls);
     EXPECT_EQ(fake_.CallCount(kGross), 1);
     EXPECT_EQ(Questions(), c.asked ? 1u : 0u);
-    EXPECT_EQ(ToldDone(), !c.asked);
+    EXPECT_EQ(ToldDone(), c.told == Told::kDone);
+    EXPECT_EQ(ToldUnknown("ao item 789 - CAFE"), c.told == Told::kUnknown);
   }
 }
 
-TEST_F(LostAnswerTest, WithoutAKnownBaselineTheOperatorDecidesAsBefore) {
-  fake_.AnswerOnce(kSale, 0);
-  PrinterGross(76);
-  host_.QueueAnswers({true});
-  EXPECT_TRUE(Sell(1.99, 0.333, 0.10));
-  EXPECT_EQ(fake_.CallCount(kSale), 2);
-  EXPECT_EQ(fake_.CallCount(kGross), 0);
-  EXPECT_EQ(Questions(), 1u);
-  EXPECT_FALSE(ToldDone());
+struct UncheckableItemCase {
+  const char* name;
+  bool baseline_known;  // the driver knows the day's gross sales (100,00)
+  int32_t gross_code;   // the gross-sales query after the lost answer
+  int64_t gross_after;
+  bool card_use;
+  bool attended;
+};
+
+// A lost item whose check cannot be made may have been registered: it is
+// never offered again, even to an operator who would say yes to anything.
+// The operator (on an attended till) is told to check the printed receipt;
+// the host gets the text in MENSAGEMTAA and stMensagemTaa, the debug log an
+// error line.
+TEST_F(LostAnswerTest, LostItemThatCannotBeCheckedIsNeverSentAgain) {
+  const UncheckableItemCase cases[] = {
+      {"the gross-sales query fails", true, 0, 10076, false, true},
+      {"the gross-sales query fails in a card sale", true, -6, 10076, true, true},
+      {"the figure matches neither, card sale", true, 1, 10066, true, true},
+      {"no baseline to compare with", false, 1, 10076, false, true},
+      {"no baseline, self-service", false, 1, 10076, false, false},
+  };
+  for (const UncheckableItemCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    host_.Clear();
+    const size_t log_before = LogEntries().size();
+    zel::core::ResetOutcomeState();  // a driver that knows no gross sales yet
+    boNUtilTaa = c.attended;
+    if (c.baseline_known) KnowGross(10000);
+    fake_.ClearCalls();
+    fake_.AnswerOnce(kSale, 0);
+    fake_.Answer(kGross, c.gross_code, GrossText(c.gross_after));
+    host_.SetDefaultAnswer(true);
+    EXPECT_FALSE(Sell(1.99, 0.333, 0.10, c.card_use));
+    EXPECT_EQ(fake_.CallCount(kSale), 1);
+    EXPECT_EQ(Questions(), 0u);
+    EXPECT_FALSE(ToldDone());
+    EXPECT_EQ(ToldUnknown("ao item 789 - CAFE"), c.attended);
+    if (!c.attended) {
+      EXPECT_TRUE(host_.dialogs().empty());
+    }
+    EXPECT_NE(stMensagemTaa.find("ao item 789 - CAFE"), std::string::npos) << stMensagemTaa;
+    EXPECT_EQ(RecebeParams(sold_, "MENSAGEMTAA").AsString(), stMensagemTaa);
+    EXPECT_TRUE(LoggedUnknown("ao item 789 - CAFE", log_before));
+  }
 }
 
 TEST_F(LostAnswerTest, BaselineFollowsAcknowledgedItemsAndTheFigureRead) {
@@ -196,6 +264,43 @@ TEST_F(LostAnswerTest, LostOpeningIsCheckedAgainstTheFiscalFlags) {
     if (c.expected) {
       EXPECT_EQ(RecebeParams(opened_, "CUPNR").AsString(), "000124");
     }
+  }
+}
+
+struct UncheckableOpeningCase {
+  const char* name;
+  int32_t st1_at_state_check;  // 2: a receipt was already open
+  int32_t flags_code;          // the fiscal-flags query after the lost answer
+  int32_t flags_after;
+};
+
+// An opening whose lost answer the fiscal flags cannot check may have
+// opened the receipt: in a card sale, where a failed opening is otherwise
+// offered again, it is not; the operator is told to check the printed
+// receipt.
+TEST_F(LostAnswerTest, LostOpeningThatCannotBeCheckedIsNeverSentAgain) {
+  const UncheckableOpeningCase cases[] = {
+      {"the flags query fails", 0, 0, 0},
+      {"closing already started", 0, 1, 3},
+      {"a receipt was open before", 2, 1, 1},
+  };
+  for (const UncheckableOpeningCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    host_.Clear();
+    fake_.ClearCalls();
+    const size_t log_before = LogEntries().size();
+    fake_.SetAnswer("IBM_FI_VerificaEstadoImpressora",
+                    FakeAnswer{1, {}, {6, c.st1_at_state_check, 0}});
+    fake_.AnswerOnce("IBM_FI_AbreCupomMFD", 0);
+    fake_.SetAnswer(kFlags, FakeAnswer{c.flags_code, {}, {c.flags_after}});
+    host_.SetDefaultAnswer(true);
+    EXPECT_FALSE(Open(true));
+    EXPECT_EQ(fake_.CallCount("IBM_FI_AbreCupomMFD"), 1);
+    EXPECT_EQ(Questions(), 0u);
+    EXPECT_TRUE(ToldUnknown("abertura do cupom"));
+    EXPECT_NE(stMensagemTaa.find("abertura do cupom"), std::string::npos) << stMensagemTaa;
+    EXPECT_EQ(RecebeParams(opened_, "MENSAGEMTAA").AsString(), stMensagemTaa);
+    EXPECT_TRUE(LoggedUnknown("abertura do cupom", log_before));
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "core/core_fixture.h"
 #include "hostutil/params.h"
+#include "zel01900/counters.h"
 #include "zel01900/receipt.h"
 
 namespace zel::test {
@@ -200,6 +201,11 @@ TEST_F(OpenAndSaleTest, AttendedOpeningFailureOutsideACardSaleRewritesTheBundle)
 }
 
 TEST_F(OpenAndSaleTest, ItemFailureInACardSaleAndOnASelfServiceTerminal) {
+  // The answers are lost and the day's gross sales show the item not
+  // registered: a failure that may be sent again.
+  fake_.Answer("IBM_FI_VendaBruta", 1, "000000000000010000");
+  std::string gross;
+  ASSERT_TRUE(VendaBruta("007", gross));
   fake_.Answer("IBM_FI_VendeItemDepartamento", 0);
   HostParams params = MakeParams({{"ESQUEMACOR", "007"},
                                   {"INTEFERRO", 2},
