@@ -30,6 +30,12 @@ fi
 command -v node >/dev/null 2>&1 || optional+=(nodejs)
 sudo_cmd=""
 [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+# Another install (an unattended upgrade, a second make) may hold the package
+# lock: apt waits for it up to ten minutes, saying which process holds it,
+# instead of failing at once.
+apt_get() {
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get -o DPkg::Lock::Timeout=600 "$@"
+}
 is_installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
 }
@@ -38,10 +44,9 @@ for p in "${packages[@]}"; do is_installed "$p" || missing+=("$p"); done
 updated=0
 if [ ${#missing[@]} -gt 0 ] || [ "${need_update:-0}" -eq 1 ]; then
   echo "Installing: ${missing[*]}"
-  $sudo_cmd apt-get update -qq
+  apt_get update -qq
   updated=1
-  [ ${#missing[@]} -eq 0 ] ||
-    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
+  [ ${#missing[@]} -eq 0 ] || apt_get install -y -qq "${missing[@]}"
 fi
 # 32-bit wine for the 32-bit Windows tests, from the i386 architecture, only
 # where the machine runs 32-bit programs at all (some x86-64 kernels refuse
@@ -54,15 +59,15 @@ elif ! is_installed wine32:i386; then
     $sudo_cmd dpkg --add-architecture i386
     updated=0
   fi
-  [ $updated -eq 1 ] || { $sudo_cmd apt-get update -qq || true; updated=1; }
+  [ $updated -eq 1 ] || { apt_get update -qq || true; updated=1; }
   echo "Installing: wine32:i386"
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq wine32:i386 ||
+  apt_get install -y -qq wine32:i386 ||
     echo "install-deps: wine32 could not be installed; the 32-bit Windows tests will not run" >&2
 fi
 for p in "${optional[@]}"; do
   is_installed "$p" && continue
   echo "Installing (optional): $p"
-  [ $updated -eq 1 ] || { $sudo_cmd apt-get update -qq || true; updated=1; }
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "$p" ||
+  [ $updated -eq 1 ] || { apt_get update -qq || true; updated=1; }
+  apt_get install -y -qq --no-install-recommends "$p" ||
     echo "install-deps: $p could not be installed; the tests that need it will skip" >&2
 done
