@@ -141,14 +141,7 @@ TEST(FiscalMenuKillChild, RunsTheOperationUntilKilled) {
   child.SetExecutableDirectory(home);
   ZelResetModuleState();
   RecordingHost host;
-  ASSERT_TRUE(StartImpFiscal(MakeParams({{"CDFILIAL", "0001"},
-                                         {"CDCAIXA", "001"},
-                                         {"NRSERIEIMP", kPrinterSerial},
-                                         {"ESQUEMA", "002"},
-                                         {"CDPORTAIMPFIS", "COM1"},
-                                         {"BOUTILTAA", false},
-                                         {"ESQUEMACOR", "002"},
-                                         {"PORTAIMPFIS", "COM1"}})));
+  ASSERT_TRUE(StartImpFiscal(TillStartParams()));
   child.Arm();
   RunOperation(operation);
   platform::SetCurrent(nullptr);
@@ -167,14 +160,7 @@ class FiscalMenuKillTest : public PrinterScenarioTest {
     sandbox_.MakeDirectory(MenuFile(""));
     sandbox_.MakeDirectory(sandbox_.MenuFiscalDirectory());
     // A day's sale and its Z, for the files to hold.
-    ASSERT_EQ(IBM_FI_AbreCupomMFD(nullptr, nullptr, nullptr), 1);
-    ASSERT_EQ(IBM_FI_VendeItemDepartamento("789", "ARROZ 5KG", "01", "20,00", "1,000", "0000",
-                                           "0000", "01", "UN"),
-              1);
-    ASSERT_EQ(IBM_FI_IniciaFechamentoCupom("D", "$", "0"), 1);
-    ASSERT_EQ(IBM_FI_EfetuaFormaPagamento("Dinheiro", "20,00"), 1);
-    ASSERT_EQ(IBM_FI_TerminaFechamentoCupom("OBRIGADO"), 1);
-    ASSERT_EQ(IBM_FI_ReducaoZ(nullptr, nullptr), 1);
+    SaleAndReduction();
   }
   void TearDown() override {
     platform::LibraryHandle signer_handle = ImpFisDLLHandle2;

@@ -78,17 +78,6 @@ class FiscalMenuScenarioTest : public PrinterScenarioTest {
     return true;
   }
 
-  // A day's sale through the driver's bound entry points, then its Z.
-  void SaleAndReduction() {
-    ASSERT_EQ(IBM_FI_AbreCupomMFD(nullptr, nullptr, nullptr), 1);
-    ASSERT_EQ(IBM_FI_VendeItemDepartamento("789", "ARROZ 5KG", "01", "20,00", "1,000", "0000",
-                                           "0000", "01", "UN"),
-              1);
-    ASSERT_EQ(IBM_FI_IniciaFechamentoCupom("D", "$", "0"), 1);
-    ASSERT_EQ(IBM_FI_EfetuaFormaPagamento("Dinheiro", "20,00"), 1);
-    ASSERT_EQ(IBM_FI_TerminaFechamentoCupom("OBRIGADO"), 1);
-    ASSERT_EQ(IBM_FI_ReducaoZ(nullptr, nullptr), 1);
-  }
 
   platform::LibraryHandle signer_ = nullptr;
   ValidateFn validate_ = nullptr;

@@ -22,6 +22,31 @@ namespace zel::test {
 // The simulated printer's serial number, as the host records it.
 inline constexpr const char* kPrinterSerial = "IB010900000000000001";
 
+// The till's start: branch 0001, till 001, the simulated printer on COM1,
+// an attended till.
+inline HostParams TillStartParams() {
+  return MakeParams({{"CDFILIAL", "0001"},
+                     {"CDCAIXA", "001"},
+                     {"NRSERIEIMP", kPrinterSerial},
+                     {"ESQUEMA", "002"},
+                     {"CDPORTAIMPFIS", "COM1"},
+                     {"BOUTILTAA", false},
+                     {"ESQUEMACOR", "002"},
+                     {"PORTAIMPFIS", "COM1"}});
+}
+
+// A day's sale through the driver's bound entry points, then its Z.
+inline void SaleAndReduction() {
+  ASSERT_EQ(IBM_FI_AbreCupomMFD(nullptr, nullptr, nullptr), 1);
+  ASSERT_EQ(IBM_FI_VendeItemDepartamento("789", "ARROZ 5KG", "01", "20,00", "1,000", "0000",
+                                         "0000", "01", "UN"),
+            1);
+  ASSERT_EQ(IBM_FI_IniciaFechamentoCupom("D", "$", "0"), 1);
+  ASSERT_EQ(IBM_FI_EfetuaFormaPagamento("Dinheiro", "20,00"), 1);
+  ASSERT_EQ(IBM_FI_TerminaFechamentoCupom("OBRIGADO"), 1);
+  ASSERT_EQ(IBM_FI_ReducaoZ(nullptr, nullptr), 1);
+}
+
 class PrinterScenarioTest : public ::testing::Test {
  protected:
   using ControlFn = int32_t (*)(const char*, char*, int32_t);
@@ -34,14 +59,7 @@ class PrinterScenarioTest : public ::testing::Test {
     ASSERT_NE(control_, nullptr);
     Control("init");
     Control("reset");
-    ASSERT_TRUE(StartImpFiscal(MakeParams({{"CDFILIAL", "0001"},
-                                           {"CDCAIXA", "001"},
-                                           {"NRSERIEIMP", kPrinterSerial},
-                                           {"ESQUEMA", "002"},
-                                           {"CDPORTAIMPFIS", "COM1"},
-                                           {"BOUTILTAA", false},
-                                           {"ESQUEMACOR", "002"},
-                                           {"PORTAIMPFIS", "COM1"}})));
+    ASSERT_TRUE(StartImpFiscal(TillStartParams()));
   }
 
   void TearDown() override {
